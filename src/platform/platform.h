@@ -1,0 +1,208 @@
+// The one door to the operating system: every Win32 and C runtime operation the uninstaller uses.
+//
+// The Windows build takes the real declarations from <windows.h>. The host build declares the
+// same names with the same signatures and the same constant values, and platform/sim gives them
+// bodies: a small simulated Windows that the tests drive.
+#ifndef PLATFORM_PLATFORM_H
+#define PLATFORM_PLATFORM_H
+
+#include <stdio.h>
+#include <string.h>
+#include <stdlib.h>
+
+#ifdef _WIN32
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+#include <share.h>
+
+#else  // the host: the simulated Windows
+
+#include <stdint.h>
+#include <stddef.h>
+
+#define WINAPI
+#define CALLBACK
+#define STDMETHODCALLTYPE
+
+typedef int BOOL;
+typedef unsigned char BYTE;
+typedef unsigned short WORD;
+typedef uint32_t DWORD;  // 32 bits as on Windows, where it is an unsigned long
+typedef int32_t LONG;
+typedef uint32_t ULONG;
+typedef int INT;
+typedef unsigned int UINT;
+typedef char CHAR;
+typedef intptr_t INT_PTR;
+typedef intptr_t LONG_PTR;
+typedef uintptr_t UINT_PTR;
+typedef uintptr_t ULONG_PTR;
+typedef size_t SIZE_T;
+typedef UINT_PTR WPARAM;
+typedef LONG_PTR LPARAM;
+typedef LONG_PTR LRESULT;
+typedef LONG HRESULT;
+typedef LONG LSTATUS;
+typedef DWORD REGSAM;
+typedef DWORD COLORREF;
+typedef char* LPSTR;
+typedef const char* LPCSTR;
+typedef BYTE* LPBYTE;
+typedef DWORD* LPDWORD;
+typedef LONG* PLONG;
+typedef void* LPVOID;
+typedef void* HANDLE;
+typedef HANDLE* PHANDLE;
+
+typedef struct SimWindow* HWND;
+typedef struct SimModule* HINSTANCE;
+typedef HINSTANCE HMODULE;
+typedef struct SimKey* HKEY;
+typedef HKEY* PHKEY;
+typedef struct SimDeviceContext* HDC;
+typedef struct SimBrush* HBRUSH;
+typedef INT_PTR (*FARPROC)(void);
+typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef struct FILETIME { DWORD dwLowDateTime; DWORD dwHighDateTime; } FILETIME, *PFILETIME;
+
+typedef struct RECT { LONG left; LONG top; LONG right; LONG bottom; } RECT, *LPRECT;
+
+typedef struct OSVERSIONINFOA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    CHAR szCSDVersion[128];
+} OSVERSIONINFOA, *LPOSVERSIONINFOA;
+
+typedef struct LUID { DWORD LowPart; LONG HighPart; } LUID, *PLUID;
+typedef struct LUID_AND_ATTRIBUTES { LUID Luid; DWORD Attributes; } LUID_AND_ATTRIBUTES;
+typedef struct TOKEN_PRIVILEGES {
+    DWORD PrivilegeCount;
+    LUID_AND_ATTRIBUTES Privileges[1];
+} TOKEN_PRIVILEGES, *PTOKEN_PRIVILEGES;
+
+typedef struct ITEMIDLIST ITEMIDLIST;
+typedef ITEMIDLIST* LPITEMIDLIST;
+typedef const ITEMIDLIST* LPCITEMIDLIST;
+
+// The shell's task allocator, called through its COM interface as on Windows.
+struct IMalloc {
+    virtual HRESULT STDMETHODCALLTYPE QueryInterface(const void* riid, void** object) = 0;
+    virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
+    virtual ULONG STDMETHODCALLTYPE Release() = 0;
+    virtual void* STDMETHODCALLTYPE Alloc(SIZE_T size) = 0;
+    virtual void* STDMETHODCALLTYPE Realloc(void* block, SIZE_T size) = 0;
+    virtual void STDMETHODCALLTYPE Free(void* block) = 0;
+    virtual SIZE_T STDMETHODCALLTYPE GetSize(void* block) = 0;
+    virtual int STDMETHODCALLTYPE DidAlloc(void* block) = 0;
+    virtual void STDMETHODCALLTYPE HeapMinimize() = 0;
+  protected:
+    ~IMalloc() {}
+};
+typedef IMalloc* LPMALLOC;
+
+#define WIN32_CONSTANT(type, name, value) static const type name = value;
+#include "platform/win32_values.inc"
+#undef WIN32_CONSTANT
+
+static HKEY const HKEY_CLASSES_ROOT = (HKEY)(ULONG_PTR)0x80000000u;
+static HKEY const HKEY_CURRENT_USER = (HKEY)(ULONG_PTR)0x80000001u;
+static HKEY const HKEY_LOCAL_MACHINE = (HKEY)(ULONG_PTR)0x80000002u;
+static HKEY const HKEY_USERS = (HKEY)(ULONG_PTR)0x80000003u;
+
+typedef uintptr_t DWORD_PTR_HOST;
+#define SE_SHUTDOWN_NAME "SeShutdownPrivilege"
+#define MAKEINTRESOURCEA(i) ((LPSTR)(ULONG_PTR)((WORD)(i)))
+#define LOWORD(l) ((WORD)(((DWORD_PTR_HOST)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((DWORD_PTR_HOST)(l)) >> 16) & 0xffff))
+#define MAKELONG(a, b) ((LONG)(((WORD)(((DWORD_PTR_HOST)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR_HOST)(b)) & 0xffff))) << 16))
+#define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
+#define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
+#define FAILED(hr) (((HRESULT)(hr)) < 0)
+
+// kernel32
+DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
+BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
+BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
+BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName);
+UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
+DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer);
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
+DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize,
+                                       LPCSTR lpFileName);
+BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCSTR lpFileName);
+BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
+                                       LPCSTR lpFileName);
+HANDLE WINAPI GetCurrentProcess(void);
+BOOL WINAPI CloseHandle(HANDLE hObject);
+HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+BOOL WINAPI FreeLibrary(HMODULE hLibModule);
+void WINAPI DebugBreak(void);
+void WINAPI ExitProcess(UINT uExitCode) __attribute__((noreturn));
+DWORD WINAPI GetLastError(void);
+void WINAPI SetLastError(DWORD dwErrCode);
+
+// advapi32
+LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                             PHKEY phkResult);
+LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                                LPBYTE lpData, LPDWORD lpcbData);
+LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
+                                LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen,
+                                LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
+                                LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
+                                LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime);
+LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
+LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
+LSTATUS WINAPI RegCloseKey(HKEY hKey);
+BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid);
+BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle);
+BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
+                                  PTOKEN_PRIVILEGES NewState, DWORD BufferLength,
+                                  PTOKEN_PRIVILEGES PreviousState, LPDWORD ReturnLength);
+
+// user32 and gdi32
+HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
+                               DLGPROC lpDialogFunc, LPARAM dwInitParam);
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
+                               DLGPROC lpDialogFunc, LPARAM dwInitParam);
+BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult);
+BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
+BOOL WINAPI DestroyWindow(HWND hWnd);
+int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD dwReason);
+HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem);
+LRESULT WINAPI SendDlgItemMessageA(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam,
+                                   LPARAM lParam);
+BOOL WINAPI SetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpString);
+DWORD WINAPI GetSysColor(int nIndex);
+HBRUSH WINAPI GetSysColorBrush(int nIndex);
+COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color);
+BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect);
+int WINAPI GetSystemMetrics(int nIndex);
+BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy,
+                         UINT uFlags);
+
+// comctl32
+void WINAPI InitCommonControls(void);
+
+// shell32
+HRESULT WINAPI SHGetMalloc(LPMALLOC* ppMalloc);
+HRESULT WINAPI SHGetSpecialFolderLocation(HWND hwnd, int csidl, LPITEMIDLIST* ppidl);
+BOOL WINAPI SHGetPathFromIDListA(LPCITEMIDLIST pidl, LPSTR pszPath);
+
+// The C runtime of Windows (msvcrt): these two have no namesake in the host's C library, so the
+// simulated disk can serve them while fread and fclose stay the real ones.
+FILE* _fsopen(const char* filename, const char* mode, int shflag);
+int _fcloseall(void);
+
+#endif  // _WIN32
+
+#endif  // PLATFORM_PLATFORM_H

@@ -1,0 +1,206 @@
+// The simulated Windows that the host build runs on: one machine, built afresh by each test.
+//
+// Each subsystem is one plain struct held by SimMachine. Tests fill the machine (files, keys,
+// profile lines, answers, faults), run the real entry point, then read the end state and the
+// journals. The simulated operations follow the documented Win32 behaviour and, where the
+// documentation is silent, what Wine does.
+#ifndef PLATFORM_SIM_SIM_H
+#define PLATFORM_SIM_SIM_H
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+// ---- process: module path, version, code page, debugger, libraries, exit -------------------
+
+struct SimProcess {
+    std::string modulePath = "C:\\Program Files\\Plexitone\\pxunins.exe";
+    DWORD platformId = VER_PLATFORM_WIN32_NT;  // VER_PLATFORM_WIN32_WINDOWS for the consumer line
+    DWORD majorVersion = 5, minorVersion = 1, buildNumber = 2600;
+    bool doubleByteCodePage = false;  // true: code page 932, lead bytes 0x81-0x9F and 0xE0-0xFC
+    bool debuggerAttached = false;
+    bool kernelHasIsDebuggerPresent = true;  // false: GetProcAddress finds no IsDebuggerPresent
+    int breakpointTraps = 0;                 // DebugBreak calls
+    DWORD lastError = 0;
+    // Token privileges by name; a privilege absent here cannot be enabled.
+    std::map<std::string, bool> privilegesEnabled = {{"SeShutdownPrivilege", false}};
+    int openTokens = 0;       // token handles open now
+    bool restartRequested = false;  // ExitWindowsEx(EWX_REBOOT) accepted
+};
+
+// ---- disk: files and folders, short names, delete-at-restart, C streams ---------------------
+
+struct SimDiskItem {
+    std::string path;      // as created, original case, no trailing separator
+    bool isFolder = false;
+    std::string data;      // a file's bytes
+    bool inUse = false;    // a file in use refuses deletion (ERROR_SHARING_VIOLATION)
+    std::string shortName; // the 8.3 name of this last component, or empty when it is already one
+};
+
+struct SimDisk {
+    // Keyed by the path with A-Z folded to a-z and no trailing separator: names are
+    // case-insensitive on Windows.
+    std::map<std::string, SimDiskItem> items;
+    // MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) records, in order.
+    std::vector<std::string> pendingDeletes;
+    std::string windowsFolder = "C:\\WINDOWS";
+    std::string systemFolderNt = "C:\\WINDOWS\\system32";
+    std::string systemFolderConsumer = "C:\\WINDOWS\\SYSTEM";
+    int openStreams = 0;  // streams from _fsopen not yet closed
+};
+
+// ---- registry ---------------------------------------------------------------------------------
+
+struct SimValue {
+    std::string name;  // original case; empty for the default value
+    DWORD type = REG_SZ;
+    std::string data;  // the bytes as stored, NUL included for strings set with SetString
+};
+
+struct SimKeyNode {
+    std::string name;                          // original case
+    std::map<std::string, SimValue> values;    // keyed by folded name
+    std::map<std::string, SimKeyNode> subkeys; // keyed by folded name
+    bool denyAllAccess = false;  // opening with KEY_ALL_ACCESS fails with ERROR_ACCESS_DENIED
+};
+
+struct SimRegistry {
+    std::map<ULONG_PTR, SimKeyNode> roots;  // by the value of HKEY_CURRENT_USER, ...
+    int openKeys = 0;                       // handles open now
+};
+
+// ---- shell -------------------------------------------------------------------------------------
+
+struct SimShell {
+    std::string programsFolder =
+        "C:\\WINDOWS\\Profiles\\User\\Start Menu\\Programs";          // CSIDL_PROGRAMS
+    std::string commonProgramsFolder =
+        "C:\\WINDOWS\\All Users\\Start Menu\\Programs";               // CSIDL_COMMON_PROGRAMS
+    int allocatorRefs = 0;   // references held on the shell's allocator
+    int itemListsLive = 0;   // item lists handed out and not yet freed
+};
+
+// ---- user interface ---------------------------------------------------------------------------
+
+// One control or window; dialogs own their controls.
+struct SimWindowState {
+    std::string className;  // "#32770" for dialogs, "Static", "Button", "msctls_progress32"
+    std::string text;
+    int id = 0;
+    DWORD style = 0, exStyle = 0;
+    RECT rect = {0, 0, 0, 0};  // screen coordinates
+    bool visible = false;
+    bool destroyed = false;
+    int progressPos = 0, progressMin = 0, progressMax = 100;
+    std::vector<HWND> children;
+    HWND parent = nullptr;
+    DLGPROC procedure = nullptr;
+    bool dialogEnded = false;
+    INT_PTR dialogResult = 0;
+    std::string templateName;  // the resource name a dialog was made from
+};
+
+// What a user saw and did: one row per message box or modal dialog.
+struct SimUiEvent {
+    std::string kind;     // "MessageBox" or "Dialog"
+    HWND owner = nullptr;
+    std::string caption;
+    std::string text;     // a dialog's control texts, joined with " | "
+    UINT type = 0;        // a message box's type
+    INT_PTR answer = 0;   // the result handed back
+};
+
+struct SimUi {
+    // Answers for message boxes and modal dialogs, taken in order. For a message box, the result
+    // to return (IDYES, IDNO, IDOK, or 0 for a failed box). For a dialog, the control id to
+    // press (a WM_COMMAND with BN_CLICKED); -1 for Esc, -2 for Enter, -3 for the close box.
+    std::vector<INT_PTR> answers;
+    size_t nextAnswer = 0;
+    std::vector<SimUiEvent> journal;
+    int unscriptedPrompts = 0;  // prompts that found no answer: a test failure
+    int screenWidth = 1024, screenHeight = 768;
+    bool commonControlsRegistered = false;  // "msctls_progress32" exists once InitCommonControls ran
+    std::vector<SimWindowState*> windows;   // every window created, owned by the machine
+    bool exitWindowsSucceeds = true;         // the system accepts a restart request
+};
+
+// ---- faults -----------------------------------------------------------------------------------
+
+enum SimFaultKind {
+    SimFaultError,      // the operation fails with its documented failure result
+    SimFaultShortRead,  // a read delivers fewer bytes than asked (streams) or data cut short
+    SimFaultNullHandle, // the operation returns a null handle or pointer
+    SimFaultNoNul,      // string data fills the buffer without a terminating NUL
+};
+
+struct SimFault {
+    std::string operation;  // e.g. "DeleteFileA"
+    std::string argument;   // the first string argument must equal this (case-insensitive); empty: any
+    int occurrence = 0;     // the n-th matching call fails (1-based); 0: every matching call
+    SimFaultKind kind = SimFaultError;
+    int seen = 0;           // matching calls so far
+};
+
+// ---- the machine ------------------------------------------------------------------------------
+
+struct SimMachine {
+    SimProcess process;
+    SimDisk disk;
+    SimRegistry registry;
+    SimShell shell;
+    SimUi ui;
+    std::vector<SimFault> faults;
+    // Every platform call in order: "Operation(argument) = result".
+    std::vector<std::string> calls;
+};
+
+// The machine the platform calls act on.
+SimMachine& Machine();
+
+// Replaces the machine by a fresh one of the given line: VER_PLATFORM_WIN32_NT (Windows XP) or
+// VER_PLATFORM_WIN32_WINDOWS (Windows 98). The fresh machine has the Windows and system folders,
+// the user's Programs folder, and the registry roots.
+void ResetMachine(DWORD platformId = VER_PLATFORM_WIN32_NT);
+
+// The instance handle whose resources are the uninstaller's own dialog templates.
+HINSTANCE SimInstance();
+
+// Faults. The n-th call of operation whose first string argument equals argument fails.
+void FailCall(const std::string& operation, int occurrence = 1, SimFaultKind kind = SimFaultError,
+              const std::string& argument = "");
+
+// Disk helpers for tests (they write no journal entries).
+void AddFolder(const std::string& path);  // creates missing parents as well
+void AddFile(const std::string& path, const std::string& data = "");  // parents as well
+bool PathExists(const std::string& path);
+bool IsFolder(const std::string& path);
+std::string FileData(const std::string& path);
+void SetInUse(const std::string& path, bool inUse = true);
+void SetShortName(const std::string& path, const std::string& shortName);
+std::vector<std::string> ListPaths();  // every file and folder, sorted, original case
+
+// Registry helpers for tests. keyPath is below root; value name "" is the default value.
+void AddKey(HKEY root, const std::string& keyPath);
+void SetValue(HKEY root, const std::string& keyPath, const std::string& name, DWORD type,
+              const std::string& data);
+void SetString(HKEY root, const std::string& keyPath, const std::string& name,
+               const std::string& text, DWORD type = REG_SZ);  // stores text and its NUL
+void SetDword(HKEY root, const std::string& keyPath, const std::string& name, DWORD value);
+bool KeyExists(HKEY root, const std::string& keyPath);
+bool ValueExists(HKEY root, const std::string& keyPath, const std::string& name);
+std::string ValueData(HKEY root, const std::string& keyPath, const std::string& name);
+void DenyAllAccess(HKEY root, const std::string& keyPath);
+std::vector<std::string> ListRegistry();  // "ROOT\\key" and "ROOT\\key : name = type:hex" rows
+
+// INI files live on the simulated disk in the Windows folder; these read and write them whole.
+void SetIniFile(const std::string& fileName, const std::string& text);
+std::string IniFile(const std::string& fileName);
+
+// UI helpers.
+void ScriptAnswers(const std::vector<INT_PTR>& answers);
+SimWindowState* WindowState(HWND hwnd);
+
+#endif

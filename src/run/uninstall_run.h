@@ -1,0 +1,16 @@
+// The uninstall run from start to final message, and the restart offer at its end.
+#ifndef RUN_UNINSTALL_RUN_H
+#define RUN_UNINSTALL_RUN_H
+
+#include "platform/platform.h"
+#include "uninstall_log/removal_list.h"
+
+// The one removal list of the process: empty before WinMain starts, released at normal exit.
+extern RemovalList ProcessRemovalList;
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand);
+
+// Asks whether to restart now and, on Yes, restarts Windows.
+void RestartSystem(void);
+
+#endif
