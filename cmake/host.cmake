@@ -5,7 +5,7 @@ target_include_directories(pxsim PUBLIC src)
 target_link_libraries(pxcore PUBLIC pxsim)
 
 # The simulated Windows creates its dialogs from the very templates the exe carries.
-include(cmake/embedded_resources.cmake)
+include(cmake/embedded_resources.cmake OPTIONAL)
 
 enable_testing()
 find_package(GTest REQUIRED)
