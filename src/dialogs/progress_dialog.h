@@ -13,6 +13,10 @@ INT_PTR CALLBACK ProgressDialogProc(HWND hDlg, UINT message, WPARAM wParam, LPAR
 // ProgressDialog, and moves the bar only when its rounded position changes.
 void ReportProgress(const char* name, double fraction);
 
+// The answer of both dialogs to WM_CTLCOLORBTN, WM_CTLCOLORDLG and WM_CTLCOLORSTATIC: the
+// background of the device context in wParam and the brush are the button face colour.
+INT_PTR PaintWithButtonFace(WPARAM deviceContext);
+
 // Places a top-level window in the middle of the primary screen, keeping its size.
 void CenterWindow(HWND hwnd);
 

@@ -1,0 +1,137 @@
+// The MIDI pipe driver: its shared-use count, its registration on each line of Windows, its
+// file in the system folder, and the machine-wide product and maker keys.
+#include "cleanup/pipe_driver.h"
+
+#include "cleanup/delete_at_restart.h"
+#include "cleanup/registry_cleanup.h"
+#include "foundation/paths.h"
+#include "foundation/platform_line.h"
+#include "foundation/process_state.h"
+#include "foundation/text.h"
+#include "platform/platform.h"
+
+static const char kProductKey[] = "SOFTWARE\\Morvaine\\Plexitone";
+static const char kMakerKey[] = "SOFTWARE\\Morvaine";
+static const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+static const char kDrivers32Key[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
+static const char kDriversDescKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc";
+
+// "midi", then "midi1" to "midi99": the names under which the NT line lists MIDI drivers.
+enum { kDriverListNames = 100 };
+
+uint32_t ReleaseSharedDll(const char* name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return 0;
+    DWORD count = 0;
+    DWORD type = 0;
+    DWORD size = sizeof count;
+    if (RegQueryValueExA(key, name, NULL, &type, (LPBYTE)&count, &size) != ERROR_SUCCESS ||
+        type != REG_DWORD)
+        count = 0;
+    // The stored count is never written: other installers own it as much as we do.
+    if (count > 0)
+        count--;
+    if (count == 0)
+        RegDeleteValueA(key, name);
+    RegCloseKey(key);
+    return count;
+}
+
+// Reads the driver's file name from the machine-wide product key into a MAX_PATH buffer.
+static int ReadDriverName(char* driverName)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    DWORD type = 0;
+    DWORD size = MAX_PATH;
+    LSTATUS status =
+        RegQueryValueExA(key, "PlexitonePipe", NULL, &type, (LPBYTE)driverName, &size);
+    RegCloseKey(key);
+    // The type plays no part. An empty name would make every later step act on default values
+    // and on the system folder itself: it counts as no name.
+    return status == ERROR_SUCCESS && TerminateRegistryString(driverName, size, MAX_PATH) &&
+           driverName[0] != '\0';
+}
+
+// The NT line: the first of "midi" ... "midi99" naming the driver, then its description.
+static int UnregisterDriverNt(const char* driverName)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDrivers32Key, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
+        MessageBoxA(ProgressDialog,
+                    "You need to have Administrator privileges\nto remove the Plexitone pipe driver",
+                    "Plexitone Uninstall", MB_OK);
+        return 0;
+    }
+    char valueName[20];
+    int found = 0;
+    for (int i = 0; i < kDriverListNames && !found; i++) {
+        if (i == 0)
+            snprintf(valueName, sizeof valueName, "midi");
+        else
+            snprintf(valueName, sizeof valueName, "midi%d", i);
+        char data[MAX_PATH];
+        DWORD type = 0;
+        DWORD size = sizeof data;
+        found = RegQueryValueExA(key, valueName, NULL, &type, (LPBYTE)data, &size) == ERROR_SUCCESS &&
+                type == REG_SZ && TerminateRegistryString(data, size, sizeof data) &&
+                EqualIgnoringAsciiCase(data, driverName);
+    }
+    if (!found) {
+        RegCloseKey(key);
+        return 0;
+    }
+    LSTATUS status = RegDeleteValueA(key, valueName);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        return 0;
+
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDriversDescKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return 0;
+    status = RegDeleteValueA(key, driverName);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+int RemovePipeDriver(void)
+{
+    char driverName[MAX_PATH];
+    if (!ReadDriverName(driverName))
+        return 0;
+
+    char systemFolder[MAX_PATH];
+    UINT length = GetSystemDirectoryA(systemFolder, sizeof systemFolder);
+    if (length == 0 || length > MAX_PATH - 1)
+        return 0;
+    systemFolder[MAX_PATH - 1] = '\0';
+
+    // The driver's full path must fit before anything is touched; it serves for nothing else.
+    char driverPath[MAX_PATH];
+    memcpy(driverPath, systemFolder, sizeof driverPath);
+    if (!AppendPathComponent(driverPath, driverName))
+        return 0;
+
+    // Another program still uses the driver: all of it stays, and so do our keys.
+    if (ReleaseSharedDll(driverName) != 0)
+        return 1;
+
+    if (IsNtPlatform()) {
+        if (!UnregisterDriverNt(driverName))
+            return 0;
+    } else {
+        // The consumer line lists its MIDI drivers in "system.ini"; a null string deletes the key.
+        if (!WritePrivateProfileStringA("drivers", "MIDIPlexitone", NULL, "system.ini"))
+            return 0;
+    }
+
+    // The driver may be loaded now: it can only go at the next restart.
+    if (!ScheduleDeleteAtRestart(systemFolder, driverName))
+        return 0;
+
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProductKey);  // result ignored: the maker key decides
+    DeleteKeyIfNoSubkeys(HKEY_LOCAL_MACHINE, kMakerKey);
+    return 1;
+}

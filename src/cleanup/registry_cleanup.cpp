@@ -1,0 +1,72 @@
+// The registry entries of the installation: application path, per-user settings, maker key,
+// and the entry in the list of installed programs.
+#include "cleanup/registry_cleanup.h"
+
+#include "foundation/paths.h"
+#include "foundation/platform_line.h"
+#include "foundation/process_state.h"
+#include "foundation/text.h"
+
+static const char kAppPathKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\px.exe";
+static const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plexitone";
+static const char kUserMakerKey[] = "SOFTWARE\\Morvaine";
+
+// The product key goes after the four settings keys it holds: the NT line refuses to delete
+// a key that still has subkeys.
+static const char* const kUserProductKeys[] = {
+    "SOFTWARE\\Morvaine\\Plexitone\\Audio",
+    "SOFTWARE\\Morvaine\\Plexitone\\MIDI",
+    "SOFTWARE\\Morvaine\\Plexitone\\Recent Files",
+    "SOFTWARE\\Morvaine\\Plexitone\\Offline Rendering",
+    "SOFTWARE\\Morvaine\\Plexitone",
+};
+
+void DeleteKeyIfNoSubkeys(HKEY root, const char* subkey)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, subkey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    DWORD subkeys = 0;
+    LSTATUS status = RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL, NULL, NULL,
+                                      NULL, NULL, NULL);
+    RegCloseKey(key);
+    // The consumer line would delete the subkeys with the key: another product's among them.
+    if (status == ERROR_SUCCESS && subkeys == 0)
+        RegDeleteKeyA(root, subkey);
+}
+
+// The application path "px.exe" goes only when it names a program in the folder this
+// uninstaller runs from: a registration of another installation stays.
+static void RemoveAppPath(void)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAppPathKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    int match = 0;
+    char value[MAX_PATH];
+    DWORD type = 0;
+    DWORD size = sizeof value;
+    if (RegQueryValueExA(key, NULL, NULL, &type, (LPBYTE)value, &size) == ERROR_SUCCESS &&
+        type == REG_SZ && TerminateRegistryString(value, size, sizeof value)) {
+        char folder[MAX_PATH];
+        ExtractPathParts(folder, value, PathPartDrive | PathPartDir);
+        match = EqualIgnoringAsciiCase(folder, InstallDir);
+    }
+    RegCloseKey(key);
+    if (match)
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kAppPathKey);
+}
+
+void CleanRegistry(void)
+{
+    // Every step runs whatever became of the one before; nothing here is reported.
+    RemoveAppPath();
+    for (size_t i = 0; i < sizeof kUserProductKeys / sizeof kUserProductKeys[0]; i++)
+        RegDeleteKeyA(HKEY_CURRENT_USER, kUserProductKeys[i]);
+    DeleteKeyIfNoSubkeys(HKEY_CURRENT_USER, kUserMakerKey);
+
+    // The NT line lists a per-user installation under the user; the consumer line has only
+    // the machine's list.
+    HKEY root = IsNtPlatform() ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    RegDeleteKeyA(root, kUninstallKey);
+}

@@ -1,0 +1,56 @@
+// The program group "Plexitone" in the current user's start menu: five shortcuts and the folder.
+#include "cleanup/start_menu.h"
+
+#include "foundation/paths.h"
+#include "platform/platform.h"
+
+static const char kGroupName[] = "Plexitone";
+
+// In the order the installer created them; the group folder goes after them.
+static const char* const kShortcuts[] = {
+    "Plexitone.lnk",
+    "Plexitone Help.lnk",
+    "Plexitone License.lnk",
+    "Plexitone Home Page.lnk",
+    "Uninstall Plexitone.lnk",
+};
+
+int GetProgramsFolder(char* path)
+{
+    LPMALLOC allocator;
+    if (FAILED(SHGetMalloc(&allocator)))
+        return 0;
+
+    // The current user's Programs folder only: the group shared by all users is not ours.
+    int result = 0;
+    LPITEMIDLIST itemList = NULL;
+    if (SUCCEEDED(SHGetSpecialFolderLocation(NULL, CSIDL_PROGRAMS, &itemList))) {
+        result = SHGetPathFromIDListA(itemList, path) ? 1 : 0;
+        allocator->Free(itemList);
+    }
+    allocator->Release();
+    return result;
+}
+
+void DeleteFileIn(const char* folder, const char* name)
+{
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "%s", folder);
+    if (!AppendPathComponent(path, name))
+        return;
+    DeleteFileA(path);  // a shortcut the user already deleted is no failure here
+}
+
+int RemoveStartMenuGroup(void)
+{
+    char group[MAX_PATH];
+    if (!GetProgramsFolder(group))
+        return 0;
+    if (!AppendPathComponent(group, kGroupName))
+        return 0;
+    for (size_t i = 0; i < sizeof kShortcuts / sizeof kShortcuts[0]; i++)
+        DeleteFileIn(group, kShortcuts[i]);
+    // Removes only an empty folder: anything of the user's keeps the group, and is kept.
+    RemoveDirectoryA(group);
+    return 1;
+}

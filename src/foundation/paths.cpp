@@ -1,0 +1,117 @@
+// Joining a name onto a path, and keeping chosen parts of a path, within MAX_PATH bytes.
+#include "foundation/paths.h"
+
+#include <string.h>
+
+#include "foundation/internal_error.h"
+#include "platform/platform.h"
+
+// The longest directory, file name or extension kept by ExtractPathParts.
+enum { kPathPartMax = 255 };
+
+static int IsPathSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+int AppendPathComponent(char* path, const char* name)
+{
+    size_t a = strlen(path);
+    size_t b = strlen(name);
+
+    // Only the last byte is looked at: a trail byte of 0x5C counts as a separator here.
+    if (a > 0 && !IsPathSeparator(path[a - 1])) {
+        if (a >= MAX_PATH - 1)
+            return 0;
+        path[a] = '\\';
+        path[a + 1] = '\0';
+        a++;
+    }
+    if (a + b >= MAX_PATH)
+        return 0;
+    memcpy(path + a, name, b + 1);
+    return 1;
+}
+
+// A piece of a path: where it starts in the source and how many bytes it has.
+struct PathSpan {
+    const char* start;
+    size_t length;
+};
+
+static PathSpan CutToPartMax(PathSpan span)
+{
+    if (span.length > kPathPartMax)
+        span.length = kPathPartMax;
+    return span;
+}
+
+// Appends at most length bytes to dest, never past its MAX_PATH bytes.
+static void AppendBounded(char* dest, size_t* used, const char* text, size_t length)
+{
+    size_t room = (MAX_PATH - 1) - *used;
+    if (length > room)
+        length = room;
+    memcpy(dest + *used, text, length);
+    *used += length;
+    dest[*used] = '\0';
+}
+
+void ExtractPathParts(char* dest, const char* src, int mask)
+{
+    int parts = mask & 0xFFFF;
+    if ((parts & (PathPartDrive | PathPartDir | PathPartName | PathPartExt)) == 0)
+        InternalError(kModuleNumber, 914);
+
+    PathSpan drive = {src, 0};
+    if (src[0] != '\0' && src[1] == ':')
+        drive.length = 2;
+
+    // Find the last separator and the last dot; a lead byte of the ANSI code page takes its
+    // trail byte with it, so a trail byte of 0x5C or 0x2E is neither.
+    const char* rest = src + drive.length;
+    const char* lastSeparator = NULL;
+    const char* lastDot = NULL;
+    const char* end = rest;
+    while (*end != '\0') {
+        if (IsDBCSLeadByte((BYTE)*end) && end[1] != '\0') {
+            end += 2;
+            continue;
+        }
+        if (IsPathSeparator(*end))
+            lastSeparator = end;
+        else if (*end == '.')
+            lastDot = end;
+        end++;
+    }
+    const char* nameStart = lastSeparator != NULL ? lastSeparator + 1 : rest;
+    if (lastDot != NULL && lastDot < nameStart)
+        lastDot = NULL;
+    const char* nameEnd = lastDot != NULL ? lastDot : end;
+
+    PathSpan dir = CutToPartMax({rest, (size_t)(nameStart - rest)});
+    PathSpan name = CutToPartMax({nameStart, (size_t)(nameEnd - nameStart)});
+    PathSpan ext = CutToPartMax({nameEnd, (size_t)(end - nameEnd)});
+
+    // Every part is taken from src before dest is written: the two may be the same buffer.
+    char work[MAX_PATH];
+    size_t used = 0;
+    work[0] = '\0';
+    if ((parts & PathPartDrive) && drive.length > 0) {
+        AppendBounded(work, &used, drive.start, 1);
+        AppendBounded(work, &used, ":", 1);
+    }
+    if ((parts & PathPartDir) && dir.length > 0) {
+        AppendBounded(work, &used, dir.start, dir.length);
+        if (!IsPathSeparator(dir.start[dir.length - 1]))
+            AppendBounded(work, &used, "\\", 1);
+    }
+    if ((parts & PathPartName) && name.length > 0)
+        AppendBounded(work, &used, name.start, name.length);
+    if ((parts & PathPartExt) && ext.length > 0) {
+        if (ext.start[0] != '.')
+            AppendBounded(work, &used, ".", 1);
+        AppendBounded(work, &used, ext.start, ext.length);
+    }
+    memcpy(dest, work, used + 1);
+}

@@ -1,0 +1,36 @@
+// The restart offer at the end of an uninstall that left a file to be deleted at restart.
+#include "foundation/platform_line.h"
+#include "run/uninstall_run.h"
+
+// The NT line refuses ExitWindowsEx(EWX_REBOOT) unless the process holds the shutdown
+// privilege enabled. Whether it was granted is not asked: the restart request will tell.
+static void EnableShutdownPrivilege(void)
+{
+    TOKEN_PRIVILEGES request;
+    if (!LookupPrivilegeValueA(NULL, SE_SHUTDOWN_NAME, &request.Privileges[0].Luid))
+        return;
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token))
+        return;
+    request.PrivilegeCount = 1;
+    request.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    AdjustTokenPrivileges(token, FALSE, &request, 0, NULL, NULL);
+    CloseHandle(token);
+}
+
+void RestartSystem(void)
+{
+    // Only a Yes restarts: a failed question must not close other programs' unsaved work.
+    if (MessageBoxA(NULL, "The computer must be rebooted in order\nto complete uninstall. Reboot now?",
+                    "Plexitone Uninstall", MB_YESNO) != IDYES)
+        return;
+
+    // The consumer line has no privileges to enable; its advapi32 is not called at all.
+    if (IsNtPlatform())
+        EnableShutdownPrivilege();
+
+    if (!ExitWindowsEx(EWX_REBOOT, 0))
+        MessageBoxA(NULL,
+                    "Failed to automatically reboot the system.\nPlease use Start->ShutDown to reboot manually",
+                    "Plexitone Uninstall", MB_OK);
+}

@@ -1,0 +1,95 @@
+// The uninstall run: its two roads, the order of every step, and the final messages.
+#include "run/uninstall_run.h"
+
+#include "cleanup/pipe_driver.h"
+#include "cleanup/registry_cleanup.h"
+#include "cleanup/start_menu.h"
+#include "dialogs/fallback_dialog.h"
+#include "dialogs/progress_dialog.h"
+#include "foundation/paths.h"
+#include "foundation/process_state.h"
+#include "uninstall_log/log_loader.h"
+
+static const char kCaption[] = "Plexitone Uninstall";
+static const char kLogFileName[] = "_pxunins.dat";
+
+RemovalList ProcessRemovalList;
+
+// Releases the list at the runtime's normal exit. ExitProcess after an internal error skips
+// this, as it skips every other destructor.
+static struct ProcessRemovalListRelease {
+    ~ProcessRemovalListRelease() { ClearRemovalList(&ProcessRemovalList); }
+} processRemovalListRelease;
+
+// The dialog "AfterRun" and, on "&Go on", what may be left of the start-menu group and the
+// pipe driver. No registry clean-up, no final message, no restart offer on this road.
+static void RunFallbackRoad(HINSTANCE instance)
+{
+    if (DialogBoxParamA(instance, "AfterRun", NULL, FallbackDialogProc, 0) != IDOK)
+        return;
+    // The results of the reduced clean-up are not looked at: each step runs regardless.
+    RemoveStartMenuGroup();
+    RemovePipeDriver();
+}
+
+// The removal under the progress dialog, the clean-up steps, and the final message.
+static void RunMainRoad(HINSTANCE instance)
+{
+    if (MessageBoxA(NULL, "The Plexitone is about to be uninstalled. Proceed?", kCaption,
+                    MB_YESNO | MB_DEFBUTTON2) != IDYES)
+        return;
+
+    // The bar's class lives in the common controls, which must be registered before the
+    // template that names "msctls_progress32" can be created.
+    InitCommonControls();
+    ProgressDialog = CreateDialogParamA(instance, "Uninstalling", NULL, ProgressDialogProc, 0);
+    if (ProgressDialog == NULL) {
+        MessageBoxA(NULL, "The uninstall file is corrupt", kCaption, MB_OK);
+        return;
+    }
+    ShowWindow(ProgressDialog, SW_SHOW);
+
+    // Every step below runs whatever became of the one before; no result is looked at.
+    RunRemovalPass(&ProcessRemovalList, ReportProgress);
+    ReportProgress(NULL, 1.0);
+    RemoveStartMenuGroup();
+    CleanRegistry();
+    RemovePipeDriver();
+
+    ShowWindow(ProgressDialog, SW_HIDE);
+    DestroyWindow(ProgressDialog);
+    ProgressDialog = NULL;
+
+    if (RestartNeeded == 0)
+        MessageBoxA(NULL, "The uninstall is complete", kCaption, MB_OK);
+    else
+        RestartSystem();
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
+                   int showCommand)
+{
+    (void)previousInstance;
+    (void)commandLine;
+    (void)showCommand;
+
+    char modulePath[MAX_PATH];
+    // A result of MAX_PATH means the path was cut, and older systems then leave the buffer
+    // without its NUL: such a path cannot be trusted any more than no path.
+    DWORD length = GetModuleFileNameA(NULL, modulePath, sizeof modulePath);
+    if (length == 0 || length >= sizeof modulePath) {
+        RunFallbackRoad(instance);
+        return 0;
+    }
+    ExtractPathParts(InstallDir, modulePath, PathPartDrive | PathPartDir);
+
+    char logPath[MAX_PATH];
+    memcpy(logPath, InstallDir, sizeof logPath);
+    if (!AppendPathComponent(logPath, kLogFileName) ||
+        !LoadUninstallLog(&ProcessRemovalList, logPath)) {
+        RunFallbackRoad(instance);
+        return 0;
+    }
+    RunMainRoad(instance);
+    return 0;
+}

@@ -1,0 +1,218 @@
+// The pipe driver: shared use, its registration on each line, its file, the machine's keys.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cleanup/pipe_driver.h"
+#include "dialogs/progress_dialog.h"
+#include "foundation/process_state.h"
+#include "support/installation.h"
+#include "support/machine_fixture.h"
+
+namespace {
+
+const char kProduct[] = "SOFTWARE\\Morvaine\\Plexitone";
+const char kShared[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const char kDrivers32[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
+const char kDesc[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc";
+const std::string kAdminMessage =
+    "MessageBox owner=none caption=Plexitone Uninstall text=You need to have Administrator "
+    "privileges\nto remove the Plexitone pipe driver type=0x0 answer=1";
+
+class PipeDriverTest : public MachineTest {
+  protected:
+    void Stage(DWORD line, DWORD count = 1)
+    {
+        ResetProcess(line);
+        StageInstallation(count);
+        registryBefore = ListRegistry();
+        iniBefore = IniFile("system.ini");
+    }
+    bool Untouched()
+    {
+        return ListRegistry() == registryBefore && IniFile("system.ini") == iniBefore &&
+               Machine().disk.pendingDeletes.empty() && IniFile("wininit.ini").empty() &&
+               RestartNeeded == 0;
+    }
+    std::vector<std::string> registryBefore;
+    std::string iniBefore;
+};
+
+TEST_F(PipeDriverTest, ACompleteRemovalOnEachLine)
+{
+    for (DWORD line : {VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS}) {
+        SCOPED_TRACE(line == VER_PLATFORM_WIN32_NT ? "NT line" : "consumer line");
+        Stage(line);
+        AddKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Other");
+        EXPECT_EQ(RemovePipeDriver(), 1);
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProduct));
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine"));  // another product's
+        EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kShared, kDriverName));
+        EXPECT_EQ(RestartNeeded, 1);
+        EXPECT_EQ(Machine().registry.openKeys, 0);
+        EXPECT_TRUE(UiRows().empty());
+    }
+}
+
+struct SharedRow {
+    const char* name;
+    bool present;
+    DWORD type;
+    std::string data;
+    uint32_t result;
+    bool valueStays;
+    std::string dataAfter;
+};
+
+TEST_F(PipeDriverTest, ReleaseSharedDllNeverWritesTheCount)
+{
+    const std::string three("\x03\0\0\0", 4);
+    const std::string two("\x02\0\0\0", 4);
+    const std::string one("\x01\0\0\0", 4);
+    const std::string zero("\0\0\0\0", 4);
+    const SharedRow rows[] = {
+        {"count 3", true, REG_DWORD, three, 2, true, three},
+        {"count 2", true, REG_DWORD, two, 1, true, two},
+        {"count 1", true, REG_DWORD, one, 0, false, ""},
+        {"count 0", true, REG_DWORD, zero, 0, false, ""},
+        {"no value", false, REG_DWORD, "", 0, false, ""},
+        {"a string", true, REG_SZ, std::string("3\0", 2), 0, false, ""},
+        {"too long for a count", true, REG_BINARY, std::string(8, '\x05'), 0, false, ""},
+    };
+    for (const SharedRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        ResetProcess(VER_PLATFORM_WIN32_NT);
+        AddKey(HKEY_LOCAL_MACHINE, kShared);
+        if (row.present)
+            SetValue(HKEY_LOCAL_MACHINE, kShared, "pxpipe.drv", row.type, row.data);
+        EXPECT_EQ(ReleaseSharedDll("pxpipe.drv"), row.result);
+        EXPECT_EQ(ValueExists(HKEY_LOCAL_MACHINE, kShared, "pxpipe.drv"), row.valueStays);
+        if (row.valueStays)
+            EXPECT_EQ(ValueData(HKEY_LOCAL_MACHINE, kShared, "pxpipe.drv"), row.dataAfter);
+    }
+    ResetProcess(VER_PLATFORM_WIN32_NT);
+    EXPECT_EQ(ReleaseSharedDll("pxpipe.drv"), 0u) << "no SharedDLLs key counts as no user";
+}
+
+TEST_F(PipeDriverTest, ADriverStillSharedStaysWhole)
+{
+    for (DWORD line : {VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS}) {
+        SCOPED_TRACE(line);
+        Stage(line, 3);
+        EXPECT_EQ(RemovePipeDriver(), 1);
+        EXPECT_TRUE(Untouched());
+    }
+}
+
+struct FailureRow {
+    const char* name;
+    DWORD line;
+    void (*arrange)();
+    int result;
+    bool messageShown;
+};
+
+TEST_F(PipeDriverTest, StopsAtTheFirstFailureAndKeepsTheProductKey)
+{
+    const FailureRow rows[] = {
+        {"no product key", VER_PLATFORM_WIN32_NT,
+         [] { RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone"); }, 0, false},
+        {"no PlexitonePipe value", VER_PLATFORM_WIN32_NT,
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "Version", "1");
+              HKEY key; RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", 0, KEY_ALL_ACCESS, &key);
+              RegDeleteValueA(key, "PlexitonePipe"); RegCloseKey(key); }, 0, false},
+        {"an empty PlexitonePipe", VER_PLATFORM_WIN32_NT,
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", ""); }, 0, false},
+        {"PlexitonePipe filling the buffer without NUL", VER_PLATFORM_WIN32_NT,
+         [] { SetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", REG_BINARY, std::string(260, 'p')); }, 0, false},
+        {"PlexitonePipe longer than the buffer", VER_PLATFORM_WIN32_NT,
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", std::string(260, 'p')); }, 0, false},
+        {"no system folder", VER_PLATFORM_WIN32_NT, [] { FailCall("GetSystemDirectoryA"); }, 0, false},
+        {"driver path too long", VER_PLATFORM_WIN32_NT,
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", std::string(240, 'p')); }, 0, false},
+        {"driver listed under midi100 only", VER_PLATFORM_WIN32_NT,
+         [] { HKEY key; RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", 0, KEY_ALL_ACCESS, &key);
+              RegDeleteValueA(key, "midi1"); RegCloseKey(key);
+              SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi100", "pxpipe.drv"); }, 0, false},
+        {"driver listed as REG_EXPAND_SZ", VER_PLATFORM_WIN32_NT,
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi1", "pxpipe.drv", REG_EXPAND_SZ); }, 0, false},
+        {"no right to Drivers32", VER_PLATFORM_WIN32_NT,
+         [] { DenyAllAccess(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32"); }, 0, true},
+        {"no description", VER_PLATFORM_WIN32_NT,
+         [] { HKEY key; RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc", 0, KEY_ALL_ACCESS, &key);
+              RegDeleteValueA(key, "pxpipe.drv"); RegCloseKey(key); }, 0, false},
+        {"system.ini cannot be written", VER_PLATFORM_WIN32_WINDOWS,
+         [] { FailCall("WritePrivateProfileStringA"); }, 0, false},
+        {"the file cannot be scheduled", VER_PLATFORM_WIN32_NT, [] { FailCall("MoveFileExA"); }, 0, false},
+    };
+    for (const FailureRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Stage(row.line);
+        row.arrange();
+        Machine().calls.clear();
+        if (row.messageShown)
+            ScriptAnswers({IDOK});
+        const bool productKeyBefore = KeyExists(HKEY_LOCAL_MACHINE, kProduct);
+        EXPECT_EQ(RemovePipeDriver(), row.result);
+        EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, kProduct), productKeyBefore);
+        EXPECT_EQ(RestartNeeded, 0);
+        EXPECT_TRUE(Machine().disk.pendingDeletes.empty());
+        EXPECT_EQ(UiRows(), row.messageShown ? std::vector<std::string>{kAdminMessage}
+                                             : std::vector<std::string>{});
+        EXPECT_EQ(Machine().registry.openKeys, 0);
+    }
+}
+
+TEST_F(PipeDriverTest, FindsTheFirstDriverListValueNamingTheDriverInAnyCase)
+{
+    Stage(VER_PLATFORM_WIN32_NT);
+    SetString(HKEY_LOCAL_MACHINE, kDrivers32, "midi", "PXPIPE.DRV");
+    SetString(HKEY_LOCAL_MACHINE, kDrivers32, "midi99", "pxpipe.drv");
+    EXPECT_EQ(RemovePipeDriver(), 1);
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kDrivers32, "midi"));
+    EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kDrivers32, "midi1"));
+    EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kDrivers32, "midi99"));
+    // PlexitonePipe, the use count, then "midi" matches at once.
+    EXPECT_EQ(CallsOf({"RegQueryValueExA"}).size(), 3u);
+}
+
+TEST_F(PipeDriverTest, TriesExactlyOneHundredDriverListNames)
+{
+    Stage(VER_PLATFORM_WIN32_NT);
+    HKEY key;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDrivers32, 0, KEY_ALL_ACCESS, &key);
+    RegDeleteValueA(key, "midi1");
+    RegCloseKey(key);
+    SetString(HKEY_LOCAL_MACHINE, kDrivers32, "midi99", "pxpipe.drv");
+    EXPECT_EQ(RemovePipeDriver(), 1);
+    std::vector<std::string> reads = CallsOf({"RegQueryValueExA"});
+    EXPECT_EQ(reads.size(), 102u);  // PlexitonePipe, the count, midi ... midi99
+}
+
+TEST_F(PipeDriverTest, WithoutDriversDescTheListValueIsAlreadyGone)
+{
+    Stage(VER_PLATFORM_WIN32_NT);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kDesc);
+    EXPECT_EQ(RemovePipeDriver(), 0);
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kDrivers32, "midi1"));
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kShared, kDriverName));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProduct));
+}
+
+TEST_F(PipeDriverTest, TheAdministratorMessageIsOwnedByTheProgressDialogWhenThereIsOne)
+{
+    Stage(VER_PLATFORM_WIN32_NT);
+    DenyAllAccess(HKEY_LOCAL_MACHINE, kDrivers32);
+    InitCommonControls();
+    ProgressDialog = CreateDialogParamA(SimInstance(), "Uninstalling", NULL, ProgressDialogProc, 0);
+    ASSERT_NE(ProgressDialog, nullptr);
+    ScriptAnswers({IDOK});
+    EXPECT_EQ(RemovePipeDriver(), 0);
+    ASSERT_EQ(Machine().ui.journal.size(), 1u);
+    EXPECT_EQ(Machine().ui.journal[0].owner, ProgressDialog);
+    DestroyWindow(ProgressDialog);
+    ProgressDialog = NULL;
+}
+
+}  // namespace

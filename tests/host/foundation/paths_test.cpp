@@ -1,0 +1,123 @@
+// Joining and splitting paths at the MAX_PATH bounds, with single- and double-byte code pages.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "foundation/paths.h"
+#include "support/machine_fixture.h"
+
+namespace {
+
+const char kSentinel = '\x7F';
+
+struct AppendRow {
+    const char* name;
+    std::string path;
+    std::string component;
+    int result;
+    std::string expected;
+};
+
+TEST(AppendPathComponent, JoinsWithOneSeparatorAndRefusesWhatDoesNotFit)
+{
+    const std::string p250 = "C:\\" + std::string(246, 'a') + "\\";  // 250 with its backslash
+    const std::string p258 = "C:\\" + std::string(255, 'b');         // 258, no separator
+    const std::string p259 = "C:\\" + std::string(256, 'c');         // 259, no separator
+    const AppendRow rows[] = {
+        {"plain", "C:\\Apps", "Tool", 1, "C:\\Apps\\Tool"},
+        {"trailing backslash", "C:\\Apps\\", "Tool", 1, "C:\\Apps\\Tool"},
+        {"trailing slash", "C:/Apps/", "Tool", 1, "C:/Apps/Tool"},
+        {"empty path", "", "Tool", 1, "Tool"},
+        {"empty name", "C:\\Apps", "", 1, "C:\\Apps\\"},
+        {"258 and one more", p258, "x", 0, p258 + "\\"},
+        {"258 and empty name", p258, "", 1, p258 + "\\"},
+        {"259 without separator", p259, "x", 0, p259},
+        {"259 with empty name", p259, "", 0, p259},
+        {"250 and 9 fits exactly", p250, "123456789", 1, p250 + "123456789"},
+        {"250 and 10 is one too many", p250, "1234567890", 0, p250},
+        {"name of 260", "", std::string(260, 'n'), 0, ""},
+        {"name of 259", "", std::string(259, 'n'), 1, std::string(259, 'n')},
+    };
+    for (const AppendRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        char buffer[MAX_PATH + 8];
+        memset(buffer, kSentinel, sizeof buffer);
+        memcpy(buffer, row.path.c_str(), row.path.size() + 1);
+        EXPECT_EQ(AppendPathComponent(buffer, row.component.c_str()), row.result);
+        EXPECT_EQ(std::string(buffer), row.expected);
+        for (size_t i = MAX_PATH; i < sizeof buffer; i++)
+            ASSERT_EQ(buffer[i], kSentinel) << "written past MAX_PATH at " << i;
+    }
+}
+
+struct ExtractRow {
+    const char* name;
+    std::string source;
+    int mask;
+    std::string expected;
+    bool doubleByte;
+};
+
+class ExtractPathPartsTest : public MachineTest {};
+
+TEST_F(ExtractPathPartsTest, KeepsTheSelectedParts)
+{
+    const ExtractRow rows[] = {
+        {"folder of a file", "C:\\Apps\\Tool\\run.exe", 0x1100, "C:\\Apps\\Tool\\", false},
+        {"no folder", "run.exe", 0x1100, "", false},
+        {"network path", "\\\\server\\share\\run.exe", 0x1100, "\\\\server\\share\\", false},
+        {"drive-relative", "C:run.exe", 0x1100, "C:", false},
+        {"name and extension", "C:\\Apps\\Tool\\run.exe", 0x0011, "run.exe", false},
+        {"last extension only", "C:\\Apps\\Tool\\archive.tar.gz", 0x0001, ".gz", false},
+        {"dot in a folder is no extension", "C:\\Apps\\Tool.d\\run", 0x0010, "run", false},
+        {"forward slashes", "C:/Apps/run.exe", 0x1100, "C:/Apps/", false},
+        {"bits above the four ignored", "C:\\A\\b.c", 0x71100, "C:\\A\\", false},
+        {"everything", "C:\\A\\b.c", 0x1111, "C:\\A\\b.c", false},
+        {"drive only", "D:\\A\\b.c", 0x1000, "D:", false},
+        // In code page 932, 0x95 0x5C is one character whose trail byte is a backslash.
+        {"trail byte 0x5C is no separator", "C:\\A\\\x95\x5C.txt", 0x1100, "C:\\A\\", true},
+        {"trail byte 0x5C read as a separator without DBCS", "C:\\A\\\x95\x5C.txt", 0x1100,
+         "C:\\A\\\x95\\", false},
+        {"trail byte 0x2E is no dot", "C:\\A\\x\x81\x2E", 0x0001, "", true},
+        {"lead byte at the very end", "C:\\A\\x\x81", 0x0010, "x\x81", true},
+    };
+    for (const ExtractRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Machine().process.doubleByteCodePage = row.doubleByte;
+        char dest[MAX_PATH + 8];
+        memset(dest, kSentinel, sizeof dest);
+        ExtractPathParts(dest, row.source.c_str(), row.mask);
+        EXPECT_EQ(std::string(dest), row.expected);
+        EXPECT_EQ(dest[MAX_PATH], kSentinel);
+    }
+}
+
+TEST_F(ExtractPathPartsTest, CutsEachPartTo255AndNeverPassesMaxPath)
+{
+    // A 256-character directory is cut to 255 bytes and given back its separator.
+    const std::string folder = "\\" + std::string(254, 'd') + "\\";  // 256 bytes
+    const std::string source = "C:" + folder + "n";                   // 259 bytes
+    char dest[MAX_PATH + 8];
+    memset(dest, kSentinel, sizeof dest);
+    ExtractPathParts(dest, source.c_str(), 0x1111);
+    EXPECT_EQ(std::string(dest), "C:" + folder.substr(0, 255) + "\\n");
+    EXPECT_LE(strlen(dest), 259u);
+    EXPECT_EQ(dest[MAX_PATH], kSentinel);
+}
+
+TEST(ExtractPathPartsDeathTest, AMaskSelectingNothingIsAnInternalError)
+{
+    for (int mask : {0, 0x0002, 0x10000}) {
+        SCOPED_TRACE(mask);
+        EXPECT_EXIT(
+            {
+                ResetProcess(VER_PLATFORM_WIN32_NT);
+                ScriptAnswers({IDOK});
+                char dest[MAX_PATH];
+                ExtractPathParts(dest, "C:\\a.txt", mask);
+            },
+            ::testing::ExitedWithCode(1), "Internal Error.*File 10\\s+Line 914");
+    }
+}
+
+}  // namespace

@@ -1,0 +1,266 @@
+// Whole runs of the uninstaller on a staged installation: both roads, every message.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/process_state.h"
+#include "run/uninstall_run.h"
+#include "support/installation.h"
+#include "support/log_builder.h"
+#include "support/machine_fixture.h"
+
+namespace {
+
+const std::string kConfirm =
+    "MessageBox owner=none caption=Plexitone Uninstall text=The Plexitone is about to be "
+    "uninstalled. Proceed? type=0x104 answer=";
+const std::string kComplete =
+    "MessageBox owner=none caption=Plexitone Uninstall text=The uninstall is complete type=0x0 answer=1";
+const std::string kRestartQuestion =
+    "MessageBox owner=none caption=Plexitone Uninstall text=The computer must be rebooted in "
+    "order\nto complete uninstall. Reboot now? type=0x4 answer=";
+const std::string kCorrupt =
+    "MessageBox owner=none caption=Plexitone Uninstall text=The uninstall file is corrupt type=0x0 answer=1";
+const std::string kRebootFailed =
+    "MessageBox owner=none caption=Plexitone Uninstall text=Failed to automatically reboot the "
+    "system.\nPlease use Start->ShutDown to reboot manually type=0x0 answer=1";
+const std::string kFallback =
+    "Dialog owner=none caption=Uninstall Plexitone text=The Plexitone uninstall cannot start. The "
+    "program had possibly been already uninstalled. | However the uninstall may attempt to remove "
+    "the Plexitone pipe driver and/or start menu group if they are left in the system. | &Go on | "
+    "Cancel type=0x0 answer=";
+
+const std::string kFolder = kInstallFolder;
+
+class UninstallRunTest : public MachineTest {
+  protected:
+    void Stage(DWORD line, DWORD sharedUseCount = 1)
+    {
+        ResetProcess(line);
+        Machine().process.modulePath = kFolder + "\\pxunins.exe";
+        StageInstallation(sharedUseCount);
+    }
+};
+
+TEST_F(UninstallRunTest, YesRemovesTheLoggedFilesAndEveryRegistrationThenOffersTheRestart)
+{
+    for (DWORD line : {VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS}) {
+        SCOPED_TRACE(line == VER_PLATFORM_WIN32_NT ? "NT line" : "consumer line");
+        Stage(line);
+        ScriptAnswers({IDYES, IDNO});
+
+        EXPECT_EQ(RunUninstaller(), 0);
+
+        EXPECT_EQ(UiRows(), (std::vector<std::string>{kConfirm + "6", kRestartQuestion + "7"}));
+        // The uninstaller and its log stay in their folder; everything logged is gone.
+        EXPECT_EQ(PathsUnder(kFolder), (std::vector<std::string>{
+                                           kFolder, kFolder + "\\_pxunins.dat", kFolder + "\\pxunins.exe"}));
+        EXPECT_EQ(PathsUnder(std::string(kProgramsFolder) + "\\Plexitone"), std::vector<std::string>{});
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\px.exe"));
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "SOFTWARE\\Morvaine"));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine"));
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plexitone"));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plexitone"));
+        EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", kDriverName));
+        EXPECT_EQ(RestartNeeded, 1);
+        EXPECT_FALSE(Machine().process.restartRequested);
+        if (line == VER_PLATFORM_WIN32_NT) {
+            EXPECT_EQ(Machine().disk.pendingDeletes,
+                      std::vector<std::string>{"C:\\WINDOWS\\system32\\pxpipe.drv"});
+            EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi1"));
+            EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi"));
+            EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc", kDriverName));
+        } else {
+            EXPECT_EQ(IniFile("system.ini").find("MIDIPlexitone"), std::string::npos);
+            EXPECT_NE(IniFile("system.ini").find("wave=mmdrv.dll"), std::string::npos);
+            EXPECT_NE(IniFile("wininit.ini").find("nul=C:\\WINDOWS\\SYSTEM\\pxpipe.drv"), std::string::npos);
+        }
+        // The driver file itself waits for the restart.
+        EXPECT_TRUE(PathExists((line == VER_PLATFORM_WIN32_NT ? Machine().disk.systemFolderNt
+                                                              : Machine().disk.systemFolderConsumer) +
+                               "\\pxpipe.drv"));
+    }
+}
+
+TEST_F(UninstallRunTest, RunsTheStepsInTheirOrderUnderTheProgressDialog)
+{
+    Stage(VER_PLATFORM_WIN32_NT);
+    ScriptAnswers({IDYES, IDNO});
+    RunUninstaller();
+
+    const std::vector<std::string> steps = CallsOf({"CreateDialogParamA", "ShowWindow", "DeleteFileA",
+                                                    "RemoveDirectoryA", "SetDlgItemTextA",
+                                                    "SHGetSpecialFolderLocation", "RegOpenKeyExA",
+                                                    "DestroyWindow", "MessageBoxA"});
+    std::vector<std::string> names;
+    for (const std::string& step : steps)
+        names.push_back(step.substr(0, step.find('(')));
+    // Confirmation, dialog, the pass with a text per entry, the end report, start menu,
+    // registry, driver, then the dialog goes before the last question.
+    const std::vector<std::string> head = {"MessageBoxA", "CreateDialogParamA", "ShowWindow",
+                                           "DeleteFileA", "SetDlgItemTextA"};
+    EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + 5), head);
+    const std::string expectedTexts[] = {
+        "Removing: " + kFolder + "\\readme.txt", "Removing: " + kFolder + "\\Sounds\\piano.sf2",
+        "Removing: " + kFolder + "\\Sounds\\Drums\\kick.wav", "Removing: " + kFolder + "\\px.exe",
+        "Removing: " + kFolder + "\\Sounds\\Drums", "Removing: " + kFolder + "\\Sounds", ""};
+    std::vector<std::string> texts = CallsOf({"SetDlgItemTextA"});
+    ASSERT_EQ(texts.size(), 7u);
+    for (size_t i = 0; i < 7; i++)
+        EXPECT_NE(texts[i].find(expectedTexts[i]), std::string::npos) << texts[i];
+    EXPECT_EQ(names[names.size() - 3], "ShowWindow");
+    EXPECT_EQ(names[names.size() - 2], "DestroyWindow");
+    EXPECT_EQ(names.back(), "MessageBoxA");
+    EXPECT_EQ(ProgressDialog, nullptr);
+}
+
+struct MainRoadRow {
+    const char* name;
+    DWORD sharedUseCount;
+    std::vector<INT_PTR> answers;
+    bool restartAllowed;  // whether the system accepts the restart request
+    std::vector<std::string> ui;
+    bool restartRequested;
+};
+
+TEST_F(UninstallRunTest, EndsWithTheCompletionOrTheRestartQuestion)
+{
+    const MainRoadRow rows[] = {
+        {"driver still shared: plain completion", 3, {IDYES, IDOK}, true, {kConfirm + "6", kComplete}, false},
+        {"restart Yes", 1, {IDYES, IDYES}, true, {kConfirm + "6", kRestartQuestion + "6"}, true},
+        {"restart refused by the system", 1, {IDYES, IDYES, IDOK}, false,
+         {kConfirm + "6", kRestartQuestion + "6", kRebootFailed}, false},
+        {"restart question fails: no restart", 1, {IDYES, 0}, true, {kConfirm + "6", kRestartQuestion + "0"}, false},
+        {"No to the confirmation", 1, {IDNO}, true, {kConfirm + "7"}, false},
+        {"a failed confirmation", 1, {0}, true, {kConfirm + "0"}, false},
+    };
+    for (const MainRoadRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Stage(VER_PLATFORM_WIN32_NT, row.sharedUseCount);
+        Machine().ui.exitWindowsSucceeds = row.restartAllowed;
+        ScriptAnswers(row.answers);
+        EXPECT_EQ(RunUninstaller(), 0);
+        EXPECT_EQ(UiRows(), row.ui);
+        EXPECT_EQ(Machine().process.restartRequested, row.restartRequested);
+    }
+}
+
+TEST_F(UninstallRunTest, NoToTheConfirmationChangesNothing)
+{
+    Stage(VER_PLATFORM_WIN32_NT);
+    const std::vector<std::string> pathsBefore = ListPaths();
+    const std::vector<std::string> registryBefore = ListRegistry();
+    ScriptAnswers({IDNO});
+    EXPECT_EQ(RunUninstaller(), 0);
+    EXPECT_EQ(ListPaths(), pathsBefore);
+    EXPECT_EQ(ListRegistry(), registryBefore);
+    EXPECT_TRUE(CallsOf({"CreateDialogParamA"}).empty());
+}
+
+TEST_F(UninstallRunTest, AProgressDialogThatCannotBeCreatedIsReportedAndNothingIsRemoved)
+{
+    Stage(VER_PLATFORM_WIN32_NT);
+    const std::vector<std::string> pathsBefore = ListPaths();
+    const std::vector<std::string> registryBefore = ListRegistry();
+    FailCall("CreateDialogParamA");
+    ScriptAnswers({IDYES, IDOK});
+    EXPECT_EQ(RunUninstaller(), 0);
+    EXPECT_EQ(UiRows(), (std::vector<std::string>{kConfirm + "6", kCorrupt}));
+    EXPECT_EQ(ListPaths(), pathsBefore);
+    EXPECT_EQ(ListRegistry(), registryBefore);
+}
+
+TEST_F(UninstallRunTest, AnEmptyLogStillRunsEveryCleanupStep)
+{
+    Stage(VER_PLATFORM_WIN32_NT, 3);
+    AddFile(kFolder + "\\_pxunins.dat", LogBuilder().Header(0).Bytes());
+    ScriptAnswers({IDYES, IDOK});
+    EXPECT_EQ(RunUninstaller(), 0);
+    EXPECT_EQ(UiRows(), (std::vector<std::string>{kConfirm + "6", kComplete}));
+    EXPECT_TRUE(PathExists(kFolder + "\\readme.txt"));
+    EXPECT_FALSE(PathExists(std::string(kProgramsFolder) + "\\Plexitone"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "SOFTWARE\\Morvaine"));
+    EXPECT_EQ(CallsOf({"SetDlgItemTextA"}).size(), 1u);  // the end report alone
+}
+
+struct FallbackRow {
+    const char* name;
+    std::string modulePath;
+    std::string log;      // empty: no log file
+    SimFaultKind moduleFault;
+    bool failModulePath;
+};
+
+TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
+{
+    const std::string folder247 = "C:\\" + std::string(243, 'f') + "\\";  // 247 with its backslash
+    const std::string folder248 = "C:\\" + std::string(244, 'f') + "\\";
+    const std::string good = LogBuilder().Header(1).File(kFolder + "\\readme.txt").Bytes();
+    const FallbackRow rows[] = {
+        {"no log", kFolder + "\\pxunins.exe", "", SimFaultError, false},
+        {"malformed log", kFolder + "\\pxunins.exe", LogBuilder().Header(1).Entry(2, "x").Bytes(), SimFaultError, false},
+        {"module path unknown", kFolder + "\\pxunins.exe", good, SimFaultError, true},
+        {"folder of 248 characters", folder248 + "pxunins.exe", good, SimFaultError, false},
+        {"module path of 260 characters is cut", "C:\\" + std::string(253, 'm') + "\\x.exe", good, SimFaultError, false},
+    };
+    for (const FallbackRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Stage(VER_PLATFORM_WIN32_NT);
+        Machine().process.modulePath = row.modulePath;
+        std::string folder = row.modulePath.substr(0, row.modulePath.rfind('\\'));
+        AddFolder(folder);
+        if (!row.log.empty())
+            AddFile(folder + "\\_pxunins.dat", row.log);
+        else
+            DeleteFileA((kFolder + "\\_pxunins.dat").c_str());
+        if (row.failModulePath)
+            FailCall("GetModuleFileNameA");
+        ScriptAnswers({IDCANCEL});
+        const std::vector<std::string> pathsBefore = ListPaths();
+        const std::vector<std::string> registryBefore = ListRegistry();
+
+        EXPECT_EQ(RunUninstaller(), 0);
+
+        EXPECT_EQ(UiRows(), std::vector<std::string>{kFallback + "2"});
+        EXPECT_EQ(ListPaths(), pathsBefore);
+        EXPECT_EQ(ListRegistry(), registryBefore);
+    }
+    // 247 characters leave room for the log's name: 247 + 12 = 259.
+    Stage(VER_PLATFORM_WIN32_NT);
+    Machine().process.modulePath = folder247 + "pxunins.exe";
+    AddFile(folder247 + "_pxunins.dat", LogBuilder().Header(0).Bytes());
+    ScriptAnswers({IDNO});
+    RunUninstaller();
+    EXPECT_EQ(UiRows(), std::vector<std::string>{kConfirm + "7"});
+    EXPECT_EQ(std::string(InstallDir), folder247);
+}
+
+TEST_F(UninstallRunTest, GoOnRemovesTheStartMenuGroupThenThePipeDriverAndNothingElse)
+{
+    for (DWORD line : {VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS}) {
+        SCOPED_TRACE(line == VER_PLATFORM_WIN32_NT ? "NT line" : "consumer line");
+        Stage(line);
+        DeleteFileA((kFolder + "\\_pxunins.dat").c_str());
+        Machine().calls.clear();
+        ScriptAnswers({IDOK});
+
+        EXPECT_EQ(RunUninstaller(), 0);
+
+        // No final message and no restart offer, although a deletion is pending.
+        EXPECT_EQ(UiRows(), std::vector<std::string>{kFallback + "1"});
+        EXPECT_EQ(RestartNeeded, 1);
+        EXPECT_FALSE(PathExists(std::string(kProgramsFolder) + "\\Plexitone"));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine"));
+        // The registry clean-up is not part of this road.
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\px.exe"));
+        EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "SOFTWARE\\Morvaine\\Plexitone\\Audio"));
+        EXPECT_TRUE(PathExists(kFolder + "\\readme.txt"));
+        // The group goes before the driver.
+        std::vector<std::string> order = CallsOf({"RemoveDirectoryA", "RegOpenKeyExA"});
+        ASSERT_FALSE(order.empty());
+        EXPECT_EQ(order.front().substr(0, 16), "RemoveDirectoryA");
+    }
+}
+
+}  // namespace
