@@ -13,3 +13,8 @@ include(GoogleTest)
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/host/CMakeLists.txt)
     add_subdirectory(tests/host)
 endif()
+
+option(PX_FUZZ "Build the coverage-guided fuzzers (clang)" OFF)
+if(PX_FUZZ)
+    add_subdirectory(tests/fuzz)
+endif()

@@ -1,0 +1,25 @@
+// Shared by the simulated subsystems; not for tests or the logic.
+#ifndef PLATFORM_SIM_SIM_INTERNAL_H
+#define PLATFORM_SIM_SIM_INTERNAL_H
+
+#include <string>
+
+#include "platform/sim/sim.h"
+
+// Counts one call of operation against the armed faults. True when this call must fail; *kind
+// (may be NULL) then says how. argument is the call's first string argument, "" when none.
+bool SimFaultHit(const char* operation, const char* argument, SimFaultKind* kind);
+
+// Appends "operation(argument) = result" to Machine().calls.
+void SimRecordCall(const std::string& operation, const std::string& argument, long long result);
+
+// Folds A-Z to a-z and nothing else: Windows compares names this way, whatever the code page.
+std::string FoldCase(std::string text);
+
+// Bookkeeping that outlives one machine; ResetMachine calls these before it replaces the machine
+// so nothing of the old machine leaks into the next test.
+void SimCloseStreams();       // fcloses every stream _fsopen handed out
+void SimReleaseKeyHandles();  // frees every registry handle not yet closed
+void SimReleaseItemLists();   // frees every shell item list not yet freed
+
+#endif

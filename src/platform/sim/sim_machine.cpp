@@ -1,0 +1,111 @@
+// The one simulated machine: its creation, the declared faults, the call journal, the last error.
+#include <stdio.h>
+
+#include "platform/sim/sim_internal.h"
+
+static SimMachine* g_machine = nullptr;
+
+SimMachine& Machine()
+{
+    if (!g_machine)
+        ResetMachine(VER_PLATFORM_WIN32_NT);
+    return *g_machine;
+}
+
+void ResetMachine(DWORD platformId)
+{
+    // Streams, key handles and item lists point back into the machine that made them, so they
+    // go first, while that machine still exists.
+    if (g_machine) {
+        SimCloseStreams();
+        SimReleaseKeyHandles();
+        SimReleaseItemLists();
+        for (SimWindowState* window : g_machine->ui.windows)
+            delete window;
+        delete g_machine;
+    }
+    g_machine = new SimMachine();
+    SimMachine& m = *g_machine;
+
+    m.process.platformId = platformId;
+    if (platformId == VER_PLATFORM_WIN32_NT) {
+        m.process.majorVersion = 5;  // Windows XP
+        m.process.minorVersion = 1;
+        m.process.buildNumber = 2600;
+    } else {
+        m.process.majorVersion = 4;  // Windows 98 Second Edition
+        m.process.minorVersion = 10;
+        m.process.buildNumber = 2222;
+    }
+
+    AddFolder(m.disk.windowsFolder);
+    AddFolder(platformId == VER_PLATFORM_WIN32_NT ? m.disk.systemFolderNt
+                                                  : m.disk.systemFolderConsumer);
+    AddFolder(m.shell.programsFolder);
+    AddFolder(m.shell.commonProgramsFolder);
+
+    m.registry.roots[(ULONG_PTR)HKEY_CLASSES_ROOT].name = "HKEY_CLASSES_ROOT";
+    m.registry.roots[(ULONG_PTR)HKEY_CURRENT_USER].name = "HKEY_CURRENT_USER";
+    m.registry.roots[(ULONG_PTR)HKEY_LOCAL_MACHINE].name = "HKEY_LOCAL_MACHINE";
+    m.registry.roots[(ULONG_PTR)HKEY_USERS].name = "HKEY_USERS";
+}
+
+void FailCall(const std::string& operation, int occurrence, SimFaultKind kind,
+              const std::string& argument)
+{
+    SimFault fault;
+    fault.operation = operation;
+    fault.argument = argument;
+    fault.occurrence = occurrence;
+    fault.kind = kind;
+    Machine().faults.push_back(fault);
+}
+
+bool SimFaultHit(const char* operation, const char* argument, SimFaultKind* kind)
+{
+    if (Machine().faults.empty())
+        return false;
+    std::string foldedArgument = FoldCase(argument ? argument : "");
+    bool hit = false;
+    // Every armed fault counts its own matching calls, even after an earlier fault hit this call,
+    // so "the second DeleteFileA of this path" stays the second whatever else is armed.
+    for (SimFault& fault : Machine().faults) {
+        if (fault.operation != operation)
+            continue;
+        if (!fault.argument.empty() && FoldCase(fault.argument) != foldedArgument)
+            continue;
+        ++fault.seen;
+        if (!hit && (fault.occurrence == 0 || fault.seen == fault.occurrence)) {
+            hit = true;
+            if (kind)
+                *kind = fault.kind;
+        }
+    }
+    return hit;
+}
+
+void SimRecordCall(const std::string& operation, const std::string& argument, long long result)
+{
+    Machine().calls.push_back(operation + "(" + argument + ") = " + std::to_string(result));
+}
+
+std::string FoldCase(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = (char)(c - 'A' + 'a');
+    }
+    return text;
+}
+
+// The last error is thread state, not an operation on the machine: it is neither journalled nor
+// open to faults.
+DWORD WINAPI GetLastError(void)
+{
+    return Machine().process.lastError;
+}
+
+void WINAPI SetLastError(DWORD dwErrCode)
+{
+    Machine().process.lastError = dwErrCode;
+}

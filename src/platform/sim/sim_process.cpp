@@ -1,0 +1,289 @@
+// The simulated process: its module path, the version query, the code page, kernel32 loading,
+// the debugger, the token privileges, the restart request and the end of the process.
+#include <stdio.h>
+#include <unistd.h>
+
+#include "platform/sim/sim_internal.h"
+
+// Tags whose addresses serve as handles; only their identity matters.
+static char g_kernelModule;
+static HANDLE const kCurrentProcess = (HANDLE)(LONG_PTR)-1;  // the pseudo-handle Windows gives
+static ULONG_PTR g_nextToken = 0x7000;
+
+static BOOL Fail(const char* operation, const std::string& argument, DWORD error)
+{
+    Machine().process.lastError = error;
+    SimRecordCall(operation, argument, 0);
+    return FALSE;
+}
+
+static bool IsNtLine()
+{
+    return Machine().process.platformId == VER_PLATFORM_WIN32_NT;
+}
+
+DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize)
+{
+    (void)hModule;  // every module of this process lives at the program's own path
+    if (SimFaultHit("GetModuleFileNameA", "", nullptr))
+        return (DWORD)Fail("GetModuleFileNameA", "", ERROR_FILE_NOT_FOUND);
+    const std::string& path = Machine().process.modulePath;
+    DWORD length = (DWORD)path.size();
+    DWORD result;
+    if (length < nSize) {
+        memcpy(lpFilename, path.c_str(), length + 1);
+        result = length;
+    } else {
+        // Windows XP fills the whole buffer, returns its size and leaves it without a NUL.
+        memcpy(lpFilename, path.data(), nSize);
+        result = nSize;
+        Machine().process.lastError = ERROR_INSUFFICIENT_BUFFER;
+    }
+    SimRecordCall("GetModuleFileNameA", "", result);
+    return result;
+}
+
+BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation)
+{
+    if (SimFaultHit("GetVersionExA", "", nullptr))
+        return Fail("GetVersionExA", "", ERROR_INVALID_PARAMETER);
+    const SimProcess& p = Machine().process;
+    DWORD size = lpVersionInformation->dwOSVersionInfoSize;
+    // 148 is OSVERSIONINFOA, 156 OSVERSIONINFOEXA; the consumer line knows only the former.
+    bool known = size == sizeof(OSVERSIONINFOA) || (size == 156 && IsNtLine());
+    if (!known)
+        return Fail("GetVersionExA", "", ERROR_INSUFFICIENT_BUFFER);
+    lpVersionInformation->dwMajorVersion = p.majorVersion;
+    lpVersionInformation->dwMinorVersion = p.minorVersion;
+    lpVersionInformation->dwPlatformId = p.platformId;
+    // The consumer line puts the major and minor version into the high word of the build number.
+    lpVersionInformation->dwBuildNumber =
+        IsNtLine() ? p.buildNumber
+                   : (p.majorVersion << 24) | ((p.minorVersion & 0xFF) << 16) | (p.buildNumber & 0xFFFF);
+    memset(lpVersionInformation->szCSDVersion, 0, sizeof lpVersionInformation->szCSDVersion);
+    if (size == 156)  // service pack numbers, suite mask, product type: none of them set
+        memset((char*)lpVersionInformation + sizeof(OSVERSIONINFOA), 0, 156 - sizeof(OSVERSIONINFOA));
+    SimRecordCall("GetVersionExA", "", TRUE);
+    return TRUE;
+}
+
+// Asked once per byte while paths are split, so it is a pure query: no journal row, no fault.
+BOOL WINAPI IsDBCSLeadByte(BYTE TestChar)
+{
+    if (!Machine().process.doubleByteCodePage)
+        return FALSE;
+    return (TestChar >= 0x81 && TestChar <= 0x9F) || (TestChar >= 0xE0 && TestChar <= 0xFC);
+}
+
+static BOOL WINAPI SimIsDebuggerPresent(void)
+{
+    BOOL attached = Machine().process.debuggerAttached ? TRUE : FALSE;
+    SimRecordCall("IsDebuggerPresent", "", attached);
+    return attached;
+}
+
+HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName)
+{
+    std::string name = lpLibFileName ? lpLibFileName : "";
+    if (SimFaultHit("LoadLibraryA", name.c_str(), nullptr))
+        return (HMODULE)(ULONG_PTR)Fail("LoadLibraryA", name, ERROR_MOD_NOT_FOUND);
+    // Only kernel32 is on this machine; its name is matched as Windows matches file names.
+    if (FoldCase(name) != "kernel32.dll" && FoldCase(name) != "kernel32")
+        return (HMODULE)(ULONG_PTR)Fail("LoadLibraryA", name, ERROR_MOD_NOT_FOUND);
+    ++Machine().process.libraryRefs;
+    SimRecordCall("LoadLibraryA", name, 1);
+    return (HMODULE)&g_kernelModule;
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
+{
+    std::string name = lpProcName ? lpProcName : "";
+    if (SimFaultHit("GetProcAddress", name.c_str(), nullptr))
+        return (FARPROC)(ULONG_PTR)Fail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
+    if (hModule != (HMODULE)&g_kernelModule || Machine().process.libraryRefs <= 0)
+        return (FARPROC)(ULONG_PTR)Fail("GetProcAddress", name, ERROR_INVALID_HANDLE);
+    // Export names are case-sensitive.
+    if (name != "IsDebuggerPresent" || !Machine().process.kernelHasIsDebuggerPresent)
+        return (FARPROC)(ULONG_PTR)Fail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
+    SimRecordCall("GetProcAddress", name, 1);
+    // Through void (*)(void), the generic function pointer type, as the caller casts it back.
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(&SimIsDebuggerPresent));
+}
+
+BOOL WINAPI FreeLibrary(HMODULE hLibModule)
+{
+    if (SimFaultHit("FreeLibrary", "", nullptr))
+        return Fail("FreeLibrary", "", ERROR_INVALID_HANDLE);
+    if (hLibModule != (HMODULE)&g_kernelModule || Machine().process.libraryRefs <= 0)
+        return Fail("FreeLibrary", "", ERROR_INVALID_HANDLE);
+    --Machine().process.libraryRefs;
+    SimRecordCall("FreeLibrary", "", TRUE);
+    return TRUE;
+}
+
+void WINAPI DebugBreak(void)
+{
+    ++Machine().process.breakpointTraps;
+    SimRecordCall("DebugBreak", "", 0);
+}
+
+void WINAPI ExitProcess(UINT uExitCode)
+{
+    // Death tests see only the child's stderr, so what the user saw is written there first.
+    SimRecordCall("ExitProcess", "", uExitCode);
+    fflush(stdout);
+    for (const SimUiEvent& event : Machine().ui.journal) {
+        fprintf(stderr, "%s owner=%p caption=\"%s\" type=0x%X answer=%ld text=\"%s\"\n",
+                event.kind.c_str(), (void*)event.owner, event.caption.c_str(), event.type,
+                (long)event.answer, event.text.c_str());
+    }
+    fprintf(stderr, "ExitProcess(%u)\n", uExitCode);
+    fflush(stderr);
+    _exit((int)uExitCode);
+}
+
+HANDLE WINAPI GetCurrentProcess(void)
+{
+    SimRecordCall("GetCurrentProcess", "", 1);
+    return kCurrentProcess;
+}
+
+BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle)
+{
+    if (SimFaultHit("OpenProcessToken", "", nullptr))
+        return Fail("OpenProcessToken", "", ERROR_ACCESS_DENIED);
+    // The consumer line has no security: its advapi32 answers every token call with this.
+    if (!IsNtLine())
+        return Fail("OpenProcessToken", "", ERROR_CALL_NOT_IMPLEMENTED);
+    if (ProcessHandle != kCurrentProcess)
+        return Fail("OpenProcessToken", "", ERROR_INVALID_HANDLE);
+    SimProcess& p = Machine().process;
+    ULONG_PTR token = g_nextToken += 4;
+    p.tokens[token] = DesiredAccess;
+    p.openTokens = (int)p.tokens.size();
+    *TokenHandle = (HANDLE)token;
+    SimRecordCall("OpenProcessToken", "", TRUE);
+    return TRUE;
+}
+
+BOOL WINAPI CloseHandle(HANDLE hObject)
+{
+    if (SimFaultHit("CloseHandle", "", nullptr))
+        return Fail("CloseHandle", "", ERROR_INVALID_HANDLE);
+    SimProcess& p = Machine().process;
+    if (hObject == kCurrentProcess) {  // closing the pseudo-handle is allowed and does nothing
+        SimRecordCall("CloseHandle", "", TRUE);
+        return TRUE;
+    }
+    if (p.tokens.erase((ULONG_PTR)hObject) == 0)
+        return Fail("CloseHandle", "", ERROR_INVALID_HANDLE);
+    p.openTokens = (int)p.tokens.size();
+    SimRecordCall("CloseHandle", "", TRUE);
+    return TRUE;
+}
+
+// The privileges of Windows XP with the LUIDs its local system gives them.
+static const struct { const char* name; DWORD luid; } kPrivileges[] = {
+    {"SeCreateTokenPrivilege", 2},        {"SeAssignPrimaryTokenPrivilege", 3},
+    {"SeLockMemoryPrivilege", 4},         {"SeIncreaseQuotaPrivilege", 5},
+    {"SeMachineAccountPrivilege", 6},     {"SeTcbPrivilege", 7},
+    {"SeSecurityPrivilege", 8},           {"SeTakeOwnershipPrivilege", 9},
+    {"SeLoadDriverPrivilege", 10},        {"SeSystemProfilePrivilege", 11},
+    {"SeSystemtimePrivilege", 12},        {"SeProfileSingleProcessPrivilege", 13},
+    {"SeIncreaseBasePriorityPrivilege", 14}, {"SeCreatePagefilePrivilege", 15},
+    {"SeCreatePermanentPrivilege", 16},   {"SeBackupPrivilege", 17},
+    {"SeRestorePrivilege", 18},           {"SeShutdownPrivilege", 19},
+    {"SeDebugPrivilege", 20},             {"SeAuditPrivilege", 21},
+    {"SeSystemEnvironmentPrivilege", 22}, {"SeChangeNotifyPrivilege", 23},
+    {"SeRemoteShutdownPrivilege", 24},    {"SeUndockPrivilege", 25},
+};
+
+BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid)
+{
+    (void)lpSystemName;  // every system answers with the same LUIDs here
+    std::string name = lpName ? lpName : "";
+    if (SimFaultHit("LookupPrivilegeValueA", name.c_str(), nullptr))
+        return Fail("LookupPrivilegeValueA", name, ERROR_NO_SUCH_PRIVILEGE);
+    if (!IsNtLine())
+        return Fail("LookupPrivilegeValueA", name, ERROR_CALL_NOT_IMPLEMENTED);
+    // Privilege names are matched without regard to case.
+    for (const auto& privilege : kPrivileges) {
+        if (FoldCase(privilege.name) == FoldCase(name)) {
+            lpLuid->LowPart = privilege.luid;
+            lpLuid->HighPart = 0;
+            SimRecordCall("LookupPrivilegeValueA", name, TRUE);
+            return TRUE;
+        }
+    }
+    return Fail("LookupPrivilegeValueA", name, ERROR_NO_SUCH_PRIVILEGE);
+}
+
+static const char* PrivilegeName(const LUID& luid)
+{
+    for (const auto& privilege : kPrivileges) {
+        if (luid.HighPart == 0 && luid.LowPart == privilege.luid)
+            return privilege.name;
+    }
+    return nullptr;
+}
+
+BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
+                                  PTOKEN_PRIVILEGES NewState, DWORD BufferLength,
+                                  PTOKEN_PRIVILEGES PreviousState, LPDWORD ReturnLength)
+{
+    (void)BufferLength;  // no previous state is kept, so there is nothing to size
+    if (SimFaultHit("AdjustTokenPrivileges", "", nullptr))
+        return Fail("AdjustTokenPrivileges", "", ERROR_ACCESS_DENIED);
+    if (!IsNtLine())
+        return Fail("AdjustTokenPrivileges", "", ERROR_CALL_NOT_IMPLEMENTED);
+    SimProcess& p = Machine().process;
+    auto token = p.tokens.find((ULONG_PTR)TokenHandle);
+    if (token == p.tokens.end())
+        return Fail("AdjustTokenPrivileges", "", ERROR_INVALID_HANDLE);
+    if ((token->second & TOKEN_ADJUST_PRIVILEGES) == 0)
+        return Fail("AdjustTokenPrivileges", "", ERROR_ACCESS_DENIED);
+    if (PreviousState || ReturnLength)
+        return Fail("AdjustTokenPrivileges", "", ERROR_INVALID_PARAMETER);
+    bool allAssigned = true;
+    if (DisableAllPrivileges) {
+        for (auto& privilege : p.privilegesEnabled)
+            privilege.second = false;
+    } else {
+        for (DWORD i = 0; i < NewState->PrivilegeCount; ++i) {
+            const LUID_AND_ATTRIBUTES& entry = NewState->Privileges[i];
+            const char* name = PrivilegeName(entry.Luid);
+            auto held = name ? p.privilegesEnabled.find(name) : p.privilegesEnabled.end();
+            if (held == p.privilegesEnabled.end()) {
+                allAssigned = false;
+                continue;
+            }
+            held->second = (entry.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+        }
+    }
+    // A privilege the token lacks is not an error of the call: it succeeds and says so only
+    // through the last error.
+    p.lastError = allAssigned ? ERROR_SUCCESS : ERROR_NOT_ALL_ASSIGNED;
+    SimRecordCall("AdjustTokenPrivileges", "", TRUE);
+    return TRUE;
+}
+
+BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD dwReason)
+{
+    (void)dwReason;
+    if (SimFaultHit("ExitWindowsEx", "", nullptr))
+        return Fail("ExitWindowsEx", "", ERROR_ACCESS_DENIED);
+    // The NT line refuses a process whose token has not enabled the shutdown privilege; the
+    // consumer line has no privileges to check.
+    if (IsNtLine()) {
+        const auto& privileges = Machine().process.privilegesEnabled;
+        auto shutdown = privileges.find(SE_SHUTDOWN_NAME);
+        if (shutdown == privileges.end() || !shutdown->second)
+            return Fail("ExitWindowsEx", "", ERROR_PRIVILEGE_NOT_HELD);
+    }
+    if (!Machine().ui.exitWindowsSucceeds)
+        return Fail("ExitWindowsEx", "", ERROR_ACCESS_DENIED);
+    if (uFlags & EWX_REBOOT)
+        Machine().process.restartRequested = true;
+    SimRecordCall("ExitWindowsEx", "", TRUE);
+    return TRUE;
+}
