@@ -1,7 +1,10 @@
 # The Windows build: the uninstaller exe on the real Win32 API, and the end-to-end tests under Wine.
 enable_language(RC)
 
-set(PX_WIN32_COMPILE -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
+# msvcrt's own formatting (bounded by mingw's __ms_vsnprintf) instead of mingw's C99 printf,
+# and unused sections dropped: together they halve the exe.
+set(PX_WIN32_COMPILE -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+    -ffunction-sections -fdata-sections -D__USE_MINGW_ANSI_STDIO=0)
 target_compile_options(pxcore PRIVATE ${PX_WIN32_COMPILE})
 
 add_executable(pxunins WIN32
@@ -9,7 +12,7 @@ add_executable(pxunins WIN32
     src/dialogs/pxunins.rc)
 target_compile_options(pxunins PRIVATE ${PX_WIN32_COMPILE})
 target_link_libraries(pxunins PRIVATE pxcore comctl32 shell32 advapi32 user32 gdi32 kernel32)
-target_link_options(pxunins PRIVATE -s -static-libgcc -static-libstdc++
+target_link_options(pxunins PRIVATE -s -static-libgcc -static-libstdc++ -Wl,--gc-sections
     -Wl,--nxcompat -Wl,--dynamicbase -Wl,--no-insert-timestamp)
 set_target_properties(pxunins PROPERTIES
     OUTPUT_NAME pxunins
