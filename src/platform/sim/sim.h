@@ -28,6 +28,8 @@ struct SimProcess {
     std::map<std::string, bool> privilegesEnabled = {{"SeShutdownPrivilege", false}};
     int openTokens = 0;       // token handles open now
     bool restartRequested = false;  // ExitWindowsEx(EWX_REBOOT) accepted
+    int libraryRefs = 0;            // LoadLibraryA references not yet given back by FreeLibrary
+    std::map<ULONG_PTR, DWORD> tokens;  // open token handles and the access they were opened with
 };
 
 // ---- disk: files and folders, short names, delete-at-restart, C streams ---------------------
@@ -81,9 +83,16 @@ struct SimShell {
         "C:\\WINDOWS\\All Users\\Start Menu\\Programs";               // CSIDL_COMMON_PROGRAMS
     int allocatorRefs = 0;   // references held on the shell's allocator
     int itemListsLive = 0;   // item lists handed out and not yet freed
+    int foreignFrees = 0;    // IMalloc::Free calls with a block this allocator never handed out
 };
 
 // ---- user interface ---------------------------------------------------------------------------
+
+// The one device context of a window, as the dialog procedures see it in the WM_CTLCOLOR*
+// messages. A fresh context has a white background, as on Windows.
+struct SimDeviceContext {
+    COLORREF backgroundColour = 0x00FFFFFF;  // SetBkColor
+};
 
 // One control or window; dialogs own their controls.
 struct SimWindowState {
@@ -100,7 +109,16 @@ struct SimWindowState {
     DLGPROC procedure = nullptr;
     bool dialogEnded = false;
     INT_PTR dialogResult = 0;
-    std::string templateName;  // the resource name a dialog was made from
+    std::string templateName;  // the resource name a dialog was made from, as stored
+    // What the user saw change after creation, in order: every text set (WM_SETTEXT,
+    // SetDlgItemTextA) and, for a progress bar, the position after each PBM_SETPOS.
+    std::vector<std::string> textHistory;
+    std::vector<int> positionHistory;
+    // A dialog's messages handed to its procedure, in order (WM_SETFONT, WM_INITDIALOG,
+    // WM_SHOWWINDOW, WM_COMMAND, WM_CLOSE, WM_DESTROY, WM_NCDESTROY and what tests send).
+    std::vector<UINT> procedureMessages;
+    HWND focus = nullptr;  // a dialog's control with the keyboard focus, NULL when none
+    SimDeviceContext deviceContext;
 };
 
 // What a user saw and did: one row per message box or modal dialog.
@@ -144,6 +162,13 @@ struct SimFault {
     int seen = 0;           // matching calls so far
 };
 
+// ---- heap ------------------------------------------------------------------------------------
+
+struct SimHeap {
+    long liveBlocks = 0;   // HeapAlloc blocks not yet freed: a leak shows here
+    long allocations = 0;  // HeapAlloc calls that succeeded
+};
+
 // ---- the machine ------------------------------------------------------------------------------
 
 struct SimMachine {
@@ -152,6 +177,7 @@ struct SimMachine {
     SimRegistry registry;
     SimShell shell;
     SimUi ui;
+    SimHeap heap;
     std::vector<SimFault> faults;
     // Every platform call in order: "Operation(argument) = result".
     std::vector<std::string> calls;
@@ -200,7 +226,20 @@ void SetIniFile(const std::string& fileName, const std::string& text);
 std::string IniFile(const std::string& fileName);
 
 // UI helpers.
+// Replaces the scripted answers; the next prompt takes the first.
 void ScriptAnswers(const std::vector<INT_PTR>& answers);
+// The state of any window this machine created, destroyed ones included; NULL for other handles.
 SimWindowState* WindowState(HWND hwnd);
+// Sends a message straight to a live dialog's procedure, as SendMessage would; 0 for a handle
+// that is not a live dialog.
+LRESULT SendToDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// The device context of a live window, to pass in wParam of a WM_CTLCOLOR* message.
+HDC SimDeviceContextFor(HWND window);
+// The background colour last set on a device context (white when never set).
+COLORREF SimBackgroundColour(HDC hdc);
+// Acts on a live dialog as the user would, with the codes of SimUi::answers (a control id, -1 Esc,
+// -2 Enter, -3 the close box), for a modeless dialog that no DialogBoxParamA answers for. False
+// when the action is impossible: another negative code, or the close box of a dialog without one.
+bool PressInDialog(HWND dialog, INT_PTR answer);
 
 #endif

@@ -1,0 +1,627 @@
+// The simulated user interface: dialogs from the program's templates, the dialog manager's keys,
+// scripted answers, message boxes, the progress bar and dead handles. A small test procedure
+// stands in for the program's own, so every message the simulation sends is visible.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <set>
+
+#include "platform/sim/sim.h"
+
+namespace {
+
+const UINT kWmDestroy = 0x0002;
+const UINT kWmShowWindow = 0x0018;
+const UINT kWmSetFont = 0x0030;
+const UINT kWmNcDestroy = 0x0082;
+const UINT kWmSysCommand = 0x0112;
+const UINT kWmGetText = 0x000D;
+const WPARAM kScClose = 0xF060;
+const DWORD kErrorInvalidWindowHandle = 1400;
+const DWORD kErrorControlIdNotFound = 1421;
+const DWORD kErrorResourceDataNotFound = 1812;
+const COLORREF kClrInvalid = 0xFFFFFFFF;
+
+const char kFallbackTexts[] =
+    "The Plexitone uninstall cannot start. The program had possibly been already uninstalled. | "
+    "However the uninstall may attempt to remove the Plexitone pipe driver and/or start menu "
+    "group if they are left in the system. | &Go on | Cancel";
+
+struct SeenMessage {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+// What the test procedure does and what it saw.
+struct TestProcedure {
+    std::vector<SeenMessage> seen;
+    std::set<int> endOn = {IDOK, IDCANCEL};  // command ids that end the dialog with that id
+    bool endDuringInit = false;              // EndDialog(42) inside WM_INITDIALOG
+};
+TestProcedure g_procedure;
+char g_brushTag;  // stands for the brush the procedure hands back for WM_CTLCOLORDLG
+
+INT_PTR CALLBACK TestDialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    g_procedure.seen.push_back({message, wParam, lParam});
+    if (message == WM_INITDIALOG) {
+        if (g_procedure.endDuringInit)
+            EndDialog(hDlg, 42);
+        return TRUE;
+    }
+    if (message == WM_COMMAND && g_procedure.endOn.count(LOWORD(wParam)) != 0) {
+        EndDialog(hDlg, LOWORD(wParam));
+        return TRUE;
+    }
+    if (message == WM_CTLCOLORDLG) {
+        SetBkColor((HDC)wParam, 0x00123456);
+        return (INT_PTR)&g_brushTag;
+    }
+    return FALSE;
+}
+
+std::vector<UINT> SeenKinds()
+{
+    std::vector<UINT> kinds;
+    for (const SeenMessage& m : g_procedure.seen)
+        kinds.push_back(m.message);
+    return kinds;
+}
+
+class UiSimTest : public ::testing::Test {
+  protected:
+    void SetUp() override { Fresh(); }
+    static void Fresh()
+    {
+        ResetMachine(VER_PLATFORM_WIN32_NT);
+        g_procedure = TestProcedure();
+    }
+    static HWND Create(const char* name)
+    {
+        return CreateDialogParamA(SimInstance(), name, NULL, TestDialogProc, 0);
+    }
+    static HWND ProgressDialog()
+    {
+        InitCommonControls();
+        return Create("Uninstalling");
+    }
+};
+
+TEST_F(UiSimTest, CreationFindsTemplateAndNeedsTheProgressBarClass)
+{
+    char otherModule;
+    struct Row {
+        const char* name;
+        bool initCommonControls;
+        HINSTANCE instance;
+        const char* templateName;
+        bool created;
+        DWORD error;  // when not created
+    } rows[] = {
+        {"progress dialog before InitCommonControls", false, SimInstance(), "Uninstalling", false,
+         ERROR_CANNOT_FIND_WND_CLASS},
+        {"progress dialog after InitCommonControls", true, SimInstance(), "Uninstalling", true, 0},
+        {"fallback dialog needs no common controls", false, SimInstance(), "AfterRun", true, 0},
+        {"NULL instance is the program", true, NULL, "uninstalling", true, 0},
+        {"unknown template", true, SimInstance(), "Uninstall", false,
+         ERROR_RESOURCE_NAME_NOT_FOUND},
+        {"another module has none of these", true, (HINSTANCE)&otherModule, "Uninstalling", false,
+         kErrorResourceDataNotFound},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Fresh();
+        if (row.initCommonControls)
+            InitCommonControls();
+        SetLastError(0);
+        HWND dialog = CreateDialogParamA(row.instance, row.templateName, NULL, TestDialogProc,
+                                         0x1234);
+        std::vector<UINT> kinds = SeenKinds();
+        bool initialised = std::find(kinds.begin(), kinds.end(), WM_INITDIALOG) != kinds.end();
+        EXPECT_EQ(initialised, row.created);
+        if (row.created) {
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(g_procedure.seen[1].lParam, 0x1234);  // after WM_SETFONT
+        } else {
+            EXPECT_EQ(dialog, nullptr);
+            EXPECT_EQ(GetLastError(), row.error);
+        }
+    }
+}
+
+TEST_F(UiSimTest, FailedControlDestroysTheHalfMadeDialog)
+{
+    EXPECT_EQ(Create("Uninstalling"), nullptr);
+    // The dialog window existed long enough for WM_SETFONT and is destroyed as DestroyWindow
+    // would; the procedure never saw WM_INITDIALOG.
+    EXPECT_EQ(SeenKinds(), std::vector<UINT>({kWmSetFont, kWmDestroy, kWmNcDestroy}));
+    ASSERT_FALSE(Machine().ui.windows.empty());
+    EXPECT_TRUE(Machine().ui.windows[0]->destroyed);
+}
+
+TEST_F(UiSimTest, DialogGetsFontThenInitDialogWithFocusControlThenShows)
+{
+    struct Row {
+        const char* name;
+        const char* templateName;
+        int focusId;  // the first tab stop
+        std::vector<std::pair<int, std::string>> controls;  // id and class
+    } rows[] = {
+        {"progress dialog", "Uninstalling", 200,
+         {{100, "Static"}, {200, "msctls_progress32"}}},
+        {"fallback dialog", "AfterRun", IDOK,
+         {{-1, "Static"}, {-1, "Static"}, {IDOK, "Button"}, {IDCANCEL, "Button"}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Fresh();
+        InitCommonControls();
+        HWND dialog = Create(row.templateName);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(SeenKinds(), std::vector<UINT>({kWmSetFont, WM_INITDIALOG, kWmShowWindow}));
+        EXPECT_EQ((HWND)g_procedure.seen[1].wParam, GetDlgItem(dialog, row.focusId));
+        EXPECT_EQ(g_procedure.seen[2].wParam, (WPARAM)TRUE);
+        SimWindowState* state = WindowState(dialog);
+        EXPECT_TRUE(state->visible);
+        EXPECT_EQ(state->className, "#32770");
+        EXPECT_EQ(state->text, "Uninstall Plexitone");
+        ASSERT_EQ(state->children.size(), row.controls.size());
+        for (size_t i = 0; i < row.controls.size(); i++) {
+            SimWindowState* control = WindowState(state->children[i]);
+            EXPECT_EQ(control->id, row.controls[i].first);
+            EXPECT_EQ(control->className, row.controls[i].second);
+            EXPECT_EQ(control->parent, dialog);
+        }
+    }
+}
+
+// Dialog units become pixels with the base units 6 x 13; the template places the client area,
+// and the 3-pixel frame and 18-pixel caption surround it.
+TEST_F(UiSimTest, RectanglesComeFromDialogUnits)
+{
+    struct Row {
+        const char* name;
+        const char* templateName;
+        int screenWidth, screenHeight;
+        RECT dialog;
+        int controlId;
+        RECT control;
+    } rows[] = {
+        {"progress dialog", "Uninstalling", 1024, 768, {54, 31, 405, 135}, 200,
+         {87, 93, 375, 113}},
+        {"fallback dialog, halves round up", "AfterRun", 1024, 768, {42, 18, 407, 166}, IDCANCEL,
+         {242, 127, 341, 148}},
+        {"pushed back onto a narrow screen", "Uninstalling", 320, 240, {0, 31, 351, 135}, 200,
+         {33, 93, 321, 113}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Fresh();
+        Machine().ui.screenWidth = row.screenWidth;
+        Machine().ui.screenHeight = row.screenHeight;
+        InitCommonControls();
+        HWND dialog = Create(row.templateName);
+        ASSERT_NE(dialog, nullptr);
+        RECT rect;
+        ASSERT_TRUE(GetWindowRect(dialog, &rect));
+        EXPECT_EQ(rect.left, row.dialog.left);
+        EXPECT_EQ(rect.top, row.dialog.top);
+        EXPECT_EQ(rect.right, row.dialog.right);
+        EXPECT_EQ(rect.bottom, row.dialog.bottom);
+        ASSERT_TRUE(GetWindowRect(GetDlgItem(dialog, row.controlId), &rect));
+        EXPECT_EQ(rect.left, row.control.left);
+        EXPECT_EQ(rect.top, row.control.top);
+        EXPECT_EQ(rect.right, row.control.right);
+        EXPECT_EQ(rect.bottom, row.control.bottom);
+    }
+}
+
+TEST_F(UiSimTest, SetWindowPosMovesControlsAlongAndHonoursFlags)
+{
+    struct Row {
+        const char* name;
+        int x, y, cx, cy;
+        UINT flags;
+        RECT dialog;
+        LONG barLeft, barTop;
+    } rows[] = {
+        {"move and size", 10, 20, 300, 90, SWP_NOACTIVATE, {10, 20, 310, 110}, 43, 82},
+        {"no move", 10, 20, 300, 90, 0x0002, {54, 31, 354, 121}, 87, 93},
+        {"no size", 10, 20, 300, 90, 0x0001, {10, 20, 361, 124}, 43, 82},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Fresh();
+        HWND dialog = ProgressDialog();
+        ASSERT_TRUE(SetWindowPos(dialog, NULL, row.x, row.y, row.cx, row.cy, row.flags));
+        RECT rect;
+        GetWindowRect(dialog, &rect);
+        EXPECT_EQ(rect.left, row.dialog.left);
+        EXPECT_EQ(rect.top, row.dialog.top);
+        EXPECT_EQ(rect.right, row.dialog.right);
+        EXPECT_EQ(rect.bottom, row.dialog.bottom);
+        GetWindowRect(GetDlgItem(dialog, 200), &rect);
+        EXPECT_EQ(rect.left, row.barLeft);
+        EXPECT_EQ(rect.top, row.barTop);
+    }
+}
+
+TEST_F(UiSimTest, ModalAnswersBecomeTheDialogManagersMessages)
+{
+    struct Command {
+        UINT message;
+        WPARAM wParam;
+        int controlId;  // the control in lParam of WM_COMMAND; 0 for none
+    };
+    struct Row {
+        const char* name;
+        std::vector<INT_PTR> answers;
+        std::set<int> endOn;
+        INT_PTR result;
+        int unscripted;
+        size_t answersUsed;
+        std::vector<Command> commands;
+    } rows[] = {
+        {"Go on clicked", {1}, {1, 2}, 1, 0, 1, {{WM_COMMAND, 1, 1}}},
+        {"Cancel clicked", {2}, {1, 2}, 2, 0, 1, {{WM_COMMAND, 2, 2}}},
+        {"Esc is command 2", {-1}, {1, 2}, 2, 0, 1, {{WM_COMMAND, 2, 2}}},
+        {"Enter presses the default button", {-2}, {1, 2}, 1, 0, 1, {{WM_COMMAND, 1, 1}}},
+        {"close box: system command, close, then command 2", {-3}, {1, 2}, 2, 0, 1,
+         {{kWmSysCommand, kScClose, 0}, {WM_CLOSE, 0, 0}, {WM_COMMAND, 2, 2}}},
+        {"a click that leaves it open, then Cancel", {1, 2}, {2}, 2, 0, 2,
+         {{WM_COMMAND, 1, 1}, {WM_COMMAND, 2, 2}}},
+        {"answers run out while it is open", {1}, {2}, -1, 1, 1, {{WM_COMMAND, 1, 1}}},
+        {"no answer at all", {}, {1, 2}, -1, 1, 0, {}},
+        {"an id no control has comes without a control", {7, 2}, {1, 2}, 2, 0, 2,
+         {{WM_COMMAND, 7, 0}, {WM_COMMAND, 2, 2}}},
+        {"a code that is no key", {-4}, {1, 2}, -1, 1, 1, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Fresh();
+        g_procedure.endOn = row.endOn;
+        ScriptAnswers(row.answers);
+        INT_PTR result = DialogBoxParamA(SimInstance(), "AfterRun", NULL, TestDialogProc, 0);
+        EXPECT_EQ(result, row.result);
+        EXPECT_EQ(Machine().ui.unscriptedPrompts, row.unscripted);
+        EXPECT_EQ(Machine().ui.nextAnswer, row.answersUsed);
+
+        SimWindowState* dialog = Machine().ui.windows[0];
+        std::vector<SeenMessage> commands;
+        for (const SeenMessage& m : g_procedure.seen) {
+            if (m.message == WM_COMMAND || m.message == kWmSysCommand || m.message == WM_CLOSE)
+                commands.push_back(m);
+        }
+        ASSERT_EQ(commands.size(), row.commands.size());
+        for (size_t i = 0; i < commands.size(); i++) {
+            EXPECT_EQ(commands[i].message, row.commands[i].message);
+            EXPECT_EQ(commands[i].wParam, row.commands[i].wParam);  // BN_CLICKED is 0
+            HWND control = NULL;
+            for (HWND child : dialog->children) {
+                if (WindowState(child)->id == row.commands[i].controlId)
+                    control = child;
+            }
+            EXPECT_EQ((HWND)commands[i].lParam, control);
+        }
+
+        ASSERT_EQ(Machine().ui.journal.size(), 1u);
+        const SimUiEvent& event = Machine().ui.journal[0];
+        EXPECT_EQ(event.kind, "Dialog");
+        EXPECT_EQ(event.owner, nullptr);
+        EXPECT_EQ(event.caption, "Uninstall Plexitone");
+        EXPECT_EQ(event.text, kFallbackTexts);
+        EXPECT_EQ(event.answer, row.result);
+        // The modal loop destroys its dialog on the way out, whatever the answer.
+        EXPECT_TRUE(dialog->destroyed);
+        std::vector<UINT> kinds = SeenKinds();
+        ASSERT_GE(kinds.size(), 2u);
+        EXPECT_EQ(kinds[kinds.size() - 2], kWmDestroy);
+        EXPECT_EQ(kinds[kinds.size() - 1], kWmNcDestroy);
+    }
+}
+
+TEST_F(UiSimTest, DialogEndedInInitDialogIsNeverShownNorAnswered)
+{
+    g_procedure.endDuringInit = true;
+    ScriptAnswers({IDCANCEL});
+    EXPECT_EQ(DialogBoxParamA(SimInstance(), "AfterRun", NULL, TestDialogProc, 0), 42);
+    EXPECT_TRUE(Machine().ui.journal.empty());
+    EXPECT_EQ(Machine().ui.nextAnswer, 0u);
+    EXPECT_EQ(Machine().ui.unscriptedPrompts, 0);
+    EXPECT_EQ(SeenKinds(), std::vector<UINT>({kWmSetFont, WM_INITDIALOG, kWmDestroy,
+                                              kWmNcDestroy}));
+}
+
+TEST_F(UiSimTest, MessageBoxTakesOnlyAnswersItsButtonsCanGive)
+{
+    struct Row {
+        const char* name;
+        std::vector<INT_PTR> answers;
+        UINT type;
+        int result;
+        int unscripted;
+        bool journalled;
+        size_t answersUsed;
+    } rows[] = {
+        {"Yes to a yes/no box", {IDYES}, MB_YESNO | MB_DEFBUTTON2, IDYES, 0, true, 1},
+        {"No to a yes/no box", {IDNO}, MB_YESNO, IDNO, 0, true, 1},
+        {"OK to a yes/no box cannot happen", {IDOK}, MB_YESNO, 0, 1, true, 1},
+        {"Cancel to an OK box cannot happen", {IDCANCEL}, MB_OK, 0, 1, true, 1},
+        {"OK to a task-modal OK box", {IDOK}, MB_TASKMODAL, IDOK, 0, true, 1},
+        {"no answer left", {}, MB_OK, 0, 1, true, 0},
+        {"a box scripted to fail", {0}, MB_OK, 0, 0, true, 1},
+        {"a type with no such box", {IDOK}, 7, 0, 0, false, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Fresh();
+        ScriptAnswers(row.answers);
+        EXPECT_EQ(MessageBoxA(NULL, "Proceed?", "Plexitone Uninstall", row.type), row.result);
+        EXPECT_EQ(Machine().ui.unscriptedPrompts, row.unscripted);
+        EXPECT_EQ(Machine().ui.nextAnswer, row.answersUsed);
+        ASSERT_EQ(Machine().ui.journal.size(), row.journalled ? 1u : 0u);
+        if (row.journalled) {
+            const SimUiEvent& event = Machine().ui.journal[0];
+            EXPECT_EQ(event.kind, "MessageBox");
+            EXPECT_EQ(event.owner, nullptr);
+            EXPECT_EQ(event.caption, "Plexitone Uninstall");
+            EXPECT_EQ(event.text, "Proceed?");
+            EXPECT_EQ(event.type, row.type);
+            EXPECT_EQ(event.answer, row.result);
+        }
+    }
+}
+
+TEST_F(UiSimTest, MessageBoxOwnerMustBeAlive)
+{
+    HWND dialog = ProgressDialog();
+    ScriptAnswers({IDOK, IDOK});
+    EXPECT_EQ(MessageBoxA(dialog, "owned", "Plexitone Uninstall", MB_OK), IDOK);
+    ASSERT_EQ(Machine().ui.journal.size(), 1u);
+    EXPECT_EQ(Machine().ui.journal[0].owner, dialog);
+
+    DestroyWindow(dialog);
+    SetLastError(0);
+    EXPECT_EQ(MessageBoxA(dialog, "late", "Plexitone Uninstall", MB_OK), 0);
+    EXPECT_EQ(GetLastError(), kErrorInvalidWindowHandle);
+    EXPECT_EQ(Machine().ui.journal.size(), 1u);  // nobody saw a box
+    EXPECT_EQ(Machine().ui.nextAnswer, 1u);
+}
+
+TEST_F(UiSimTest, ProgressBarClampsToItsRange)
+{
+    struct Row {
+        const char* name;
+        LPARAM range;        // PBM_SETRANGE's lParam; 0 leaves the default 0 to 100
+        int initial;         // the position once the range is set: 0 pulled into the range
+        int start;           // PBM_SETPOS before the one under test
+        WPARAM position;
+        LRESULT previous;    // what PBM_SETPOS returns
+        int after;
+    } rows[] = {
+        {"inside", 0, 0, 50, 99, 50, 99},
+        {"the top exactly", 0, 0, 50, 100, 50, 100},
+        {"one past the top", 0, 0, 50, 101, 50, 100},
+        {"below the bottom", 0, 0, 50, (WPARAM)-1, 50, 0},
+        {"range halves are unsigned", MAKELPARAM(10, 0xFFFF), 10, 20, 70000, 20, 65535},
+        {"below a raised bottom", MAKELPARAM(10, 0xFFFF), 10, 20, 5, 20, 10},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Fresh();
+        HWND dialog = ProgressDialog();
+        if (row.range != 0)
+            SendDlgItemMessageA(dialog, 200, PBM_SETRANGE, 0, row.range);
+        EXPECT_EQ(SendDlgItemMessageA(dialog, 200, PBM_SETPOS, (WPARAM)row.start, 0), row.initial);
+        EXPECT_EQ(SendDlgItemMessageA(dialog, 200, PBM_SETPOS, row.position, 0), row.previous);
+        SimWindowState* bar = WindowState(GetDlgItem(dialog, 200));
+        EXPECT_EQ(bar->progressPos, row.after);
+        EXPECT_EQ(bar->positionHistory, std::vector<int>({row.start, row.after}));
+    }
+}
+
+TEST_F(UiSimTest, ProgressRangeReturnsThePreviousOneAndPullsThePositionIn)
+{
+    HWND dialog = ProgressDialog();
+    SendDlgItemMessageA(dialog, 200, PBM_SETPOS, 80, 0);
+    EXPECT_EQ(SendDlgItemMessageA(dialog, 200, PBM_SETRANGE, 0, MAKELPARAM(0, 50)),
+              MAKELONG(0, 100));
+    EXPECT_EQ(WindowState(GetDlgItem(dialog, 200))->progressPos, 50);
+    EXPECT_EQ(SendDlgItemMessageA(dialog, 200, PBM_SETRANGE, 0, MAKELPARAM(0, 100)),
+              MAKELONG(0, 50));
+    // A static control knows no progress messages.
+    EXPECT_EQ(SendDlgItemMessageA(dialog, 100, PBM_SETPOS, 30, 0), 0);
+    EXPECT_TRUE(WindowState(GetDlgItem(dialog, 100))->positionHistory.empty());
+}
+
+TEST_F(UiSimTest, TextsAreSetAndReadBackWithinTheBuffer)
+{
+    HWND dialog = ProgressDialog();
+    ASSERT_TRUE(SetDlgItemTextA(dialog, 100, "Removing: x"));  // 11 characters
+    struct Row {
+        const char* name;
+        WPARAM capacity;
+        LRESULT copied;
+        const char* text;
+    } rows[] = {
+        {"room to spare", 13, 11, "Removing: x"},
+        {"fits exactly", 12, 11, "Removing: x"},
+        {"one too few", 11, 10, "Removing: "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        char buffer[16];
+        memset(buffer, '#', sizeof buffer);
+        EXPECT_EQ(SendDlgItemMessageA(dialog, 100, kWmGetText, row.capacity, (LPARAM)buffer),
+                  row.copied);
+        EXPECT_STREQ(buffer, row.text);
+        EXPECT_EQ(buffer[row.capacity], '#');  // nothing written past the buffer
+    }
+    EXPECT_TRUE(SetDlgItemTextA(dialog, 100, NULL));
+    EXPECT_EQ(WindowState(GetDlgItem(dialog, 100))->textHistory,
+              std::vector<std::string>({"Removing: x", ""}));
+    SetLastError(0);
+    EXPECT_FALSE(SetDlgItemTextA(dialog, 101, "nowhere"));
+    EXPECT_EQ(GetLastError(), kErrorControlIdNotFound);
+    EXPECT_EQ(GetDlgItem(dialog, 101), nullptr);
+}
+
+TEST_F(UiSimTest, DestroyedDialogHandleFailsEverywhere)
+{
+    HWND dialog = ProgressDialog();
+    HWND bar = GetDlgItem(dialog, 200);
+    ASSERT_TRUE(DestroyWindow(dialog));
+    EXPECT_EQ(SeenKinds().back(), kWmNcDestroy);
+    EXPECT_TRUE(WindowState(dialog)->destroyed);
+    EXPECT_TRUE(WindowState(bar)->destroyed);
+
+    RECT rect;
+    struct Row {
+        const char* name;
+        std::function<bool()> failed;
+    } rows[] = {
+        {"GetDlgItem", [&] { return GetDlgItem(dialog, 200) == NULL; }},
+        {"SetDlgItemTextA", [&] { return !SetDlgItemTextA(dialog, 100, "x"); }},
+        {"SendDlgItemMessageA",
+         [&] { return SendDlgItemMessageA(dialog, 200, PBM_SETPOS, 5, 0) == 0; }},
+        {"ShowWindow", [&] { return !ShowWindow(dialog, SW_HIDE); }},
+        {"GetWindowRect", [&] { return !GetWindowRect(dialog, &rect); }},
+        {"GetWindowRect of a control", [&] { return !GetWindowRect(bar, &rect); }},
+        {"SetWindowPos", [&] { return !SetWindowPos(dialog, NULL, 0, 0, 1, 1, SWP_NOACTIVATE); }},
+        {"EndDialog", [&] { return !EndDialog(dialog, 1); }},
+        {"DestroyWindow again", [&] { return !DestroyWindow(dialog); }},
+        {"SimDeviceContextFor", [&] { return SimDeviceContextFor(dialog) == NULL; }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetLastError(0);
+        EXPECT_TRUE(row.failed());
+        EXPECT_EQ(GetLastError(), kErrorInvalidWindowHandle);
+    }
+}
+
+TEST_F(UiSimTest, ShowWindowReportsEarlierVisibility)
+{
+    HWND dialog = ProgressDialog();  // WS_VISIBLE: already shown
+    EXPECT_TRUE(ShowWindow(dialog, SW_SHOW));
+    EXPECT_TRUE(ShowWindow(dialog, SW_HIDE));
+    EXPECT_FALSE(WindowState(dialog)->visible);
+    EXPECT_FALSE(ShowWindow(dialog, SW_HIDE));
+    // One WM_SHOWWINDOW per change of visibility.
+    EXPECT_EQ(SeenKinds(), std::vector<UINT>({kWmSetFont, WM_INITDIALOG, kWmShowWindow,
+                                              kWmShowWindow}));
+    EXPECT_EQ(g_procedure.seen.back().wParam, (WPARAM)FALSE);
+}
+
+TEST_F(UiSimTest, ColoursBrushesAndDeviceContexts)
+{
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), 0x00C0C0C0u);
+    HBRUSH face = GetSysColorBrush(COLOR_BTNFACE);
+    EXPECT_NE(face, nullptr);
+    EXPECT_EQ(GetSysColorBrush(COLOR_BTNFACE), face);  // the system's brush: one handle
+    EXPECT_NE(GetSysColorBrush(5), face);
+    EXPECT_EQ(GetSysColorBrush(31), nullptr);
+    EXPECT_EQ(GetSysColorBrush(-1), nullptr);
+
+    HWND dialog = ProgressDialog();
+    HDC dc = SimDeviceContextFor(dialog);
+    ASSERT_NE(dc, nullptr);
+    EXPECT_EQ(SimBackgroundColour(dc), 0x00FFFFFFu);  // a fresh context paints on white
+    EXPECT_EQ(SetBkColor(dc, 0x00C0C0C0), 0x00FFFFFFu);
+    EXPECT_EQ(SetBkColor(dc, 0x00C0C0C0), 0x00C0C0C0u);
+
+    // SendToDialog hands the procedure's own result back, as SendMessage does for colours.
+    EXPECT_EQ(SendToDialog(dialog, WM_CTLCOLORDLG, (WPARAM)dc, (LPARAM)dialog),
+              (LRESULT)&g_brushTag);
+    EXPECT_EQ(SimBackgroundColour(dc), 0x00123456u);
+
+    DestroyWindow(dialog);
+    EXPECT_EQ(SetBkColor(dc, 0), kClrInvalid);
+}
+
+TEST_F(UiSimTest, DeclaredFaultsFailTheDocumentedWay)
+{
+    struct Row {
+        const char* name;
+        const char* operation;
+        std::function<bool()> failed;
+    } rows[] = {
+        {"CreateDialogParamA gives NULL", "CreateDialogParamA",
+         [] { return ProgressDialog() == NULL && g_procedure.seen.empty(); }},
+        {"DialogBoxParamA gives -1", "DialogBoxParamA",
+         [] {
+             return DialogBoxParamA(SimInstance(), "AfterRun", NULL, TestDialogProc, 0) == -1 &&
+                    g_procedure.seen.empty();
+         }},
+        {"MessageBoxA gives 0", "MessageBoxA",
+         [] { return MessageBoxA(NULL, "text", "caption", MB_OK) == 0; }},
+        {"SetDlgItemTextA gives FALSE and leaves the text", "SetDlgItemTextA",
+         [] {
+             HWND dialog = ProgressDialog();
+             return !SetDlgItemTextA(dialog, 100, "new") &&
+                    WindowState(GetDlgItem(dialog, 100))->text == "Removing:";
+         }},
+        {"GetWindowRect gives FALSE and leaves the buffer", "GetWindowRect",
+         [] {
+             RECT rect = {-7, -7, -7, -7};
+             return !GetWindowRect(ProgressDialog(), &rect) && rect.left == -7 &&
+                    rect.bottom == -7;
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Fresh();
+        ScriptAnswers({IDOK});
+        FailCall(row.operation);
+        EXPECT_TRUE(row.failed());
+        // A failed call shows the user nothing and takes no answer.
+        EXPECT_TRUE(Machine().ui.journal.empty());
+        EXPECT_EQ(Machine().ui.nextAnswer, 0u);
+    }
+}
+
+TEST_F(UiSimTest, PressInModelessDialogUsesTheSameKeys)
+{
+    HWND dialog = ProgressDialog();
+    g_procedure.endOn.clear();  // like the progress dialog's own procedure: no command ends it
+    g_procedure.seen.clear();
+    // The progress dialog has no Cancel button: Esc still sends command 2, with no control.
+    EXPECT_TRUE(PressInDialog(dialog, -1));
+    // No default push button: Enter sends IDOK.
+    EXPECT_TRUE(PressInDialog(dialog, -2));
+    EXPECT_FALSE(PressInDialog(dialog, -4));  // no such key
+    // WS_SYSMENU gives the progress dialog a close box.
+    EXPECT_TRUE(PressInDialog(dialog, -3));
+    ASSERT_EQ(g_procedure.seen.size(), 5u);
+    EXPECT_EQ(g_procedure.seen[0].message, WM_COMMAND);
+    EXPECT_EQ(g_procedure.seen[0].wParam, (WPARAM)IDCANCEL);
+    EXPECT_EQ(g_procedure.seen[0].lParam, 0);
+    EXPECT_EQ(g_procedure.seen[1].wParam, (WPARAM)IDOK);
+    EXPECT_EQ(g_procedure.seen[2].message, kWmSysCommand);
+    EXPECT_EQ(g_procedure.seen[3].message, WM_CLOSE);
+    EXPECT_EQ(g_procedure.seen[4].wParam, (WPARAM)IDCANCEL);
+    EXPECT_FALSE(WindowState(dialog)->dialogEnded);
+    EXPECT_TRUE(WindowState(dialog)->visible);
+}
+
+TEST_F(UiSimTest, CallsAreJournalled)
+{
+    HWND dialog = ProgressDialog();
+    SetDlgItemTextA(dialog, 100, "Removing: a");
+    SendDlgItemMessageA(dialog, 200, PBM_SETPOS, 33, 0);
+    ShowWindow(dialog, SW_HIDE);
+    DestroyWindow(dialog);
+    std::vector<std::string> expected = {
+        "InitCommonControls() = 0",
+        "CreateDialogParamA(Uninstalling) = 1",
+        "SetDlgItemTextA(UNINSTALLING, 100, Removing: a) = 1",
+        "SendDlgItemMessageA(UNINSTALLING, 200, 0x402, 33, 0x0) = 0",
+        "ShowWindow(UNINSTALLING, 0) = 1",
+        "DestroyWindow(UNINSTALLING) = 1",
+    };
+    EXPECT_EQ(Machine().calls, expected);
+}
+
+}  // namespace
