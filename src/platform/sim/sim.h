@@ -137,6 +137,9 @@ struct SimUi {
     // press (a WM_COMMAND with BN_CLICKED); -1 for Esc, -2 for Enter, -3 for the close box.
     std::vector<INT_PTR> answers;
     size_t nextAnswer = 0;
+    // Standing answers by a message box's text or a dialog's caption, given every time that
+    // prompt appears, before the answers in order are consulted.
+    std::map<std::string, INT_PTR> answersByText;
     std::vector<SimUiEvent> journal;
     int unscriptedPrompts = 0;  // prompts that found no answer: a test failure
     int screenWidth = 1024, screenHeight = 768;

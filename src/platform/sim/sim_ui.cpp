@@ -538,6 +538,15 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
             }
             // Out of answers, or an answer the user could not give: the simulation never
             // guesses. DialogBox fails with -1.
+            auto standing = ui.answersByText.find(dialog->text);
+            if (standing != ui.answersByText.end()) {
+                if (!Press(dialog, standing->second)) {
+                    ui.unscriptedPrompts++;
+                    result = -1;
+                    break;
+                }
+                continue;
+            }
             if (ui.nextAnswer >= ui.answers.size() || !Press(dialog, ui.answers[ui.nextAnswer++])) {
                 ui.unscriptedPrompts++;
                 result = -1;
@@ -638,8 +647,10 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
     SimUi& ui = Machine().ui;
     int answer = 0;
     bool answered = false;
-    if (ui.nextAnswer < ui.answers.size()) {
-        INT_PTR scripted = ui.answers[ui.nextAnswer++];
+    auto standing = ui.answersByText.find(text);
+    if (standing != ui.answersByText.end() || ui.nextAnswer < ui.answers.size()) {
+        INT_PTR scripted = standing != ui.answersByText.end() ? standing->second
+                                                              : ui.answers[ui.nextAnswer++];
         // 0 stands for a box that failed to appear; anything else must be one of its buttons.
         for (int result : results)
             answered = answered || scripted == result;
