@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/end_state.h"
 #include "support/installation.h"
 #include "support/machine_fixture.h"
 
@@ -17,16 +18,6 @@ namespace {
 
 const char kConfirmText[] = "The Plexitone is about to be uninstalled. Proceed?";
 const char kRestartText[] = "The computer must be rebooted in order\nto complete uninstall. Reboot now?";
-
-const std::set<std::string> kOwnTexts = {
-    kConfirmText,
-    kRestartText,
-    "The uninstall file is corrupt",
-    "The uninstall is complete",
-    "Failed to automatically reboot the system.\nPlease use Start->ShutDown to reboot manually",
-    "You need to have Administrator privileges\nto remove the Plexitone pipe driver",
-    "File 10\nLine 37",
-};
 
 struct SweepScenario {
     const char* name;
@@ -43,132 +34,11 @@ void StageScenario(const SweepScenario& scenario)
         DeleteFileA((std::string(kInstallFolder) + "\\_pxunins.dat").c_str());
     Machine().calls.clear();
     SimUi& ui = Machine().ui;
-    for (const std::string& text : kOwnTexts)
+    for (const std::string& text : OwnTexts())
         ui.answersByText[text] = IDOK;
     ui.answersByText[kConfirmText] = IDYES;
     ui.answersByText[kRestartText] = IDNO;
     ui.answersByText["Uninstall Plexitone"] = IDOK;  // the fallback dialog: "&Go on"
-}
-
-std::string Folded(std::string text)
-{
-    for (char& c : text)
-        c = (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c;
-    return text;
-}
-
-bool StartsWithKey(const std::string& row, const std::string& key)
-{
-    std::string folded = Folded(row), prefix = Folded(key);
-    return folded.compare(0, prefix.size(), prefix) == 0 &&
-           (folded.size() == prefix.size() || folded[prefix.size()] == '\\' ||
-            folded[prefix.size()] == ' ');
-}
-
-// What the uninstaller may take away: the logged files, the start-menu group, the registry
-// entries of the clean-up, and the pipe driver's registration.
-bool MayVanish(const std::string& row, DWORD line)
-{
-    const std::string hklm = "HKEY_LOCAL_MACHINE\\", hkcu = "HKEY_CURRENT_USER\\";
-    const std::string subtrees[] = {
-        hklm + "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\px.exe",
-        hkcu + "SOFTWARE\\Morvaine\\Plexitone",
-        hklm + "SOFTWARE\\Morvaine\\Plexitone",
-        (line == VER_PLATFORM_WIN32_NT ? hkcu : hklm) +
-            "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plexitone",
-        std::string(kProgramsFolder) + "\\Plexitone",
-    };
-    for (const std::string& subtree : subtrees)
-        if (StartsWithKey(row, subtree))
-            return true;
-    const std::string exact[] = {
-        hkcu + "SOFTWARE\\Morvaine", hklm + "SOFTWARE\\Morvaine",
-        hklm + "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs : pxpipe.drv",
-        hklm + "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32 : midi1",
-        hklm + "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc : pxpipe.drv",
-    };
-    for (const std::string& key : exact) {
-        if (Folded(row) == Folded(key) || Folded(row).compare(0, Folded(key).size() + 3, Folded(key) + " = ") == 0 ||
-            (Folded(row).compare(0, Folded(key).size() + 3, Folded(key) + " : ") == 0 &&
-             key.find(" : ") == std::string::npos))
-            return true;
-    }
-    const std::string folder = kInstallFolder;
-    const std::string logged[] = {folder + "\\Sounds", folder + "\\Sounds\\Drums", folder + "\\px.exe",
-                                  folder + "\\Sounds\\Drums\\kick.wav", folder + "\\Sounds\\piano.sf2",
-                                  folder + "\\readme.txt"};
-    for (const std::string& path : logged)
-        if (Folded(row) == Folded(path))
-            return true;
-    return false;
-}
-
-struct MachineImage {
-    std::vector<std::string> registry;
-    std::vector<std::string> paths;
-    std::vector<std::string> data;  // each file's path and bytes
-};
-
-MachineImage Image()
-{
-    MachineImage image{ListRegistry(), ListPaths(), {}};
-    for (const std::string& path : image.paths)
-        if (!IsFolder(path))
-            image.data.push_back(path + "=" + FileData(path));
-    return image;
-}
-
-// The violations of a finished run, one line each.
-std::vector<std::string> Violations(const MachineImage& before, DWORD line)
-{
-    std::vector<std::string> found;
-    MachineImage after = Image();
-    auto missing = [](const std::vector<std::string>& from, const std::vector<std::string>& in) {
-        std::vector<std::string> out;
-        std::set<std::string> present(in.begin(), in.end());
-        for (const std::string& row : from)
-            if (!present.count(row))
-                out.push_back(row);
-        return out;
-    };
-    for (const std::string& row : missing(before.registry, after.registry))
-        if (!MayVanish(row, line))
-            found.push_back("registry row removed: " + row);
-    for (const std::string& row : missing(after.registry, before.registry))
-        found.push_back("registry row added: " + row);
-    for (const std::string& row : missing(before.paths, after.paths))
-        if (!MayVanish(row, line))
-            found.push_back("path removed: " + row);
-    for (const std::string& row : missing(after.paths, before.paths))
-        if (Folded(row) != "c:\\windows\\wininit.ini")
-            found.push_back("path added: " + row);
-    for (const std::string& row : missing(before.data, after.data)) {
-        std::string path = row.substr(0, row.find('='));
-        std::string folded = Folded(path);
-        if (!PathExists(path) || folded == "c:\\windows\\wininit.ini")
-            continue;
-        if (folded == "c:\\windows\\system.ini") {
-            if (IniFile("system.ini").find("wave=mmdrv.dll") == std::string::npos)
-                found.push_back("system.ini lost an entry not ours");
-            continue;
-        }
-        found.push_back("file changed: " + path);
-    }
-    for (const std::string& pending : Machine().disk.pendingDeletes)
-        if (Folded(pending) != "c:\\windows\\system32\\pxpipe.drv")
-            found.push_back("pending deletion: " + pending);
-    std::string wininit = IniFile("wininit.ini");
-    if (!wininit.empty() && wininit != "[rename]\r\nnul=C:\\WINDOWS\\SYSTEM\\pxpipe.drv\r\n")
-        found.push_back("wininit.ini: " + wininit);
-    for (const SimUiEvent& event : Machine().ui.journal) {
-        if (event.kind == "MessageBox" && !kOwnTexts.count(event.text))
-            found.push_back("message not ours: " + event.text);
-        if (event.kind == "Dialog" && event.caption != "Uninstall Plexitone")
-            found.push_back("dialog not ours: " + event.caption);
-    }
-    if (Machine().ui.unscriptedPrompts != 0)
-        found.push_back("a prompt without answer");
-    return found;
 }
 
 struct FaultCase {
@@ -191,7 +61,7 @@ int RunWithFault(const SweepScenario& scenario, const FaultCase& fault)
         MachineImage before = Image();
         FailCall(fault.operation, fault.occurrence, fault.kind);
         int result = RunUninstaller();
-        std::vector<std::string> violations = Violations(before, scenario.line);
+        std::vector<std::string> violations = Violations(before, scenario.line, StagedLogPaths());
         if (result != 0)
             violations.push_back("WinMain returned " + std::to_string(result));
         for (const std::string& violation : violations)
@@ -225,7 +95,7 @@ TEST_P(FaultSweepTest, EveryOperationFailedInTurnLeavesASoundEnd)
     StageScenario(scenario);
     MachineImage before = Image();
     ASSERT_EQ(RunUninstaller(), 0);
-    ASSERT_EQ(Violations(before, scenario.line), std::vector<std::string>{});
+    ASSERT_EQ(Violations(before, scenario.line, StagedLogPaths()), std::vector<std::string>{});
     std::vector<FaultCase> cases;
     std::map<std::string, int> seen;
     for (const std::string& call : Machine().calls) {
