@@ -191,8 +191,32 @@ TEST(TemplateFidelity, ProgramCarriesTheseResourcesOnly)
         {SimResourceGroupIcon, "AAA"},
         {SimResourceDialog, "UNINSTALLING"},
         {SimResourceDialog, "AFTERRUN"},
+        {24, "#1"},  // RT_MANIFEST, CREATEPROCESS_MANIFEST_RESOURCE_ID
     };
     EXPECT_EQ(found, expected);
+}
+
+// The manifest keeps Windows from guessing elevation from the name, from virtualising the
+// registry and files, and from taking the common controls from beside the exe.
+TEST(TemplateFidelity, ManifestAsksForTheHighestLevelAndTheSystemsCommonControls)
+{
+    const SimResourceEntry* manifest = NULL;
+    for (const SimResourceEntry& entry : SimProgramResources())
+        if (entry.type.isOrdinal && entry.type.ordinal == 24)
+            manifest = &entry;
+    ASSERT_NE(manifest, nullptr);
+    std::string text(manifest->data.begin(), manifest->data.end());
+    const char* required[] = {
+        "<requestedExecutionLevel level=\"highestAvailable\" uiAccess=\"false\"/>",
+        "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+        "publicKeyToken=\"6595b64144ccf1df\"",
+        "processorArchitecture=\"x86\"",
+        "<supportedOS Id=\"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}\"/>",  // Windows 7
+        "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>",  // Windows 10 and 11
+    };
+    for (const char* text_required : required)
+        EXPECT_NE(text.find(text_required), std::string::npos) << text_required;
+    EXPECT_EQ(manifest->languageId, 1033);
 }
 
 TEST(TemplateFidelity, TemplateNamesMatchWithoutRegardToCase)
