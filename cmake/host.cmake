@@ -18,3 +18,8 @@ option(PX_FUZZ "Build the coverage-guided fuzzers (clang)" OFF)
 if(PX_FUZZ)
     add_subdirectory(tests/fuzz)
 endif()
+
+find_package(benchmark QUIET)
+if(benchmark_FOUND)
+    add_subdirectory(bench)
+endif()
