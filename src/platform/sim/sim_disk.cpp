@@ -196,11 +196,9 @@ DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD c
             result += component;
         } else {
             SimDiskItem* item = FindItem(key);
-            if (!item) {
-                bool last = path.find_first_not_of("\\/", end) == std::string::npos;
-                return (DWORD)Fail("GetShortPathNameA", path,
-                                   last ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-            }
+            // Wine gives ERROR_FILE_NOT_FOUND for any missing component, a folder on the way too.
+            if (!item)
+                return (DWORD)Fail("GetShortPathNameA", path, ERROR_FILE_NOT_FOUND);
             result += item->shortName.empty() ? component : item->shortName;
         }
         i = end;
@@ -222,17 +220,12 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
     std::string path = lpExistingFileName ? lpExistingFileName : "";
     if (SimFaultHit("MoveFileExA", path.c_str(), nullptr))
         return Fail("MoveFileExA", path, ERROR_ACCESS_DENIED);
-    // The consumer line's kernel32 has the entry point but no implementation.
-    if (Machine().process.platformId != VER_PLATFORM_WIN32_NT)
-        return Fail("MoveFileExA", path, ERROR_CALL_NOT_IMPLEMENTED);
+    // Wine schedules the deletion on the consumer line as well, where Windows 98 has no MoveFileExA.
     // Only a deletion can be scheduled here; renames are beyond this machine. Without the delay
     // flag a NULL new name is refused, as Windows does.
     if (lpNewFileName || (dwFlags & MOVEFILE_DELAY_UNTIL_REBOOT) == 0)
         return Fail("MoveFileExA", path, ERROR_INVALID_PARAMETER);
-    // The source is opened before the request is recorded, so a missing file is refused.
-    std::string key = PathKey(path);
-    if (key.empty() || !FindItem(key))
-        return Fail("MoveFileExA", path, key.empty() ? ERROR_PATH_NOT_FOUND : MissingError(key));
+    // The source is not looked at: a missing file is scheduled all the same (Wine).
     Machine().disk.pendingDeletes.push_back(path);
     SimRecordCall("MoveFileExA", path, TRUE);
     return TRUE;

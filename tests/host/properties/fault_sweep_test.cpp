@@ -25,6 +25,11 @@ struct SweepScenario {
     bool withLog;  // false: the fallback road, answered "&Go on"
 };
 
+void PrintTo(const SweepScenario& scenario, std::ostream* out)
+{
+    *out << scenario.name;
+}
+
 void StageScenario(const SweepScenario& scenario)
 {
     ResetProcess(scenario.line);

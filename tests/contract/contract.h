@@ -1,0 +1,72 @@
+// The contract between the simulated Windows and the real one: the rows, and the few machine
+// operations each build does its own way (scratch folder, setup, inspection).
+//
+// contract_rows.cpp calls the Win32 operations by their real names on both builds; the rest of
+// this header has one body per build: contract_machine_sim.cpp (the host, on the simulated
+// machine) and contract_machine_win32.cpp (the real API, under Wine or Windows).
+#ifndef TESTS_CONTRACT_CONTRACT_H
+#define TESTS_CONTRACT_CONTRACT_H
+
+#include "platform/platform.h"
+
+// What a row saw, written as "field=value" words in a fixed order so that a row's expectation is
+// one string and a disagreement prints as two readable lines.
+struct Observation {
+    char text[1024];
+    size_t length;
+};
+
+// Appends one formatted piece, a space first when the text is not empty.
+void Note(Observation* seen, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+struct ContractRow {
+    const char* name;
+    void (*setup)(void);        // builds what the operation finds; may be NULL
+    void (*observe)(Observation* seen, int argument);  // makes the call and notes what it saw
+    int argument;               // a buffer size or other variation between rows of one kind
+    const char* expectedNt;     // what the NT line shows
+    const char* expectedConsumer;  // what the consumer line shows; NULL: the same as the NT line
+};
+
+const ContractRow* ContractRows(void);
+size_t ContractRowCount(void);
+
+// The profile file that rows name without a folder, so that the profile functions look for it in
+// the Windows folder; the Windows build removes it after every row.
+#define CONTRACT_BARE_INI "pxcontract.ini"
+
+// Scratch registry keys below HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE, removed after every row.
+#define CONTRACT_KEY "Software\\PxContract"
+
+// ---- one body per build -------------------------------------------------------------------
+
+// Before a row: an empty scratch folder, no scratch keys, no bare profile file. After it: the
+// same, and every handle the row's setup held is closed and every restart deletion it scheduled
+// is forgotten.
+void BeginRow(void);
+void EndRow(void);
+
+// 1 when the system under test is of the NT line, 0 for the consumer line.
+int RunsOnNtLine(void);
+
+// Joins name onto the scratch folder ("" gives the folder itself) or the Windows folder.
+void ScratchPath(char* out, size_t size, const char* name);
+void WindowsPath(char* out, size_t size, const char* name);
+
+void MakeFolder(const char* path);  // and its missing parents below the scratch folder
+void MakeFile(const char* path, const char* bytes, size_t count);  // parents as well
+// Keeps the file open, without FILE_SHARE_DELETE, until the row ends.
+void HoldOpenWithoutDeleteSharing(const char* path);
+int PathPresent(const char* path);
+// The file's bytes into out; the count read, or -1 when the file cannot be opened.
+long ReadFileBytes(const char* path, char* out, size_t size);
+
+void MakeKey(HKEY root, const char* path);  // and its missing parents
+// A REG_SZ value of the text with its NUL, the key made when missing; name "" is the default.
+void PutStringValue(HKEY root, const char* path, const char* name, const char* text);
+int KeyPresent(HKEY root, const char* path);
+
+// 1 when the file is scheduled for deletion at the next restart.
+int PendingDeletion(const char* path);
+
+#endif

@@ -1,0 +1,102 @@
+// The contract's machine operations on the simulated Windows: each row gets a fresh machine of
+// the line the host test selected.
+#include <string>
+
+#include "contract.h"
+#include "contract_line.h"
+#include "platform/sim/sim.h"
+
+static DWORD g_platformId = VER_PLATFORM_WIN32_NT;
+
+static const char kScratchFolder[] = "C:\\WINDOWS\\TEMP\\pxcontract";
+
+void SelectContractLine(DWORD platformId)
+{
+    g_platformId = platformId;
+}
+
+void BeginRow(void)
+{
+    ResetMachine(g_platformId);
+    AddFolder(kScratchFolder);
+}
+
+// The next row's ResetMachine discards everything this one made.
+void EndRow(void)
+{
+}
+
+int RunsOnNtLine(void)
+{
+    return Machine().process.platformId == VER_PLATFORM_WIN32_NT;
+}
+
+static void Join(char* out, size_t size, const std::string& folder, const char* name)
+{
+    std::string path = *name ? folder + "\\" + name : folder;
+    snprintf(out, size, "%s", path.c_str());
+}
+
+void ScratchPath(char* out, size_t size, const char* name)
+{
+    Join(out, size, kScratchFolder, name);
+}
+
+void WindowsPath(char* out, size_t size, const char* name)
+{
+    Join(out, size, Machine().disk.windowsFolder, name);
+}
+
+void MakeFolder(const char* path)
+{
+    AddFolder(path);
+}
+
+void MakeFile(const char* path, const char* bytes, size_t count)
+{
+    AddFile(path, std::string(bytes, count));
+}
+
+void HoldOpenWithoutDeleteSharing(const char* path)
+{
+    SetInUse(path);
+}
+
+int PathPresent(const char* path)
+{
+    return PathExists(path) ? 1 : 0;
+}
+
+long ReadFileBytes(const char* path, char* out, size_t size)
+{
+    if (!PathExists(path) || IsFolder(path))
+        return -1;
+    std::string data = FileData(path);
+    size_t count = data.size() < size ? data.size() : size;
+    memcpy(out, data.data(), count);
+    return (long)count;
+}
+
+void MakeKey(HKEY root, const char* path)
+{
+    AddKey(root, path);
+}
+
+void PutStringValue(HKEY root, const char* path, const char* name, const char* text)
+{
+    SetString(root, path, name, text);
+}
+
+int KeyPresent(HKEY root, const char* path)
+{
+    return KeyExists(root, path) ? 1 : 0;
+}
+
+int PendingDeletion(const char* path)
+{
+    for (const std::string& pending : Machine().disk.pendingDeletes) {
+        if (pending == path)
+            return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,259 @@
+// The contract's machine operations on the real Win32 API: a scratch folder under %TEMP%,
+// scratch keys under Software\PxContract of both roots, a bare-named profile file in the Windows
+// folder, all removed after every row, and the restart deletions a row schedules forgotten again.
+#include "contract.h"
+
+static const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
+static const char kPendingValue[] = "PendingFileRenameOperations";
+
+static char g_scratch[MAX_PATH];
+static HANDLE g_held = INVALID_HANDLE_VALUE;
+// The restart deletions scheduled before the row, restored after it; NULL when there were none.
+static BYTE* g_pending = NULL;
+static DWORD g_pendingSize = 0;
+
+static void RemoveTree(const char* path)
+{
+    char pattern[MAX_PATH];
+    snprintf(pattern, sizeof pattern, "%s\\*", path);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0)
+                continue;
+            char child[MAX_PATH];
+            snprintf(child, sizeof child, "%s\\%s", path, found.cFileName);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                DeleteFileA(child);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(path);
+}
+
+// The NT line deletes no key that has subkeys, so the children go first.
+static void RemoveKeyTree(HKEY root, const char* path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        char name[MAX_PATH];
+        DWORD length = sizeof name;
+        while (RegEnumKeyExA(key, 0, name, &length, NULL, NULL, NULL, NULL) == ERROR_SUCCESS) {
+            char child[2 * MAX_PATH];
+            snprintf(child, sizeof child, "%s\\%s", path, name);
+            RemoveKeyTree(root, child);
+            length = sizeof name;
+        }
+        RegCloseKey(key);
+    }
+    RegDeleteKeyA(root, path);
+}
+
+static void SavePendingDeletions(void)
+{
+    free(g_pending);
+    g_pending = NULL;
+    g_pendingSize = 0;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    DWORD size = 0;
+    if (RegQueryValueExA(key, kPendingValue, NULL, NULL, NULL, &size) == ERROR_SUCCESS) {
+        g_pending = (BYTE*)malloc(size + 1);
+        g_pendingSize = size;
+        if (RegQueryValueExA(key, kPendingValue, NULL, NULL, g_pending, &g_pendingSize) !=
+            ERROR_SUCCESS) {
+            free(g_pending);
+            g_pending = NULL;
+        }
+    }
+    RegCloseKey(key);
+}
+
+static void RestorePendingDeletions(void)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_ALL_ACCESS, &key) !=
+        ERROR_SUCCESS)
+        return;
+    if (g_pending)
+        RegSetValueExA(key, kPendingValue, 0, REG_MULTI_SZ, g_pending, g_pendingSize);
+    else
+        RegDeleteValueA(key, kPendingValue);
+    RegCloseKey(key);
+}
+
+static void RemoveScratch(void)
+{
+    if (g_held != INVALID_HANDLE_VALUE) {
+        CloseHandle(g_held);
+        g_held = INVALID_HANDLE_VALUE;
+    }
+    RemoveTree(g_scratch);
+    RemoveKeyTree(HKEY_CURRENT_USER, CONTRACT_KEY);
+    RemoveKeyTree(HKEY_LOCAL_MACHINE, CONTRACT_KEY);
+    char bare[MAX_PATH];
+    WindowsPath(bare, sizeof bare, CONTRACT_BARE_INI);
+    DeleteFileA(bare);
+}
+
+void BeginRow(void)
+{
+    char temp[MAX_PATH];
+    DWORD length = GetTempPathA(sizeof temp, temp);
+    if (length == 0 || length >= sizeof temp)
+        snprintf(temp, sizeof temp, "C:\\");
+    snprintf(g_scratch, sizeof g_scratch, "%s%spxcontract", temp,
+             temp[strlen(temp) - 1] == '\\' ? "" : "\\");
+    RemoveScratch();
+    CreateDirectoryA(g_scratch, NULL);
+    SavePendingDeletions();
+}
+
+void EndRow(void)
+{
+    RemoveScratch();
+    RestorePendingDeletions();
+}
+
+int RunsOnNtLine(void)
+{
+    // The high bit of GetVersion's result marks the consumer line; GetVersionExA is a row itself.
+    return (GetVersion() & 0x80000000u) == 0;
+}
+
+void ScratchPath(char* out, size_t size, const char* name)
+{
+    snprintf(out, size, "%s%s%s", g_scratch, *name ? "\\" : "", name);
+}
+
+void WindowsPath(char* out, size_t size, const char* name)
+{
+    char folder[MAX_PATH];
+    UINT length = GetWindowsDirectoryA(folder, sizeof folder);
+    if (length == 0 || length >= sizeof folder)
+        snprintf(folder, sizeof folder, "C:\\WINDOWS");
+    snprintf(out, size, "%s%s%s", folder, *name ? "\\" : "", name);
+}
+
+void MakeFolder(const char* path)
+{
+    char prefix[MAX_PATH];
+    snprintf(prefix, sizeof prefix, "%s", path);
+    // Every separator after the drive ends a folder that may be missing.
+    for (size_t i = 3; prefix[i]; ++i) {
+        if (prefix[i] != '\\')
+            continue;
+        prefix[i] = '\0';
+        CreateDirectoryA(prefix, NULL);
+        prefix[i] = '\\';
+    }
+    CreateDirectoryA(prefix, NULL);
+}
+
+void MakeFile(const char* path, const char* bytes, size_t count)
+{
+    char folder[MAX_PATH];
+    snprintf(folder, sizeof folder, "%s", path);
+    char* slash = strrchr(folder, '\\');
+    if (slash) {
+        *slash = '\0';
+        MakeFolder(folder);
+    }
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        fprintf(stderr, "MakeFile: cannot create %s (error %lu)\n", path, GetLastError());
+        return;
+    }
+    DWORD written = 0;
+    WriteFile(file, bytes, (DWORD)count, &written, NULL);
+    CloseHandle(file);
+}
+
+void HoldOpenWithoutDeleteSharing(const char* path)
+{
+    g_held = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (g_held == INVALID_HANDLE_VALUE)
+        fprintf(stderr, "HoldOpenWithoutDeleteSharing: cannot open %s (error %lu)\n", path,
+                GetLastError());
+}
+
+int PathPresent(const char* path)
+{
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+long ReadFileBytes(const char* path, char* out, size_t size)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return -1;
+    DWORD count = 0;
+    if (!ReadFile(file, out, (DWORD)size, &count, NULL))
+        count = 0;
+    CloseHandle(file);
+    return (long)count;
+}
+
+void MakeKey(HKEY root, const char* path)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, path, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) ==
+        ERROR_SUCCESS)
+        RegCloseKey(key);
+}
+
+void PutStringValue(HKEY root, const char* path, const char* name, const char* text)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, path, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) !=
+        ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, *name ? name : NULL, 0, REG_SZ, (const BYTE*)text,
+                   (DWORD)strlen(text) + 1);
+    RegCloseKey(key);
+}
+
+int KeyPresent(HKEY root, const char* path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    RegCloseKey(key);
+    return 1;
+}
+
+// The list holds pairs of NUL-ended names, the source in NT form ("\??\C:\..."), and an empty
+// destination for a deletion.
+int PendingDeletion(const char* path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    DWORD size = 0;
+    int found = 0;
+    if (RegQueryValueExA(key, kPendingValue, NULL, NULL, NULL, &size) == ERROR_SUCCESS) {
+        char* list = (char*)calloc(size + 2, 1);
+        if (RegQueryValueExA(key, kPendingValue, NULL, NULL, (BYTE*)list, &size) ==
+            ERROR_SUCCESS) {
+            const char* end = list + size;
+            const char* entry = list;
+            while (entry < end && *entry) {
+                const char* target = entry + strlen(entry) + 1;
+                const char* source = strncmp(entry, "\\??\\", 4) == 0 ? entry + 4 : entry;
+                if (target < end && *target == '\0' && lstrcmpiA(source, path) == 0)
+                    found = 1;
+                entry = target < end ? target + strlen(target) + 1 : end;
+            }
+        }
+        free(list);
+    }
+    RegCloseKey(key);
+    return found;
+}
