@@ -87,7 +87,7 @@ int LoadUninstallLog(RemovalList* list, const char* logPath)
 {
     ClearRemovalList(list);
 
-    // _SH_DENYNO is the sharing of a plain fopen: the installer may still hold the log open.
+    // _fsopen with _SH_DENYNO opens exactly as fopen does: for reading, sharing with anyone.
     FILE* stream = _fsopen(logPath, "rb", _SH_DENYNO);
     if (stream == NULL)
         return 0;
