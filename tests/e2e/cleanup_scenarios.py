@@ -1,0 +1,440 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios of the system clean-up and the restart: a complete installation in the prefix, the
+real pxunins.exe run by pxdriver, and the whole system compared before and after.
+
+    cleanup_scenarios.py list
+    cleanup_scenarios.py run NAME --state DIR --exe PXUNINS.EXE --driver PXDRIVER.EXE --cc COMPILER
+
+Each scenario stages the installation (installation.py) for its line of Windows, takes a snapshot of the
+registry, the INI files, the start menus, the installation folder and the system folder, runs the
+uninstaller with scripted answers, and checks the journal (every prompt with its exact texts, buttons and
+default button) and that the snapshot after the run is the one before minus exactly what the run may
+remove, plus the delete-at-restart record. Every scenario leaves the prefix without any installation, so
+the scenarios of scenarios.py and these run in any order.
+"""
+
+import argparse
+import os
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import installation as inst  # noqa: E402
+from fixture import hold_desktop, load_env, process_alive, wine_environment, write_env  # noqa: E402
+from installation import (CONSUMER_LINE, DRIVERS32_KEY, DRIVERS_DESC_KEY, MACHINE_MAKER_KEY,  # noqa: E402
+                          NT_LINE, PENDING_RENAMES, SESSION_MANAGER_KEY, SHARED_DLLS_KEY, USER_MAKER_KEY,
+                          USER_PRODUCT_KEY, USER_SETTINGS_KEYS)
+from scenarios import (CAPTION_BOX, COMPLETE, CONFIRM, DRIVER_TIMEOUT_SECONDS, FALLBACK,  # noqa: E402
+                       answered, check_centred, check_fallback_controls, convert_shots, read_journal,
+                       windows_path)
+from wine_registry import RegFile, dword, expand_sz, multi_sz, normal_key, sz  # noqa: E402
+
+RESTART = ("box", CAPTION_BOX, "The computer must be rebooted in order\nto complete uninstall. Reboot now?",
+           "&Yes|&No", "&Yes")                                           # MB_YESNO: Yes is the default
+REBOOT_FAILED = ("box", CAPTION_BOX,
+                 "Failed to automatically reboot the system.\nPlease use Start->ShutDown to reboot manually",
+                 "OK", "OK")                                             # MB_OK
+NO_ADMIN = ("box", CAPTION_BOX,
+            "You need to have Administrator privileges\nto remove the Plexitone pipe driver", "OK", "OK")
+
+# Both lines schedule the same short path: the system folder's short form (equal to its long form here)
+# and the driver's file name as stored under "PlexitonePipe".
+SCHEDULED_PATH = inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME
+
+# Wine's restart (wineboot) runs in its own process after ExitWindowsEx returns; the end state is read
+# once it is gone.
+RESTART_WAIT_SECONDS = 60
+
+
+# ---------------------------------------------------------------------------------------------------------
+# What a run may change, as a function of the staged installation and the snapshot before it.
+
+
+class Outcome:
+    """Which steps of the clean-up took effect; expected() applies them to the snapshot before the run."""
+
+    def __init__(self, removal_pass=True, shortcuts=True, group_folder=True, app_path=True,
+                 user_keys="all", uninstall_entry=True, driver="removed", restart_done=False):
+        self.removal_pass = removal_pass
+        self.shortcuts = shortcuts
+        self.group_folder = group_folder
+        self.app_path = app_path
+        self.user_keys = user_keys            # "all", "settings" (the product key refused) or "none"
+        self.uninstall_entry = uninstall_entry
+        self.driver = driver                  # "removed", "kept" (shared) or "failed before the list"
+        self.restart_done = restart_done      # Wine's restart has worked through the pending deletions
+
+    def expected(self, installation, before):
+        line = installation.line
+        key_trees, values, paths = [], [], []
+        if self.removal_pass:
+            paths += installation.removed_by_pass()
+        if self.shortcuts:
+            paths += ["<programs>\\" + name for name in installation.group_files()]
+        if self.group_folder:
+            paths.append("<programs>\\" + inst.GROUP_NAME)
+        if self.app_path:
+            key_trees.append(inst.APP_PATH_KEY)
+        if self.user_keys == "all":
+            key_trees.append(USER_MAKER_KEY)
+        elif self.user_keys == "settings":
+            key_trees += [USER_PRODUCT_KEY + "\\" + name for name in USER_SETTINGS_KEYS]
+        if self.uninstall_entry:
+            key_trees.append(inst.uninstall_key(line))
+        after = dict(before)
+        if self.driver in ("removed", "failed before the list"):
+            # The count 0 or 1 goes before anything else of the driver.
+            values.append((SHARED_DLLS_KEY, inst.DRIVER_NAME))
+        if self.driver == "removed":
+            key_trees.append(MACHINE_MAKER_KEY)
+            if line == NT_LINE:
+                values += [(DRIVERS32_KEY, "midi1"), (DRIVERS_DESC_KEY, inst.DRIVER_NAME)]
+            else:
+                drivers = ("ini", "system.ini", "drivers")
+                after[drivers] = tuple(entry for entry in before[drivers]
+                                       if entry != "MIDIPlexitone=" + inst.DRIVER_NAME)
+            scheduled_nt = ("value", normal_key(SESSION_MANAGER_KEY), PENDING_RENAMES.lower())
+            scheduled_consumer = ("ini", "wininit.ini", "rename")
+            if line == NT_LINE:
+                after[scheduled_nt] = multi_sz(before[scheduled_nt].strings() + ["\\??\\" + SCHEDULED_PATH, ""])
+            else:
+                after[scheduled_consumer] = before[scheduled_consumer] + ("nul=" + SCHEDULED_PATH,)
+            if self.restart_done:
+                # Wine's restart works through both records whatever the line (the other program's
+                # entries too): it deletes the files they name, drops the value, and keeps "wininit.ini"
+                # as "wininit.bak", as the consumer line's start does.
+                paths.append(SCHEDULED_PATH)
+                del after[scheduled_nt]
+                after[("ini", "wininit.bak", "rename")] = after.pop(scheduled_consumer)
+        return inst.without(after, key_trees=key_trees, values=values, paths=paths)
+
+
+# ---------------------------------------------------------------------------------------------------------
+# The table
+
+
+class Scenario:
+    def __init__(self, name, line, answers, prompts, outcome, stage=None, after_stage=None,
+                 restart_answered_yes=False, deny_driver_list=False):
+        self.name = name
+        self.line = line
+        self.answers = answers
+        self.prompts = prompts                # [(kind, caption, text, buttons, default, answer)]
+        self.outcome = outcome
+        self.stage = stage or {}              # keyword arguments of stage_installation
+        self.after_stage = after_stage        # changes to the staged files, given the Installation
+        self.restart_answered_yes = restart_answered_yes
+        self.deny_driver_list = deny_driver_list
+
+
+def user_file_in_group(installation):
+    with open(os.path.join(installation.group, "My Notes.txt"), "wb") as stream:
+        stream.write(b"the user's own notes\r\n")
+
+
+def unknown_product_subkey():
+    # Below "Skins" the names get shorter in Wine's (alphabetical) order: Wine's recursive RegDeleteKeyA of
+    # the consumer line stops at a name longer than the one before it, which real Windows 98 does not.
+    return (RegFile()
+            .set_values(USER_PRODUCT_KEY + "\\Skins", {"Current": sz("Dark")})
+            .set_values(USER_PRODUCT_KEY + "\\Skins\\Classic", {"Colour": dword(0xC0C0C0)})
+            .set_values(USER_PRODUCT_KEY + "\\Skins\\Dark", {"Colour": dword(0x202020)}))
+
+
+YES, NO, OK, GO_ON = "Yes", "No", "OK", "&Go on"
+
+
+def rows_for(line):
+    suffix = "nt" if line == NT_LINE else "consumer"
+    restart_no = [answered(CONFIRM, YES), answered(RESTART, NO)]
+    rows = [
+        Scenario("full_restart_no", line, [YES, NO], restart_no, Outcome()),
+        # A driver another program still uses: all of it stays, and so do the machine-wide keys.
+        Scenario("driver_shared_count_3", line, [YES, OK], [answered(CONFIRM, YES), answered(COMPLETE, OK)],
+                 Outcome(driver="kept"), stage={"shared_count": 3}),
+        Scenario("driver_count_missing", line, [YES, NO], restart_no, Outcome(), stage={"shared_count": None}),
+        Scenario("app_path_other_folder", line, [YES, NO], restart_no, Outcome(app_path=False),
+                 stage={"app_path": sz("C:\\Program Files\\Plexitone 2\\px.exe")}),
+        # Same folder, other case: still ours.
+        Scenario("app_path_folder_in_other_case", line, [YES, NO], restart_no, Outcome(),
+                 stage={"app_path": sz("c:\\PROGRAM FILES\\plexitone\\PX.EXE")}),
+        Scenario("app_path_expand_sz", line, [YES, NO], restart_no, Outcome(app_path=False),
+                 stage={"app_path": expand_sz("C:\\Program Files\\Plexitone\\px.exe")}),
+        Scenario("group_with_user_file", line, [YES, NO], restart_no, Outcome(group_folder=False),
+                 after_stage=user_file_in_group),
+        # No log: the start menu and the driver go, the registry clean-up never runs, and the pending
+        # deletion brings no restart offer.
+        Scenario("fallback_go_on", line, [GO_ON], [answered(FALLBACK, GO_ON)],
+                 Outcome(removal_pass=False, app_path=False, user_keys="none", uninstall_entry=False),
+                 stage={"write_log": False}),
+        # The NT line refuses to delete a key with subkeys, so the product key and the maker key stay; the
+        # consumer line deletes the product key with its subkeys.
+        Scenario("user_product_unknown_subkey", line, [YES, NO], restart_no,
+                 Outcome(user_keys="settings" if line == NT_LINE else "all"),
+                 stage={"extra_changes": unknown_product_subkey()}),
+    ]
+    if line == NT_LINE:
+        # A user who may only read the driver list: the message, owned by the progress dialog; the
+        # use count is already released, nothing else of the driver changes, no restart is offered.
+        rows.append(Scenario("driver_list_read_only", line, [YES, OK, OK],
+                             [answered(CONFIRM, YES), answered(NO_ADMIN, OK), answered(COMPLETE, OK)],
+                             Outcome(driver="failed before the list"), deny_driver_list=True))
+    # Last of its line: Wine's restart runs wineboot in this prefix.
+    rows.append(Scenario("full_restart_yes", line, [YES, YES, OK], None, Outcome(), restart_answered_yes=True))
+    for row in rows:
+        row.name = "cleanup_%s_%s" % (row.name, suffix)
+    return rows
+
+
+SCENARIOS = rows_for(NT_LINE) + rows_for(CONSUMER_LINE)
+
+
+# ---------------------------------------------------------------------------------------------------------
+# A user who may only read Drivers32: a DACL set through RegSetKeySecurity by a helper compiled here.
+# Wine's server checks a key's DACL against the caller's token like Windows does, so the uninstaller's
+# RegOpenKeyExA(KEY_ALL_ACCESS) fails with ERROR_ACCESS_DENIED as for a limited user. The owner keeps
+# WRITE_DAC, so the helper can give the old DACL back.
+
+KEY_SECURITY_SOURCE = r"""
+// Sets or shows the DACL of HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Drivers32 in SDDL.
+#include <windows.h>
+#include <sddl.h>
+#include <stdio.h>
+#include <string.h>
+
+static const char kDrivers32[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
+
+int main(int argc, char **argv)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDrivers32, 0, READ_CONTROL | WRITE_DAC, &key) != ERROR_SUCCESS)
+        return 2;
+    int result = 0;
+    if (argc == 2 && strcmp(argv[1], "get") == 0) {
+        BYTE buffer[4096];
+        DWORD size = sizeof buffer;
+        LPSTR text = NULL;
+        if (RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, buffer, &size) != ERROR_SUCCESS ||
+            !ConvertSecurityDescriptorToStringSecurityDescriptorA(buffer, SDDL_REVISION_1,
+                                                                  DACL_SECURITY_INFORMATION, &text, NULL))
+            result = 3;
+        else
+            printf("%s\n", text);
+    } else if (argc == 3 && strcmp(argv[1], "set") == 0) {
+        PSECURITY_DESCRIPTOR descriptor;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(argv[2], SDDL_REVISION_1, &descriptor, NULL) ||
+            RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) != ERROR_SUCCESS)
+            result = 4;
+    } else {
+        result = 5;
+    }
+    RegCloseKey(key);
+    return result;
+}
+"""
+
+# Everyone may read the list, and nothing more: what a user without administrator rights has.
+READ_ONLY_DACL = "D:(A;;KR;;;WD)"
+
+
+def key_security_tool(state_dir, compiler):
+    work = os.path.join(state_dir, "tools")
+    os.makedirs(work, exist_ok=True)
+    source = os.path.join(work, "key_security.cpp")
+    exe = os.path.join(work, "key_security.exe")
+    with open(source, "w", encoding="ascii") as stream:
+        stream.write(KEY_SECURITY_SOURCE)
+    subprocess.run([compiler, "-O1", "-o", exe, source, "-ladvapi32", "-static-libgcc", "-static-libstdc++"],
+                   check=True, stdin=subprocess.DEVNULL)
+    return exe
+
+
+def key_security(tool, environment, *arguments):
+    result = subprocess.run(["wine", tool] + list(arguments), env=environment, stdin=subprocess.DEVNULL,
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60, check=False)
+    if result.returncode != 0:
+        raise RuntimeError("key_security %s ended with %d" % (" ".join(arguments), result.returncode))
+    return result.stdout.decode().strip()
+
+
+# ---------------------------------------------------------------------------------------------------------
+# Running
+
+
+def wineboot_running(prefix):
+    """Whether a wineboot of this prefix runs: a process of ours whose environment names the prefix."""
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as stream:
+                if b"wineboot" not in stream.read():
+                    continue
+            with open("/proc/%s/environ" % entry, "rb") as stream:
+                if ("WINEPREFIX=" + prefix).encode() in stream.read().split(b"\0"):
+                    return True
+        except OSError:
+            continue
+    return False
+
+
+def wait_for_wineboot(prefix):
+    deadline = time.time() + RESTART_WAIT_SECONDS
+    while wineboot_running(prefix):
+        if time.time() > deadline:
+            raise RuntimeError("Wine's restart still runs after %d s" % RESTART_WAIT_SECONDS)
+        time.sleep(0.2)
+
+
+def keep_desktop_held(state_dir, values, driver):
+    """A restart may end the session's processes: a lost desktop holder is started again, so the next
+    scenario does not pay Wine's desktop delay."""
+    if values.get("HOLDER_PID", "").isdigit() and process_alive(int(values["HOLDER_PID"]), "pxdriver"):
+        return "the desktop holder survived"
+    hold_desktop(state_dir, values, driver)
+    write_env(state_dir, values)
+    return "the desktop holder was gone and was started again"
+
+
+def check_journal(events, driver_result, failures):
+    if driver_result != 0:
+        failures.append("the driver ended with %d (2: time-out, 3: unscripted or unanswerable prompt, "
+                        "4: could not start the program)" % driver_result)
+    for event in events:
+        if event[0] in ("unscripted", "unmatched", "timeout", "unused", "killed", "launchfailed"):
+            failures.append("journal: " + " ".join(event))
+    exits = [event for event in events if event[0] == "exit"]
+    if [event[1:] for event in exits] != [["0"]]:
+        failures.append("exit: %s, expected exit code 0" % exits)
+    windows = [event for event in events if event[0] == "window"]
+    for window in windows:
+        if window[2] in ("dialog", "progress"):
+            check_centred(window, failures)
+        if window[2] == "dialog":
+            check_fallback_controls(events, window, failures)
+    # Every box has no owner but the administrator message, which the progress dialog owns.
+    boxes = [window for window in windows if window[2] == "box"]
+    prompts = [tuple(event) for event in events if event[0] in ("box", "dialog")]
+    box_prompts = [prompt for prompt in prompts if prompt[0] == "box"]
+    for window, prompt in zip(boxes, box_prompts):
+        owner = "progress" if prompt[2] == NO_ADMIN[2] else "none"
+        if window[7] != owner:
+            failures.append("box %r has owner %s, expected %s" % (prompt[2], window[7], owner))
+    return prompts
+
+
+def run_scenario(scenario, state_dir, exe, driver, compiler):
+    values = load_env(state_dir)
+    prefix = values["WINEPREFIX"]
+    environment = wine_environment(values)
+    work = os.path.join(state_dir, "journals")
+    shots = os.path.join(state_dir, "shots")
+    os.makedirs(work, exist_ok=True)
+    os.makedirs(shots, exist_ok=True)
+
+    tool = key_security_tool(state_dir, compiler) if scenario.deny_driver_list else None
+    original_dacl = None
+    failures = []
+    try:
+        installation = inst.stage_installation(prefix, environment, scenario.line, uninstaller=exe,
+                                               scratch_dir=work, **scenario.stage)
+        if scenario.after_stage is not None:
+            scenario.after_stage(installation)
+        before = inst.snapshot(prefix, environment, work)
+        if tool is not None:
+            original_dacl = key_security(tool, environment, "get")
+            key_security(tool, environment, "set", READ_ONLY_DACL)
+
+        journal = os.path.join(work, scenario.name + ".txt")
+        if os.path.exists(journal):
+            os.remove(journal)
+        command = ["wine", driver, "--journal", windows_path(journal),
+                   "--shots", windows_path(os.path.join(shots, scenario.name)),
+                   "--timeout", str(DRIVER_TIMEOUT_SECONDS), "--version", scenario.line,
+                   installation.win("pxunins.exe")] + scenario.answers
+        print("%s line, installation in %s" % (scenario.line, installation.install_dir), flush=True)
+        print("running: " + " ".join(command), flush=True)
+        with open(os.path.join(work, scenario.name + ".log"), "wb") as output:
+            driver_result = subprocess.run(command, env=environment, stdin=subprocess.DEVNULL, stdout=output,
+                                           stderr=subprocess.STDOUT, timeout=DRIVER_TIMEOUT_SECONDS * 4,
+                                           check=False).returncode
+        if tool is not None:
+            key_security(tool, environment, "set", original_dacl)
+            original_dacl = None
+
+        events = read_journal(journal) if os.path.exists(journal) else []
+        convert_shots(events, shots, scenario.name)
+        if scenario.restart_answered_yes and ["unused", OK] in events:
+            # The answer kept for a failure message that a started restart never shows.
+            events.remove(["unused", OK])
+        prompts = check_journal(events, driver_result, failures)
+
+        outcome = scenario.outcome
+        expected_prompts = scenario.prompts
+        if scenario.restart_answered_yes:
+            base = [answered(CONFIRM, YES), answered(RESTART, YES)]
+            # Wine decides: a refused restart shows the failure message (answered OK); a restart it
+            # starts runs wineboot, which works through the pending deletions.
+            if prompts == base + [answered(REBOOT_FAILED, OK)]:
+                print("ExitWindowsEx(EWX_REBOOT, 0) under Wine: failed, the failure message was shown")
+                expected_prompts = prompts
+            else:
+                print("ExitWindowsEx(EWX_REBOOT, 0) under Wine: succeeded, no message; Wine restarted the prefix")
+                expected_prompts = base
+                outcome = Outcome(restart_done=True)
+                wait_for_wineboot(prefix)
+                print(keep_desktop_held(state_dir, values, driver))
+        if prompts != expected_prompts:
+            failures.append("prompts differ\n  expected:\n%s\n  seen:\n%s"
+                            % ("\n".join("    %r" % (p,) for p in expected_prompts),
+                               "\n".join("    %r" % (p,) for p in prompts)))
+
+        after = inst.snapshot(prefix, environment, work)
+        differences = inst.compare(outcome.expected(installation, before), after)
+        if differences:
+            failures.append("the system after the run differs from the one expected:\n    "
+                            + "\n    ".join(differences))
+        print("journal: " + journal)
+        print("compared %d items before and %d after" % (len(before), len(after)))
+    finally:
+        if original_dacl is not None:
+            key_security(tool, environment, "set", original_dacl)
+        inst.reset_system(prefix, environment, work)
+
+    if failures:
+        print("FAILED %s" % scenario.name)
+        for failure in failures:
+            print(" - " + failure)
+        return 1
+    print("passed %s" % scenario.name)
+    return 0
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("action", choices=("list", "run"))
+    parser.add_argument("name", nargs="?")
+    parser.add_argument("--state")
+    parser.add_argument("--exe")
+    parser.add_argument("--driver")
+    parser.add_argument("--cc")
+    arguments = parser.parse_args(argv[1:])
+    names = [scenario.name for scenario in SCENARIOS]
+    assert len(set(names)) == len(names), "scenario names must be unique"
+    if arguments.action == "list":
+        print("\n".join(names))
+        return 0
+    by_name = {scenario.name: scenario for scenario in SCENARIOS}
+    if arguments.name not in by_name or not (arguments.state and arguments.exe and arguments.driver and arguments.cc):
+        parser.error("run needs a scenario name (see list), --state, --exe, --driver and --cc")
+    if not os.path.exists(os.path.join(arguments.state, "env")):
+        print("no %s/env: the e2e_setup test starts Xvfb and the prefix first" % arguments.state)
+        return 1
+    return run_scenario(by_name[arguments.name], os.path.abspath(arguments.state), os.path.abspath(arguments.exe),
+                        os.path.abspath(arguments.driver), arguments.cc)
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
