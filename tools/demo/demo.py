@@ -1,0 +1,567 @@
+#!/usr/bin/env python3
+"""The demonstration behind scripts/demo: a scratch Wine prefix, a Plexitone installation in it, one run of
+pxunins.exe, and a report of what the run removed and what it left, with the reason for each thing left.
+
+    demo.py --state DIR --exe PXUNINS.EXE --driver PXDRIVER.EXE --pxlog PXLOG
+            [--line winxp|win98] [--no-log] [--shared] [--on-display DISPLAY] [--started EPOCH]
+
+Without --on-display the uninstaller runs on a screenless X server and the driver answers its prompts as
+a user would; every dialog is saved as DIR/shots/<line>-<n>-<what>.png. With it, the dialogs open on that
+display and the person at it answers them.
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import textwrap
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
+
+import fixture  # noqa: E402
+import installation as inst  # noqa: E402
+from scenarios import convert_shots, read_journal, windows_path  # noqa: E402
+from wine_registry import RegFile, sz  # noqa: E402
+
+LINE_NAMES = {
+    inst.NT_LINE: "NT line, Wine as Windows XP",
+    inst.CONSUMER_LINE: "consumer line, Wine as Windows 98",
+}
+LOG_NAME = "_pxunins.dat"
+EXE_NAME = "pxunins.exe"
+
+# The prompts a run can show, told apart by their text, with the short name their pictures get.
+PROMPT_NAMES = (
+    ("about to be uninstalled", "confirm"),
+    ("must be rebooted", "restart"),
+    ("uninstall is complete", "complete"),
+    ("cannot start", "fallback"),
+    ("Administrator privileges", "rights"),
+    ("Failed to automatically reboot", "reboot-failed"),
+    ("uninstall file is corrupt", "corrupt"),
+)
+
+# What the driver answers: the confirmation Yes, the restart question No (the prefix stays to be looked
+# at), the completion OK, the fallback dialog "Go on".
+ANSWERS = {"confirm": "Yes", "restart": "No", "complete": "OK", "fallback": "&Go on"}
+
+DRIVER_TIMEOUT_SECONDS = 30
+
+STARTED = time.time()
+
+
+def phase(text):
+    print("== %s (%d s)" % (text, time.time() - STARTED), flush=True)
+
+
+def say(text=""):
+    print(text, flush=True)
+
+
+# ---------------------------------------------------------------------------------------------------------
+# The installation
+
+
+def write_log_with_pxlog(pxlog, prefix, installation, scratch_dir):
+    """The log the installer writes: every folder and file it put into the installation folder, each
+    folder before its contents. The uninstaller and the log are not in it: a running program cannot delete
+    its own file, and the log does not list itself. Returns the entry count and pxlog check's verdict."""
+    folder = inst.unix_path(prefix, installation.install_dir)
+    listed = os.path.join(scratch_dir, "listed")
+    if os.path.exists(listed):
+        shutil.rmtree(listed)
+    shutil.copytree(folder, listed, ignore=shutil.ignore_patterns(EXE_NAME, LOG_NAME))
+    log = os.path.join(folder, LOG_NAME)
+    result = subprocess.run([pxlog, "make", log, "--from-dir", listed, "--as", installation.install_dir],
+                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            check=False)
+    shutil.rmtree(listed)
+    if result.returncode != 0:
+        raise RuntimeError("pxlog make failed: " + result.stdout.decode(errors="replace"))
+    with open(os.path.join(scratch_dir, "log.txt"), "wb") as stream:
+        subprocess.run([pxlog, "show", log], stdin=subprocess.DEVNULL, stdout=stream,
+                       stderr=subprocess.STDOUT, check=False)
+    check = subprocess.run([pxlog, "check", log, "--install-dir", installation.install_dir],
+                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                           check=False)
+    verdict = check.stdout.decode(errors="replace").strip().splitlines()
+    with open(log, "rb") as stream:
+        data = stream.read()
+    count = int.from_bytes(data[8:12], "little", signed=True)  # the entry count of the header
+    return count, verdict[0].split(": ", 1)[-1] if verdict else "no answer"
+
+
+# A sample library like the one the full product brings: enough files that the progress dialog stays on the
+# screen long enough to be seen (and photographed), as it does for a real installation.
+SAMPLE_LIBRARY = "Samples\\Library"
+SAMPLE_COUNT = 400
+
+
+def add_sample_library(prefix, installation):
+    folder = inst.unix_path(prefix, installation.win(SAMPLE_LIBRARY))
+    os.makedirs(folder, exist_ok=True)
+    for index in range(SAMPLE_COUNT):
+        with open(os.path.join(folder, "sound%03d.wav" % index), "wb") as stream:
+            stream.write(b"RIFF sample %03d\r\n" % index)
+
+
+# Wine's own faces (MS Sans Serif, Tahoma, Marlett for the caption's close box) come with its fonts
+# package, but this Wine does not look in that package's folder; the Fonts folder of the prefix it reads.
+WINE_FONTS = "/usr/share/wine/fonts"
+
+
+def add_wine_fonts(prefix):
+    if not os.path.isdir(WINE_FONTS):
+        return
+    target = os.path.join(prefix, "drive_c", "windows", "Fonts")
+    os.makedirs(target, exist_ok=True)
+    for name in os.listdir(WINE_FONTS):
+        if name.endswith((".ttf", ".fon")):
+            shutil.copyfile(os.path.join(WINE_FONTS, name), os.path.join(target, name))
+
+
+def install(arguments, values, prefix):
+    environment = fixture.wine_environment(values)
+    add_wine_fonts(prefix)
+    installation = inst.stage_installation(prefix, environment, arguments.line,
+                                           shared_count=2 if arguments.shared else 1,
+                                           uninstaller=arguments.exe, scratch_dir=arguments.state,
+                                           write_log=False)
+    add_sample_library(prefix, installation)
+    log = (0, "")
+    if not arguments.no_log:
+        log = write_log_with_pxlog(arguments.pxlog, prefix, installation, arguments.state)
+    return installation, log
+
+
+# ---------------------------------------------------------------------------------------------------------
+# The run
+
+
+def prompt_name(text):
+    for needle, name in PROMPT_NAMES:
+        if needle in text:
+            return name
+    return "prompt"
+
+
+class HeadlessRun:
+    """pxdriver answers from a script, so the prompts to expect are known before the run."""
+
+    def __init__(self, arguments, values, installation):
+        self.arguments = arguments
+        self.values = values
+        self.installation = installation
+        self.prompts = []    # (name, caption, text, answer)
+        self.exit_code = None
+        self.problems = []
+
+    def script(self):
+        if self.arguments.no_log:
+            return [ANSWERS["fallback"]]
+        last = "complete" if self.arguments.shared else "restart"
+        return [ANSWERS["confirm"], ANSWERS[last]]
+
+    def run(self):
+        state = self.arguments.state
+        shots = os.path.join(state, "shots")
+        journal = os.path.join(state, "journal-%s.txt" % self.arguments.line)
+        if os.path.exists(journal):
+            os.remove(journal)
+        command = ["wine", self.arguments.driver, "--journal", windows_path(journal),
+                   "--shots", windows_path(os.path.join(shots, self.arguments.line)),
+                   "--timeout", str(DRIVER_TIMEOUT_SECONDS), "--version", self.arguments.line,
+                   self.installation.win(EXE_NAME)] + self.script()
+        with open(os.path.join(state, "driver.log"), "wb") as output:
+            result = subprocess.run(command, env=fixture.wine_environment(self.values),
+                                    stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT,
+                                    timeout=DRIVER_TIMEOUT_SECONDS * 4, check=False).returncode
+        events = read_journal(journal) if os.path.exists(journal) else []
+        convert_shots(events, shots, self.arguments.line)
+        self.name_shots(events, shots)
+        names_seen = 0
+        progress_row = None
+        for event in events:
+            if event[0] == "window" and event[2] == "progress":
+                progress_row = len(self.prompts)
+                self.prompts.append(None)
+            elif event[0] == "progress" and event[1].startswith("Removing: "):
+                names_seen += 1
+            elif event[0] in ("box", "dialog"):
+                self.prompts.append((prompt_name(event[2]), event[1], event[2], event[5]))
+            elif event[0] == "exit":
+                self.exit_code = int(event[1])
+            elif event[0] in ("unscripted", "unmatched", "timeout", "unused", "killed", "launchfailed"):
+                self.problems.append(" ".join(event))
+        if progress_row is not None:
+            self.prompts[progress_row] = ("progress", "", "Removing: ...", "the driver saw %d of the names"
+                                          % names_seen)
+        if result != 0:
+            self.problems.append("the driver ended with %d; its journal is %s" % (result, journal))
+
+    def name_shots(self, events, shots):
+        """<line>-<n>.png becomes <line>-<n>-<what>.png, so the folder reads as the run went."""
+        names = {}
+        last_window = None
+        for event in events:
+            if event[0] == "window":
+                last_window = event[1]
+                if event[2] == "progress":
+                    names[event[1]] = "progress"
+            elif event[0] in ("box", "dialog") and last_window is not None:
+                names[last_window] = prompt_name(event[2])
+        self.shots = []
+        for seq, name in sorted(names.items(), key=lambda item: int(item[0])):
+            plain = os.path.join(shots, "%s-%s.png" % (self.arguments.line, seq))
+            named = os.path.join(shots, "%s-%s-%s.png" % (self.arguments.line, seq, name))
+            if os.path.exists(plain):
+                os.replace(plain, named)
+                self.shots.append(named)
+
+
+class DisplayRun:
+    """The uninstaller on the person's own display, started as the start-menu shortcut starts it."""
+
+    def __init__(self, arguments, values, installation):
+        self.arguments = arguments
+        self.values = values
+        self.installation = installation
+        self.prompts = []
+        self.exit_code = None
+        self.problems = []
+        self.shots = []
+
+    def environment(self):
+        environment = dict(os.environ)
+        for key in ("WINEPREFIX", "WINEARCH", "WINEDEBUG", "WINEDLLOVERRIDES"):
+            environment[key] = self.values[key]
+        environment["DISPLAY"] = self.arguments.on_display
+        return environment
+
+    def prepare(self):
+        """On a real display the window manager may frame and move the dialogs, and the Windows version
+        that the driver sets for each run is set here once."""
+        changes = RegFile()
+        changes.set_values("HKCU\\Software\\Wine\\X11 Driver", {"Decorated": None, "Managed": None})
+        changes.set_values("HKCU\\Software\\Wine\\AppDefaults\\" + EXE_NAME,
+                           {"Version": sz(self.arguments.line)})
+        changes.apply(fixture.wine_environment(self.values), self.arguments.state)
+
+    def run(self):
+        say("   The uninstaller opens on display %s: answer its dialogs as you like."
+            % self.arguments.on_display)
+        say("   (Yes, then No to the restart question, keeps the result to look at.)")
+        with open(os.path.join(self.arguments.state, "wine-run.log"), "wb") as output:
+            self.exit_code = subprocess.run(["wine", self.installation.win(EXE_NAME)], env=self.environment(),
+                                            stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT,
+                                            check=False).returncode
+
+
+# ---------------------------------------------------------------------------------------------------------
+# The report
+
+
+def count(items, kind, under):
+    under = under.lower()
+    return sorted(item[1] for item in items if item[0] == kind and inst.in_tree(item[1], under))
+
+
+def product_keys(line):
+    return ([inst.APP_PATH_KEY]
+            + [inst.USER_PRODUCT_KEY + "\\" + name for name in inst.USER_SETTINGS_KEYS]
+            + [inst.USER_PRODUCT_KEY, inst.USER_MAKER_KEY, inst.uninstall_key(line),
+               inst.MACHINE_PRODUCT_KEY, inst.MACHINE_MAKER_KEY])
+
+
+def has_key(items, key):
+    return ("key", inst.normal_key(key)) in items
+
+
+def value_of(items, key, name):
+    return items.get(("value", inst.normal_key(key), name.lower()))
+
+
+def shorten(path, installation):
+    return path.replace(installation.install_dir.lower(), "<install>")
+
+
+def driver_registration(items, line):
+    """Where the driver is listed as a MIDI driver, as readable lines."""
+    found = []
+    if line == inst.NT_LINE:
+        for name in ["midi"] + ["midi%d" % i for i in range(1, 100)]:
+            value = value_of(items, inst.DRIVERS32_KEY, name)
+            if value is not None and value.kind == 1 and value.text().lower() == inst.DRIVER_NAME:
+                found.append("Drivers32 %s=%s" % (name, value.text()))
+        if value_of(items, inst.DRIVERS_DESC_KEY, inst.DRIVER_NAME) is not None:
+            found.append("drivers.desc %s" % inst.DRIVER_NAME)
+    else:
+        for line_text in items.get(("ini", "system.ini", "drivers"), ()):
+            if line_text.lower().startswith("midiplexitone="):
+                found.append("system.ini [drivers] " + line_text)
+    return found
+
+
+def pending_deletions(items, line, driver_file):
+    """The record that deletes the driver's file at the next start of Windows."""
+    wanted = driver_file.lower()
+    if line == inst.NT_LINE:
+        value = value_of(items, inst.SESSION_MANAGER_KEY, inst.PENDING_RENAMES)
+        strings = value.strings() if value is not None and value.kind == 7 else []
+        return ["PendingFileRenameOperations: %s -> (delete)" % strings[i]
+                for i in range(0, len(strings) - 1, 2) if strings[i].lower().endswith(wanted[2:])]
+    return ["wininit.ini [rename] " + text for text in items.get(("ini", "wininit.ini", "rename"), ())
+            if text.lower().startswith("nul=") and text.lower().endswith(wanted[2:])]
+
+
+def report(arguments, installation, log, before, after, run):
+    install_dir = installation.install_dir
+    line = arguments.line
+    files_before = count(before, "file", install_dir)
+    folders_before = count(before, "folder", install_dir)
+    files_after = count(after, "file", install_dir)
+    folders_after = count(after, "folder", install_dir)
+    group = "<programs>\\" + inst.GROUP_NAME
+    shortcuts_before = count(before, "file", group)
+    shortcuts_after = count(after, "file", group)
+    keys = [key for key in product_keys(line) if has_key(before, key)]
+    keys_left = [key for key in keys if has_key(after, key)]
+    driver_file = ("file", installation.driver_file.lower())
+    shared_before = value_of(before, inst.SHARED_DLLS_KEY, inst.DRIVER_NAME)
+    shared_after = value_of(after, inst.SHARED_DLLS_KEY, inst.DRIVER_NAME)
+    registered_before = driver_registration(before, line)
+    registered_after = driver_registration(after, line)
+    pending = pending_deletions(after, line, installation.driver_file)
+
+    say()
+    say("Plexitone uninstall demo, %s" % LINE_NAMES[line])
+    say()
+    say("Installed:")
+    say("  %d files in %d folders under %s" % (len(files_before), len(folders_before), install_dir))
+    if arguments.no_log:
+        say("  no uninstall log (%s left out on purpose)" % LOG_NAME)
+    else:
+        say("  the uninstall log %s, %d entries, written by pxlog make (pxlog show: %s)"
+            % (LOG_NAME, log[0], os.path.relpath(os.path.join(arguments.state, "log.txt"))))
+        say("    pxlog check: %s" % log[1])
+    say("  %d shortcuts in the start-menu group \"%s\"" % (len(shortcuts_before), inst.GROUP_NAME))
+    say("  %d registry keys: App Paths\\px.exe, the user's settings (5 keys) and the maker key, the entry"
+        % len(keys))
+    say("    in the list of installed programs, the machine's product and maker keys")
+    say("  the MIDI pipe driver %s, shared-use count %s,"
+        % (installation.driver_file, shared_before.number() if shared_before is not None else "none"))
+    say("    registered in %s" % (" and ".join(registered_before) or "nothing"))
+
+    say()
+    say("The run%s:" % ("" if run.prompts else " (answered on the display)"))
+    if run.prompts:
+        for name, _caption, text, answer in run.prompts:
+            if name == "progress":
+                say("  progress  \"Removing: <path>\" and the bar while the files go (%s)" % answer)
+            else:
+                quoted = "\"%s\" -> %s" % (text.replace("\n", " ").replace("|", " "), answer.replace("&", ""))
+                say(textwrap.fill(quoted, width=100, initial_indent="  %-9s " % name,
+                                  subsequent_indent=" " * 13))
+    say("  exit code %s" % ("unknown" if run.exit_code is None else run.exit_code))
+    for problem in run.problems:
+        say("  problem: " + problem)
+
+    say()
+    say("Gone:")
+    say("  %d of %d files and %d of %d folders of the installation"
+        % (len(files_before) - len(files_after), len(files_before),
+           len(folders_before) - len(folders_after), len(folders_before)))
+    group_gone = ("folder", group.lower()) not in after
+    say("  %d of %d shortcuts%s" % (len(shortcuts_before) - len(shortcuts_after), len(shortcuts_before),
+                                     ", and the group folder" if group_gone else ""))
+    say("  %d of %d registry keys" % (len(keys) - len(keys_left), len(keys)))
+    gone_driver = [text for text in registered_before if text not in registered_after]
+    if shared_before is not None and shared_after is None:
+        gone_driver.append("its SharedDLLs count")
+    if gone_driver:
+        say("  the driver's registration: " + ", ".join(gone_driver))
+    if driver_file in before and driver_file not in after:
+        say("  the driver's file %s, deleted while Wine restarted (Yes to the restart question)"
+            % installation.driver_file)
+    if before == after:
+        say("  nothing: the run ended before its first step (No to the confirmation ends it at once)")
+        return
+
+    say()
+    say("Stayed, and why:")
+    stayed = False
+    if files_after or folders_after:
+        stayed = True
+        own = {(install_dir + "\\" + name).lower(): name for name in (EXE_NAME, LOG_NAME)}
+        own_left = [name for name in (EXE_NAME, LOG_NAME) if (install_dir + "\\" + name).lower() in files_after]
+        others = [path for path in files_after if path not in own]
+        if arguments.no_log:
+            say("  %d files in %d folders under %s: without its log the uninstaller"
+                % (len(files_after), len(folders_after), install_dir))
+            say("    cannot know what was installed, so it removes none of them")
+        else:
+            if own_left:
+                say("  %s: not in the log, as a running program cannot delete its own file"
+                    % " and ".join(own_left))
+                say("    and the log does not list itself; so %s stays too, not empty" % install_dir)
+            if others:
+                say("  %d files the log lists that the removal pass could not delete: %s"
+                    % (len(others), ", ".join(shorten(path, installation) for path in others[:5])))
+            if install_dir.lower() in folders_after and not own_left:
+                say("  the folder %s: it is not empty" % install_dir)
+    if shortcuts_after:
+        stayed = True
+        say("  %d shortcuts in the start-menu group" % len(shortcuts_after))
+    if keys_left:
+        stayed = True
+        if arguments.no_log:
+            why = "the reduced clean-up after the fallback dialog leaves the registry alone"
+        elif arguments.shared and set(keys_left) <= {inst.MACHINE_PRODUCT_KEY, inst.MACHINE_MAKER_KEY}:
+            why = "they name the pipe driver, which another program still uses"
+        else:
+            why = "not removed"
+        say("  %d registry keys: %s" % (len(keys_left), why))
+        for key in keys_left:
+            say("    " + key)
+    if driver_file in after:
+        stayed = True
+        if pending:
+            say("  %s: a driver may be in use until Windows restarts, so its file goes"
+                % installation.driver_file)
+            say("    at the next restart (%s); the record that does it:"
+                % ("hence the restart question" if not arguments.no_log
+                   else "the fallback road offers none, Windows does it at any restart"))
+            for record in pending:
+                say("    " + record)
+        elif arguments.shared:
+            say("  %s and its registration: another program still uses the driver;"
+                % installation.driver_file)
+            say("    its shared-use count (%s) is only read, never lowered"
+                % (shared_after.number() if shared_after is not None else "gone"))
+        else:
+            say("  %s: not scheduled for deletion" % installation.driver_file)
+    if registered_after and not arguments.shared:
+        stayed = True
+        say("  the driver's registration: " + ", ".join(registered_after))
+    if not stayed:
+        say("  nothing")
+
+    neighbours = [
+        ("another program's MIDI driver", driver_registration_other(after, line)),
+        ("another program's shared-use count",
+         value_of(after, inst.SHARED_DLLS_KEY, inst.OTHER_SHARED_FILE) is not None),
+        ("another program's pending deletion", other_pending(after, line)),
+        ("the all-users group \"Plexitone\"",
+         ("file", "<common programs>\\plexitone\\plexitone.lnk") in after),
+    ]
+    kept = [name for name, present in neighbours if present]
+    if kept:
+        say()
+        say("Left alone, as they belong to others:")
+        say(textwrap.fill(", ".join(kept), width=100, initial_indent="  ", subsequent_indent="  "))
+
+    if run.shots:
+        say()
+        say("Pictures of the dialogs:")
+        for shot in run.shots:
+            say("  " + os.path.relpath(shot))
+    say()
+    say("The prefix stays for a look: WINEPREFIX=%s"
+        % os.path.relpath(os.path.join(arguments.state, "prefix")))
+
+
+def other_pending(items, line):
+    if line == inst.NT_LINE:
+        value = value_of(items, inst.SESSION_MANAGER_KEY, inst.PENDING_RENAMES)
+        return value is not None and value.kind == 7 and inst.OTHER_PENDING in value.strings()
+    return inst.OTHER_WININIT_LINE in items.get(("ini", "wininit.ini", "rename"), ())
+
+
+def driver_registration_other(items, line):
+    if line == inst.NT_LINE:
+        value = value_of(items, inst.DRIVERS32_KEY, "midi")
+        return value is not None and value.text().lower() == inst.OTHER_MIDI_DRIVER
+    return any(text.lower() == "midi=" + inst.OTHER_MIDI_DRIVER
+               for text in items.get(("ini", "system.ini", "drivers"), ()))
+
+
+# ---------------------------------------------------------------------------------------------------------
+
+
+def main(argv):
+    global STARTED
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--state", required=True)
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--driver", required=True)
+    parser.add_argument("--pxlog", required=True)
+    parser.add_argument("--line", choices=(inst.NT_LINE, inst.CONSUMER_LINE), default=inst.NT_LINE)
+    parser.add_argument("--no-log", action="store_true")
+    parser.add_argument("--shared", action="store_true")
+    parser.add_argument("--on-display")
+    parser.add_argument("--started", type=float)
+    arguments = parser.parse_args(argv[1:])
+    if arguments.started:
+        STARTED = arguments.started
+    for name in ("state", "exe", "driver", "pxlog"):
+        setattr(arguments, name, os.path.abspath(getattr(arguments, name)))
+    os.makedirs(arguments.state, exist_ok=True)
+
+    phase("creating a fresh Wine prefix in %s (Xvfb, wineboot: up to a minute)"
+          % os.path.relpath(arguments.state))
+    try:
+        fixture.start(arguments.state, arguments.driver)
+    except (RuntimeError, OSError, subprocess.TimeoutExpired) as error:
+        say("scripts/demo: the prefix could not be made: %s (see %s)"
+            % (error, os.path.relpath(os.path.join(arguments.state, "wine.log"))))
+        fixture.stop(arguments.state)
+        return 1
+    values = fixture.load_env(arguments.state)
+    prefix = values["WINEPREFIX"]
+    environment = fixture.wine_environment(values)
+    stopped = False
+    try:
+        phase("installing Plexitone into the prefix (%s)" % LINE_NAMES[arguments.line])
+        installation, log = install(arguments, values, prefix)
+        if arguments.on_display:
+            run = DisplayRun(arguments, values, installation)
+            run.prepare()
+            # The screenless server and its desktop go; the person's display takes over. The first
+            # program of a new wineserver boots the prefix, and a boot carries out pending deletions:
+            # one server, kept until the end, makes the run and both looks at the prefix one session.
+            fixture.stop(arguments.state)
+            stopped = True
+            environment = run.environment()
+            wine_log = os.path.join(arguments.state, "wine.log")
+            fixture.run_logged(["wineserver", "-p"], environment, wine_log, 60)
+            # The boot's background services inherit this command's output file, not a later pipe.
+            fixture.run_logged(["wine", "wineboot"], environment, wine_log, 120)
+            before = inst.snapshot(prefix, environment, arguments.state)
+            phase("running %s on display %s" % (installation.win(EXE_NAME), arguments.on_display))
+            run.run()
+        else:
+            before = inst.snapshot(prefix, environment, arguments.state)
+            run = HeadlessRun(arguments, values, installation)
+            phase("running %s, answering %s" % (installation.win(EXE_NAME), ", then ".join(
+                answer.replace("&", "") for answer in run.script())))
+            run.run()
+
+        phase("looking at what is left")
+        after = inst.snapshot(prefix, environment, arguments.state)
+        report(arguments, installation, log, before, after, run)
+    finally:
+        if stopped:
+            fixture.run_logged(["wineserver", "-k"], run.environment(),
+                               os.path.join(arguments.state, "wine.log"), 60)
+        else:
+            fixture.stop(arguments.state)
+    phase("done")
+    return 0 if run.exit_code == 0 and not run.problems else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
