@@ -16,12 +16,12 @@ its own entries shows up in a snapshot: another MIDI driver before ours (in the 
 pending deletions of someone else's on both lines.
 """
 
-import glob
 import hashlib
 import os
 import shutil
 import struct
 
+from scenarios import programs_folder
 from uninstall_log import ENTRY_KIND_DIRECTORY, ENTRY_KIND_FILE, sound_log
 from wine_registry import RegFile, dword, export_registry, multi_sz, normal_key, sz
 
@@ -69,16 +69,6 @@ def unix_path(prefix, windows_path):
     drive = os.path.join(prefix, "drive_" + windows_path[0].lower())
     parts = [part for part in windows_path[3:].split("\\") if part]
     return os.path.join(drive, *parts)
-
-
-def user_programs_folder(prefix):
-    """CSIDL_PROGRAMS of the prefix's one user, on both lines."""
-    candidates = [path for path in glob.glob(os.path.join(prefix, "drive_c", "users", "*", "AppData", "Roaming",
-                                                          "Microsoft", "Windows", "Start Menu", "Programs"))
-                  if os.sep + "Public" + os.sep not in path]
-    if len(candidates) != 1:
-        raise RuntimeError("cannot find the user's Programs folder in %s: %s" % (prefix, candidates))
-    return candidates[0]
 
 
 def common_programs_folder(prefix):
@@ -160,7 +150,7 @@ class Installation:
         self.install_dir = install_dir                 # no trailing backslash
         self.driver_name = DRIVER_NAME
         self.log_entries = []                          # (kind, Windows path), in file order
-        self.group = os.path.join(user_programs_folder(prefix), GROUP_NAME)
+        self.group = os.path.join(programs_folder(prefix), GROUP_NAME)
         self.common_group = os.path.join(common_programs_folder(prefix), GROUP_NAME)
         self.driver_file = SYSTEM_DIR + "\\" + DRIVER_NAME
 
@@ -283,7 +273,7 @@ def reset_changes():
 
 
 def reset_files(prefix, install_dir=DEFAULT_INSTALL_DIR):
-    for folder in (unix_path(prefix, install_dir), os.path.join(user_programs_folder(prefix), GROUP_NAME),
+    for folder in (unix_path(prefix, install_dir), os.path.join(programs_folder(prefix), GROUP_NAME),
                    os.path.join(common_programs_folder(prefix), GROUP_NAME)):
         if os.path.exists(folder):
             shutil.rmtree(folder)
@@ -437,7 +427,7 @@ def snapshot(prefix, environment, scratch_dir=None, install_dir=DEFAULT_INSTALL_
             items[("value", path, name)] = value
 
     file_items(prefix, items, "install", unix_path(prefix, install_dir), install_dir)
-    file_items(prefix, items, "start menu", user_programs_folder(prefix), "<programs>")
+    file_items(prefix, items, "start menu", programs_folder(prefix), "<programs>")
     file_items(prefix, items, "common start menu", common_programs_folder(prefix), "<common programs>")
     # The system folder is large: names and sizes tell enough there.
     file_items(prefix, items, "system", unix_path(prefix, SYSTEM_DIR), SYSTEM_DIR, hash_content=False)
