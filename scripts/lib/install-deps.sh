@@ -7,12 +7,14 @@
 # Compilers and test libraries for the host build, the mingw-w64 cross compiler for the exe, and Wine on a
 # screenless X server for the end-to-end tests (with xdpyinfo to see the server is up and ImageMagick to
 # turn the driver's screenshots into PNGs).
-# clang's runtime brings libFuzzer; valgrind checks the host scenarios for leaks.
+# clang's runtime brings libFuzzer; valgrind checks the host scenarios for leaks. nsis's makensis builds
+# the reference installer.
 PX_PACKAGES=(
     cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libbenchmark-dev valgrind python3
     g++-mingw-w64-i686 binutils-mingw-w64-i686
     wine wine32
     xvfb xauth x11-utils imagemagick
+    nsis
 )
 
 px_package_installed() {
