@@ -3,8 +3,8 @@
 ; the uninstaller removes.
 ;
 ;   Unicode false                          ; before anything else in the script
-;   !include "pxunins.nsh"
 ;   !include "payload.nsh"                 ; from "pxlog nsis --from-dir staging" (PX_DEEPEST, PxPayload)
+;   !include "pxunins.nsh"
 ;   Function .onVerifyInstDir
 ;     !insertmacro PxVerifyInstDir         ; keeps Next greyed while the deepest path would not fit
 ;   FunctionEnd
@@ -425,5 +425,7 @@ FunctionEnd
     !insertmacro PxStop "Cannot write the uninstaller $\"$INSTDIR\${PX_UNINSTALLER_NAME}$\"."
   ${EndIf}
 !macroend
+
+!include "pxunins_system.nsh"
 
 !endif
