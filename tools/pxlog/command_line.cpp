@@ -15,6 +15,7 @@ static const char kToolHelp[] =
     "  check LOG [--install-dir WINPATH]\n"
     "                               would the uninstaller accept it, and what will go wrong\n"
     "  plan LOG --root WINPATH=DIR  dry-run the removal against a local folder tree\n"
+    "  nsis --from-dir DIR          NSIS lines that install DIR and log it (installer/pxunins.nsh)\n"
     "\n"
     "Every command reads logs with the uninstaller's own loader.\n"
     "Exit codes: 0 ok or clean, 1 findings, 2 refused log or usage error,\n"
@@ -147,7 +148,9 @@ int RunPxlog(int argc, char** argv, const Streams& streams)
         return RunCheck(words, streams);
     if (command == "plan")
         return RunPlan(words, streams);
-    fprintf(streams.err, "pxlog: unknown command \"%s\"; the commands are make, show, check "
-            "and plan (see \"pxlog --help\")\n", argv[1]);
+    if (command == "nsis")
+        return RunNsis(words, streams);
+    fprintf(streams.err, "pxlog: unknown command \"%s\"; the commands are make, show, check, "
+            "plan and nsis (see \"pxlog --help\")\n", argv[1]);
     return kExitRefused;
 }

@@ -55,6 +55,7 @@ int RunMake(const std::vector<std::string>& words, const Streams& streams);
 int RunShow(const std::vector<std::string>& words, const Streams& streams);
 int RunCheck(const std::vector<std::string>& words, const Streams& streams);
 int RunPlan(const std::vector<std::string>& words, const Streams& streams);
+int RunNsis(const std::vector<std::string>& words, const Streams& streams);
 
 // The whole tool: argv[1] names the command.
 int RunPxlog(int argc, char** argv, const Streams& streams);
