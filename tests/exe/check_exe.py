@@ -2,14 +2,97 @@
 """Reads the built uninstaller's PE headers and checks what it promises to whoever runs it:
 DEP and ASLR, no timestamp, a GUI program with its manifest, stripped, small, and imports from
 system DLLs only (each a KnownDLL, or the common controls that the manifest takes from the
-side-by-side store), so that a DLL planted beside it is never loaded in their place."""
+side-by-side store), so that a DLL planted beside it is never loaded in their place; and the
+version resource that the file's properties show.
+
+    check_exe.py PXUNINS.EXE [OBJDUMP]      every check
+    check_exe.py --version-only EXE         the version resource alone (pxlog.exe)"""
 import re
+import struct
 import subprocess
 import sys
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
                "msvcrt.dll", "comctl32.dll"}
 MAX_SIZE = 32 * 1024
+VERSION_KEY = "VS_VERSION_INFO".encode("utf-16-le")
+FIXED_SIGNATURE = 0xFEEF04BD
+VOS__WINDOWS32 = 4
+VFT_APP = 1
+
+
+def version_node(data, offset):
+    """One node of the version tree: (key, value bytes, children); every node starts on a 32-bit
+    boundary of the resource and holds wLength, wValueLength, wType, the key in UTF-16 with its NUL."""
+    length, value_length, value_type = struct.unpack_from("<HHH", data, offset)
+    end = offset + length
+    key_end = offset + 6
+    while data[key_end:key_end + 2] != b"\0\0":
+        key_end += 2
+    key = data[offset + 6:key_end].decode("utf-16-le")
+    position = (key_end + 2 + 3) & ~3
+    size = value_length * 2 if value_type == 1 else value_length  # text values count characters
+    value = data[position:position + size]
+    position = (position + size + 3) & ~3
+    children = []
+    while position + 6 <= end:
+        child = version_node(data, position)
+        children.append(child)
+        position = (position + struct.unpack_from("<H", data, position)[0] + 3) & ~3
+    return key, value, children
+
+
+def version_resource(data):
+    """(VS_FIXEDFILEINFO fields, {string name: text}) of the exe's version resource, or None."""
+    found = data.find(VERSION_KEY)
+    if found < 6:
+        return None
+    _key, fixed, children = version_node(data, found - 6)
+    strings = {}
+    for key, _value, tables in children:
+        if key == "StringFileInfo":
+            for _table, _empty, values in tables:
+                for name, text, _none in values:
+                    strings[name] = text.decode("utf-16-le").rstrip("\0")
+    fields = struct.unpack_from("<13I", fixed) if len(fixed) >= 52 else None
+    return fields, strings
+
+
+def check_version(data, check):
+    resource = version_resource(data)
+    check("version resource present", resource is not None and resource[0] is not None, "none found")
+    if resource is None or resource[0] is None:
+        return
+    fields, strings = resource
+    (signature, _struct_version, file_ms, file_ls, product_ms, product_ls, _mask, _flags, file_os,
+     file_type, _subtype, _date_ms, _date_ls) = fields
+    check("version: VS_FIXEDFILEINFO signature", signature == FIXED_SIGNATURE, hex(signature))
+    check("version: an application for Win32 of both lines", file_os == VOS__WINDOWS32 and file_type == VFT_APP,
+          "FILEOS 0x%x, FILETYPE %d" % (file_os, file_type))
+    check("version: company Morvaine", strings.get("CompanyName") == "Morvaine", repr(strings.get("CompanyName")))
+    check("version: product Plexitone", strings.get("ProductName") == "Plexitone", repr(strings.get("ProductName")))
+    check("version: a file description", bool(strings.get("FileDescription")), repr(strings))
+
+    def dotted(ms, ls):
+        return "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+    check("version: file version text equals the number", strings.get("FileVersion") == dotted(file_ms, file_ls),
+          "%r against %s" % (strings.get("FileVersion"), dotted(file_ms, file_ls)))
+    check("version: product version text equals the number",
+          strings.get("ProductVersion") == dotted(product_ms, product_ls),
+          "%r against %s" % (strings.get("ProductVersion"), dotted(product_ms, product_ls)))
+    print("version %s: %s" % (strings.get("FileVersion"), strings.get("FileDescription")))
+
+
+def main_version_only(exe):
+    failures = []
+
+    def check(name, ok, detail=""):
+        print(("PASS " if ok else "FAIL ") + name + ("" if ok else ": " + detail))
+        if not ok:
+            failures.append(name)
+    check_version(open(exe, "rb").read(), check)
+    print("%d failed" % len(failures))
+    return 1 if failures else 0
 
 
 def main(exe, objdump):
@@ -42,10 +125,13 @@ def main(exe, objdump):
     check("manifest: common controls 6", b'Microsoft.Windows.Common-Controls" version="6.0.0.0"' in data, "missing")
     check("manifest: supported OS list", data.count(b"<supportedOS Id=") >= 5, "missing")
     check("at most 32 KiB", len(data) <= MAX_SIZE, "%d bytes" % len(data))
+    check_version(data, check)
     print("size %d bytes; imports %s; DllCharacteristics 0x%04x" % (len(data), ", ".join(sorted(dlls)), characteristics))
-    print("%d passed, %d failed" % (13 - len(failures), len(failures)))
+    print("%d failed" % len(failures))
     return 1 if failures else 0
 
 
 if __name__ == "__main__":
+    if sys.argv[1] == "--version-only":
+        sys.exit(main_version_only(sys.argv[2]))
     sys.exit(main(sys.argv[1], sys.argv[2] if len(sys.argv) > 2 else "i686-w64-mingw32-objdump"))
