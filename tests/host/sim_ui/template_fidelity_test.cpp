@@ -191,6 +191,7 @@ TEST(TemplateFidelity, ProgramCarriesTheseResourcesOnly)
         {SimResourceGroupIcon, "AAA"},
         {SimResourceDialog, "UNINSTALLING"},
         {SimResourceDialog, "AFTERRUN"},
+        {16, "#1"},  // RT_VERSION, VS_VERSION_INFO: the file's properties
         {24, "#1"},  // RT_MANIFEST, CREATEPROCESS_MANIFEST_RESOURCE_ID
     };
     EXPECT_EQ(found, expected);
