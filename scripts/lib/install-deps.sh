@@ -8,13 +8,13 @@
 # screenless X server for the end-to-end tests (with xdpyinfo to see the server is up and ImageMagick to
 # turn the driver's screenshots into PNGs).
 # clang's runtime brings libFuzzer; valgrind checks the host scenarios for leaks. nsis's makensis builds
-# the reference installer.
+# the reference installer; locales has what localedef needs for the Japanese round trip's code page 932.
 PX_PACKAGES=(
     cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libbenchmark-dev valgrind python3
     g++-mingw-w64-i686 binutils-mingw-w64-i686
     wine wine32
     xvfb xauth x11-utils imagemagick
-    nsis
+    nsis locales
 )
 
 px_package_installed() {

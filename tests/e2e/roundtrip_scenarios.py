@@ -1,0 +1,306 @@
+#!/usr/bin/env python3
+"""Install and uninstall round trips: the reference installer (installer/plexitone.nsi, built with the
+kit installer/pxunins.nsh) installs silently, pxlog check reads the log it wrote, the real pxunins.exe
+removes the installation, and the system is compared with the one before the install.
+
+    roundtrip_scenarios.py list
+    roundtrip_scenarios.py run NAME --state DIR --exe PXUNINS.EXE --driver PXDRIVER.EXE --pxlog PXLOG.EXE
+                                    --setup PLEXITONE-SETUP.EXE
+
+--exe is the pxunins.exe the installer must carry (a stale installer fails the row). After the uninstall
+everything is as before except what must stay: pxunins.exe and its log (a running
+program cannot delete its own file) with the folders that hold them, and the pipe driver's file, which
+waits for the restart (the restart question is answered No).
+"""
+
+import argparse
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import installation as inst  # noqa: E402
+from fixture import load_env, wine_environment  # noqa: E402
+from cleanup_scenarios import RESTART  # noqa: E402
+from scenarios import COMPLETE, CONFIRM, DRIVER_TIMEOUT_SECONDS, read_journal, windows_path  # noqa: E402
+from wine_registry import RegFile, normal_key, sz  # noqa: E402
+
+SETUP_NAME = "plexitone-setup.exe"
+USER_FILE = "My notes.txt"
+# "ソフト表": 表 is 95 5C in Shift-JIS, its trail byte a backslash.
+SJIS_FOLDER = "C:\\\u30bd\u30d5\u30c8\u8868"
+SETUP_TIMEOUT_SECONDS = 120
+# Wine lists the host's network adapters here when a fresh prefix first asks for them, whichever program.
+NETWORK_CARDS = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards"
+USER_PROGRAMS_LIST = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+
+
+class Row:
+    """top: the outermost folder the install makes or finds; what the snapshot looks at.
+    expect: "installed", "stopped" (exit code 2, what was made is logged) or "refused" (exit code 2,
+    nothing made)."""
+
+    def __init__(self, name, line, install_dir, top=None, code_page=None, before=None, installs=1,
+                 expect="installed"):
+        self.name = name
+        self.line = line
+        self.install_dir = install_dir
+        self.top = top or install_dir
+        self.code_page = code_page
+        self.before = before
+        self.installs = installs
+        self.expect = expect
+
+
+def put_user_file(prefix, row):
+    path = os.path.join(inst.unix_path(prefix, row.install_dir), USER_FILE)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as stream:
+        stream.write(b"mine\r\n")
+
+
+def block_driver_file(prefix, _row):
+    """A folder where the pipe driver's file goes: its File fails after the whole payload is in."""
+    os.makedirs(inst.unix_path(prefix, inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME), exist_ok=True)
+
+
+# The deepest path is the folder and "\Samples\Library\sound000.wav" (29 bytes): 259 bytes fit exactly,
+# 260 are one too many.
+DEEPEST_FITS = "C:\\" + "D" * 227
+TOO_DEEP = "C:\\" + "D" * 228
+
+ROWS = [
+    Row("nt_folder_with_spaces", inst.NT_LINE, "C:\\Round Trip\\Plexitone Music", top="C:\\Round Trip"),
+    Row("consumer_folder_with_spaces", inst.CONSUMER_LINE, "C:\\Round Trip\\Plexitone Music",
+        top="C:\\Round Trip"),
+    Row("nt_folder_with_user_file", inst.NT_LINE, "C:\\Program Files\\Plexitone", before=put_user_file),
+    Row("nt_shift_jis_folder", inst.NT_LINE, SJIS_FOLDER + "\\Plexitone", top=SJIS_FOLDER, code_page=932),
+    Row("nt_reinstall", inst.NT_LINE, "C:\\Program Files\\Plexitone", installs=2),
+    Row("consumer_reinstall", inst.CONSUMER_LINE, "C:\\Program Files\\Plexitone", installs=2),
+    Row("nt_stopped_half_way", inst.NT_LINE, "C:\\Program Files\\Plexitone", before=block_driver_file,
+        expect="stopped"),
+    Row("nt_deepest_path_259_bytes", inst.NT_LINE, DEEPEST_FITS),
+    Row("nt_deepest_path_260_bytes", inst.NT_LINE, TOO_DEEP, expect="refused"),
+]
+
+
+def wine_run(command, environment, log, timeout):
+    with open(log, "ab") as output:
+        started = time.time()
+        code = subprocess.run(command, env=environment, stdin=subprocess.DEVNULL, stdout=output,
+                              stderr=subprocess.STDOUT, timeout=timeout, check=False).returncode
+    return code, time.time() - started
+
+
+def row_environment(values, row, state_dir):
+    """Wine takes the ANSI code page from the Unix locale; ja_JP.UTF-8 gives 932 and still passes the
+    command line as UTF-8. The locale is compiled into the state folder, as few machines have it."""
+    environment = wine_environment(values)
+    if row.code_page == 932:
+        locales = os.path.join(state_dir, "locale")
+        if not os.path.isdir(os.path.join(locales, "ja_JP.UTF-8")):
+            os.makedirs(locales, exist_ok=True)
+            subprocess.run(["localedef", "-i", "ja_JP", "-f", "UTF-8", os.path.join(locales, "ja_JP.UTF-8")],
+                           check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        environment["LOCPATH"] = locales
+        environment.pop("LC_ALL", None)
+        environment["LC_CTYPE"] = "ja_JP.UTF-8"
+        # English texts, so the prompts read as on the other rows.
+        environment["LC_MESSAGES"] = "C.UTF-8"
+    return environment
+
+
+def forget(prefix, environment, work, row):
+    """Leaves the prefix without the row's installation, its folders and its blocking folder."""
+    for folder in (row.top, inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME):
+        path = inst.unix_path(prefix, folder)
+        if os.path.isdir(path):
+            shutil.rmtree(path)
+    inst.reset_system(prefix, environment, work)
+
+
+def expected_after(before, after, row):
+    """The snapshot before, plus what must stay: the uninstaller, its log and their folders, and the
+    user's list of installed programs and system.ini's [drivers], which Wine's prefix lacks until an
+    installer writes the first entry into them; the uninstaller removes the entry, not the list."""
+    expected = dict(before)
+    programs_list = normal_key(USER_PROGRAMS_LIST)
+    if ("key", programs_list) in after and not any(
+            item[0] in ("key", "value") and item[1].startswith(programs_list + "\\") for item in after):
+        expected[("key", programs_list)] = None
+    # Wine's system.ini has no [drivers] section until the consumer line's install writes the first line.
+    drivers = ("ini", "system.ini", "drivers")
+    if after.get(drivers) == () and drivers not in before:
+        expected[drivers] = ()
+    folder = row.install_dir
+    while len(folder) >= len(row.top):
+        expected.setdefault(("folder", folder.lower()), "install")
+        folder = folder.rsplit("\\", 1)[0]
+    return expected
+
+
+def read_log(path):
+    """[(kind, path bytes)] of a log the uninstaller accepts (pxlog check says whether it does)."""
+    with open(path, "rb") as stream:
+        data = stream.read()
+    _magic, _zero, count = struct.unpack_from("<IIi", data, 0)
+    entries, offset = [], 12
+    for _ in range(max(count, 0)):
+        kind, length = struct.unpack_from("<Ii", data, offset)
+        entries.append((kind, data[offset + 8:offset + 8 + length]))
+        offset += 8 + length
+    return entries
+
+
+def check_log(prefix, environment, pxlog, row, work, failures):
+    log = inst.unix_path(prefix, row.install_dir + "\\_pxunins.dat")
+    code, _ = wine_run(["wine", pxlog, "check", row.install_dir + "\\_pxunins.dat", "--install-dir", row.top],
+                       environment,
+                       os.path.join(work, row.name + ".pxlog.txt"), 60)
+    if code != 0:
+        failures.append("pxlog check: exit code %d, see %s.pxlog.txt" % (code, row.name))
+    encoding = "cp932" if row.code_page == 932 else "cp1252"
+    entries = [(kind, path.decode(encoding)) for kind, path in read_log(log)]
+    return entries
+
+
+def system_state(prefix, environment, work, row):
+    return inst.without(inst.snapshot(prefix, environment, work, install_dir=row.top), key_trees=[NETWORK_CARDS])
+
+
+def install(setup, row, environment, work):
+    """Through cmd without quotes: NSIS ignores a quoted "/D=...". Returns the last exit code."""
+    for _ in range(row.installs):
+        code, seconds = wine_run(["wine", "cmd", "/c", "%s /S /D=%s" % (windows_path(setup), row.install_dir)],
+                                 environment, os.path.join(work, row.name + ".setup.txt"), SETUP_TIMEOUT_SECONDS)
+        print("install: exit code %d in %.1f s" % (code, seconds), flush=True)
+    return code
+
+
+def check_logged_what_was_made(before, installed, row, entries, failures):
+    """The log names exactly the folders and files the install made in its folder; neither the
+    uninstaller, nor the log, nor anything that was there before."""
+    made = {item[1] for item in installed if item[0] in ("file", "folder") and item not in before
+            and inst.in_tree(item[1], row.top.lower())
+            and not item[1].endswith(("\\pxunins.exe", "\\_pxunins.dat"))}
+    logged = {path.lower() for _kind, path in entries}
+    if made != logged:
+        failures.append("made but not logged: %s; logged but not made: %s"
+                        % (sorted(made - logged)[:5], sorted(logged - made)[:5]))
+
+
+def uninstall(driver, row, environment, work, failures):
+    journal = os.path.join(work, row.name + ".journal.txt")
+    if os.path.exists(journal):
+        os.remove(journal)
+    # Under code page 932 Wine labels the buttons in Japanese, "はい(&Y)": the keys answer on every row.
+    answers = ["{ALT+y}", "{ALT+n}"] if row.expect == "installed" else ["{ALT+y}", "{ENTER}"]
+    code, seconds = wine_run(["wine", driver, "--journal", windows_path(journal), "--timeout",
+                              str(DRIVER_TIMEOUT_SECONDS), "--version", row.line,
+                              row.install_dir + "\\pxunins.exe"] + answers,
+                             environment, os.path.join(work, row.name + ".driver.txt"), DRIVER_TIMEOUT_SECONDS * 4)
+    print("uninstall: driver exit code %d in %.1f s" % (code, seconds), flush=True)
+    prompts = [tuple(event[1:3]) for event in read_journal(journal) if event[0] in ("box", "dialog")]
+    # No restart question after a stopped install: it never registered the driver.
+    last = RESTART if row.expect == "installed" else COMPLETE
+    if code != 0 or prompts != [CONFIRM[1:3], last[1:3]]:
+        failures.append("the uninstall: driver exit code %d, prompts %r" % (code, prompts))
+
+
+def check_as_before(before, after, row, failures):
+    expected = expected_after(before, after, row)
+    for item in after:
+        if item[0] == "file" and item not in before and item[1].endswith(("\\pxunins.exe", "\\_pxunins.dat")):
+            expected[item] = after[item]
+    if row.expect == "installed":
+        # The driver's file waits for the restart: in the pending renames on the NT line, in wininit.ini
+        # on the consumer line.
+        driver_file = ("file", (inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME).lower())
+        if driver_file in after:
+            expected[driver_file] = after[driver_file]
+        pending = [item for item in after if after[item] != before.get(item)
+                   and (item[0] == "ini" and item[1].startswith("wininit")
+                        or item[0] == "value" and item[2] == inst.PENDING_RENAMES.lower())]
+        if not any(inst.DRIVER_NAME in repr(after[item]).lower() for item in pending):
+            failures.append("the driver's file is not awaiting the restart: %r" % pending)
+        for item in pending:
+            expected[item] = after[item]
+    differences = inst.compare(expected, after)
+    if differences:
+        failures.append("after the uninstall the system differs from the one before:\n    "
+                        + "\n    ".join(differences))
+
+
+def run_row(row, state_dir, exe, driver, pxlog, setup):
+    values = load_env(state_dir)
+    prefix = values["WINEPREFIX"]
+    environment = row_environment(values, row, state_dir)
+    work = os.path.join(state_dir, "roundtrip")
+    os.makedirs(work, exist_ok=True)
+    failures = []
+    forget(prefix, environment, work, row)
+    try:
+        versions = RegFile()
+        versions.set_values("HKCU\\Software\\Wine\\AppDefaults\\" + SETUP_NAME, {"Version": sz(row.line)})
+        versions.apply(environment, work)
+        if row.before is not None:
+            row.before(prefix, row)
+        before = system_state(prefix, environment, work, row)
+        code = install(setup, row, environment, work)
+        if code != (0 if row.expect == "installed" else 2):
+            failures.append("the installer ended with %d" % code)
+        installed = system_state(prefix, environment, work, row)
+        if row.expect == "refused":
+            differences = inst.compare(before, installed)
+            if differences:
+                failures.append("the refused install made something:\n    " + "\n    ".join(differences))
+        else:
+            entries = check_log(prefix, environment, pxlog, row, work, failures)
+            print("log: %d entries, the first %s" % (len(entries), entries[:1]), flush=True)
+            check_logged_what_was_made(before, installed, row, entries, failures)
+            with open(exe, "rb") as built, open(inst.unix_path(prefix, row.install_dir + "\\pxunins.exe"), "rb") as placed:
+                if built.read() != placed.read():
+                    failures.append("the installer placed another pxunins.exe than %s: build the installer preset "
+                                    "again" % exe)
+            uninstall(driver, row, environment, work, failures)
+            check_as_before(before, system_state(prefix, environment, work, row), row, failures)
+    finally:
+        forget(prefix, environment, work, row)
+    if failures:
+        print("FAILED %s" % row.name)
+        for failure in failures:
+            print(" - " + failure)
+        return 1
+    print("passed %s" % row.name)
+    return 0
+
+
+def main(argv):
+    parser = argparse.ArgumentParser()
+    parser.add_argument("command", choices=("list", "run"))
+    parser.add_argument("name", nargs="?")
+    for option in ("--state", "--exe", "--driver", "--pxlog", "--setup"):
+        parser.add_argument(option)
+    arguments = parser.parse_args(argv[1:])
+    if arguments.command == "list":
+        print("\n".join("roundtrip_" + row.name for row in ROWS))
+        return 0
+    if not os.path.exists(arguments.setup):
+        print("no %s: cmake --preset installer && cmake --build --preset installer" % arguments.setup,
+              file=sys.stderr)
+        return 1
+    rows = [row for row in ROWS if "roundtrip_" + row.name == arguments.name]
+    if not rows:
+        print("no round trip named %s" % arguments.name, file=sys.stderr)
+        return 2
+    return run_row(rows[0], os.path.abspath(arguments.state), os.path.abspath(arguments.exe),
+                   os.path.abspath(arguments.driver), os.path.abspath(arguments.pxlog),
+                   os.path.abspath(arguments.setup))
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
