@@ -426,6 +426,7 @@ FunctionEnd
   ${EndIf}
 !macroend
 
-!include "pxunins_system.nsh"
+; Beside this file, wherever the script that includes it lies.
+!include "${__FILEDIR__}/pxunins_system.nsh"
 
 !endif
