@@ -70,8 +70,8 @@ Function PxPathTooLong
   Push $1
   StrLen $1 "$0"
   ${If} $1 > ${PX_LONGEST_PATH}
-    StrCpy $0 "Cannot install into this folder: $\"$0$\" would be $1 characters long, and Windows \
-paths hold at most ${PX_LONGEST_PATH}. Choose a shorter folder."
+    StrCpy $0 "Cannot install into this folder: $\"$0$\" would be $1 bytes long, and Windows paths \
+hold at most ${PX_LONGEST_PATH}. Choose a shorter folder."
   ${Else}
     StrCpy $0 ""
   ${EndIf}
