@@ -140,8 +140,10 @@ TEST_F(PipeDriverTest, StopsAtTheFirstFailureAndKeepsTheProductKey)
         {"PlexitonePipe is two dots", VER_PLATFORM_WIN32_WINDOWS,
          [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", ".."); }, 0, false, true},
         {"no system folder", VER_PLATFORM_WIN32_NT, [] { FailCall("GetSystemDirectoryA"); }, 0, false, true},
+        // Its use count of 1 would be deleted if it were consulted.
         {"driver path too long", VER_PLATFORM_WIN32_NT,
-         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", std::string(240, 'p')); }, 0, false, true},
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", std::string(240, 'p'));
+              SetDword(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", std::string(240, 'p'), 1); }, 0, false, true},
         {"no right to Drivers32", VER_PLATFORM_WIN32_NT,
          [] { DenyAllAccess(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32"); }, 0, true, false},
         // A limited user may read the product key, and so learns the name before being refused.
