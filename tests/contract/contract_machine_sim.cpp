@@ -100,3 +100,46 @@ int PendingDeletion(const char* path)
     }
     return 0;
 }
+
+// ---- user32 -----------------------------------------------------------------------------------
+
+// The simulated prompts take their answers from the script: the same presses, by name.
+void ScriptPresses(const char* presses)
+{
+    std::vector<INT_PTR> answers;
+    std::string list = presses;
+    size_t start = 0;
+    while (start <= list.size() && !list.empty()) {
+        size_t end = list.find(',', start);
+        std::string press = list.substr(start, end == std::string::npos ? end : end - start);
+        if (press == "esc")
+            answers.push_back(SimKeyEscape);
+        else if (press == "enter")
+            answers.push_back(SimKeyEnter);
+        else if (press == "close")
+            answers.push_back(SimKeyCloseBox);
+        else if (press.compare(0, 4, "alt+") == 0 && press.size() == 5)
+            answers.push_back(SimKeyAlt(press[4]));
+        else
+            answers.push_back(atoi(press.c_str()));
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    ScriptAnswers(answers);
+}
+
+LRESULT SendToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return SendToDialog(window, message, wParam, lParam);
+}
+
+HDC DeviceContextOf(HWND window)
+{
+    return SimDeviceContextFor(window);
+}
+
+// A window's one device context lives as long as the window.
+void ReleaseDeviceContext(HWND, HDC)
+{
+}

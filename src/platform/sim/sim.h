@@ -141,10 +141,22 @@ struct SimUiEvent {
     int openStreams = 0;  // C streams open while a message box was up
 };
 
+// Keys a scripted user presses, beside the control ids that stand for clicks.
+enum SimKeyPress : INT_PTR {
+    SimKeyEscape = -1,
+    SimKeyEnter = -2,
+    SimKeyCloseBox = -3,  // the caption's close box: WM_SYSCOMMAND SC_CLOSE
+};
+// Alt with a letter: the control whose text marks that letter with '&'.
+inline INT_PTR SimKeyAlt(char letter)
+{
+    return -0x100 - (unsigned char)letter;
+}
+
 struct SimUi {
     // Answers for message boxes and modal dialogs, taken in order. For a message box, the result
     // to return (IDYES, IDNO, IDOK, or 0 for a failed box). For a dialog, the control id to
-    // press (a WM_COMMAND with BN_CLICKED); -1 for Esc, -2 for Enter, -3 for the close box.
+    // press (a WM_COMMAND with BN_CLICKED) or a SimKeyPress.
     std::vector<INT_PTR> answers;
     size_t nextAnswer = 0;
     // Standing answers by a message box's text or a dialog's caption, given every time that
@@ -250,9 +262,9 @@ LRESULT SendToDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 HDC SimDeviceContextFor(HWND window);
 // The background colour last set on a device context (white when never set).
 COLORREF SimBackgroundColour(HDC hdc);
-// Acts on a live dialog as the user would, with the codes of SimUi::answers (a control id, -1 Esc,
-// -2 Enter, -3 the close box), for a modeless dialog that no DialogBoxParamA answers for. False
-// when the action is impossible: another negative code, or the close box of a dialog without one.
+// Acts on a live dialog as the user would, with a control id or a SimKeyPress, for a modeless dialog
+// that no DialogBoxParamA answers for. False when the action is impossible: a code that is no
+// key, or the close box of a dialog without one.
 bool PressInDialog(HWND dialog, INT_PTR answer);
 
 #endif

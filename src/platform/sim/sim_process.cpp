@@ -70,8 +70,8 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation)
         return Fail("GetVersionExA", "", ERROR_INVALID_PARAMETER);
     const SimProcess& p = Machine().process;
     DWORD size = lpVersionInformation->dwOSVersionInfoSize;
-    // 148 is OSVERSIONINFOA, 156 OSVERSIONINFOEXA; the consumer line knows only the former.
-    bool known = size == sizeof(OSVERSIONINFOA) || (size == 156 && IsNtLine());
+    // 148 is OSVERSIONINFOA, 156 OSVERSIONINFOEXA; Wine takes both on either line.
+    bool known = size == sizeof(OSVERSIONINFOA) || size == 156;
     if (!known)
         return Fail("GetVersionExA", "", ERROR_INSUFFICIENT_BUFFER);
     lpVersionInformation->dwMajorVersion = p.majorVersion;

@@ -20,13 +20,13 @@ static const DWORD WS_DISABLED = 0x08000000;
 static const DWORD DS_NOFAILCREATE = 0x0010;
 static const DWORD BS_TYPEMASK = 0x000F;
 static const UINT MB_TYPEMASK = 0x000F;
+static const UINT MB_DEFMASK = 0x0F00;
 static const int IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDTRYAGAIN = 10, IDCONTINUE = 11;
 static const UINT SWP_NOSIZE = 0x0001, SWP_NOMOVE = 0x0002;
 static const UINT SWP_SHOWWINDOW = 0x0040, SWP_HIDEWINDOW = 0x0080;
 static const int SM_CYCAPTION = 4, SM_CXDLGFRAME = 7, SM_CYDLGFRAME = 8;
 static const COLORREF CLR_INVALID = 0xFFFFFFFF;
 static const DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
-static const DWORD ERROR_CONTROL_ID_NOT_FOUND = 1421;
 static const DWORD ERROR_INVALID_MSGBOX_STYLE = 1438;
 static const DWORD ERROR_RESOURCE_DATA_NOT_FOUND = 1812;
 
@@ -406,15 +406,35 @@ static void SendCommand(SimWindowState* dialog, int id)
                   (LPARAM)(control != NULL ? HandleOf(control) : NULL));
 }
 
+// The push button whose text marks letter with '&' ("&&" is a plain ampersand), as the dialog
+// manager matches a mnemonic: without regard to case.
+static SimWindowState* MnemonicButton(SimWindowState* dialog, char letter)
+{
+    for (HWND child : dialog->children) {
+        SimWindowState* control = WindowState(child);
+        if (control == NULL || control->destroyed || !IsPushButton(control))
+            continue;
+        const std::string& text = control->text;
+        for (size_t i = 0; i + 1 < text.size(); ++i) {
+            if (text[i] != '&')
+                continue;
+            if (text[i + 1] != '&' && FoldCase(text.substr(i + 1, 1)) == FoldCase(std::string(1, letter)))
+                return control;
+            ++i;
+        }
+    }
+    return NULL;
+}
+
 // What the dialog manager makes of a key or a click.
 static bool Press(SimWindowState* dialog, INT_PTR answer)
 {
-    if (answer == -1) {
+    if (answer == SimKeyEscape) {
         // Esc becomes the command IDCANCEL, whether or not a Cancel button exists.
         SendCommand(dialog, IDCANCEL);
         return true;
     }
-    if (answer == -2) {
+    if (answer == SimKeyEnter) {
         // Enter presses the push button that has the focus, otherwise the default one.
         SimWindowState* focus = WindowState(dialog->focus);
         if (focus != NULL && !focus->destroyed && IsPushButton(focus))
@@ -423,7 +443,7 @@ static bool Press(SimWindowState* dialog, INT_PTR answer)
             SendCommand(dialog, DefaultButtonId(dialog));
         return true;
     }
-    if (answer == -3) {
+    if (answer == SimKeyCloseBox) {
         if (!(dialog->style & WS_SYSMENU))
             return false;  // no system menu, no close box
         // The close box is WM_SYSCOMMAND SC_CLOSE, which becomes WM_CLOSE, which the default
@@ -434,6 +454,15 @@ static bool Press(SimWindowState* dialog, INT_PTR answer)
         if (CallProcedure(dialog, WM_CLOSE, 0, 0))
             return true;
         SendCommand(dialog, IDCANCEL);
+        return true;
+    }
+    if (answer <= -0x100 && answer > -0x200) {
+        // Alt and a mnemonic click its button; a letter that no button marks does nothing.
+        SimWindowState* button = MnemonicButton(dialog, (char)(-0x100 - answer));
+        if (button != NULL) {
+            dialog->focus = HandleOf(button);
+            SendCommand(dialog, button->id);
+        }
         return true;
     }
     if (answer < 0)
@@ -608,11 +637,12 @@ BOOL WINAPI DestroyWindow(HWND hWnd)
     return TRUE;
 }
 
-// The results a box of this type can give; empty for a type with no such box.
-static std::vector<int> MessageBoxResults(UINT uType)
+// The buttons of a box of this type, left to right, by the results they give; empty for a type
+// with no such box.
+static std::vector<int> MessageBoxButtons(UINT uType)
 {
     switch (uType & MB_TYPEMASK) {
-    case MB_OK: return {IDOK};  // Esc and the close box give IDOK as well
+    case MB_OK: return {IDOK};
     case MB_OKCANCEL: return {IDOK, IDCANCEL};
     case 2: return {IDABORT, IDRETRY, IDIGNORE};       // MB_ABORTRETRYIGNORE
     case 3: return {IDYES, IDNO, IDCANCEL};            // MB_YESNOCANCEL
@@ -623,13 +653,48 @@ static std::vector<int> MessageBoxResults(UINT uType)
     }
 }
 
+enum BoxPress { BoxEnds, BoxIgnores, BoxCannot };
+
+// What a box makes of one scripted press, as Wine's box does: Esc ends every box with IDCANCEL,
+// Cancel button or not; the close box ends one with Cancel or OK alone and is greyed on the
+// others; Enter gives the default button's result, IDOK when the default named is past the last
+// button. 0 stands for a box that failed to appear; a click must hit one of its buttons.
+static BoxPress PressInMessageBox(UINT uType, INT_PTR press, int* result)
+{
+    std::vector<int> buttons = MessageBoxButtons(uType);
+    bool hasCancel = false;
+    for (int button : buttons)
+        hasCancel = hasCancel || button == IDCANCEL;
+    if (press == 0 || press == SimKeyEscape) {
+        *result = press == 0 ? 0 : IDCANCEL;
+        return BoxEnds;
+    }
+    if (press == SimKeyCloseBox) {
+        if (!hasCancel && buttons.size() > 1)
+            return BoxIgnores;
+        *result = IDCANCEL;
+        return BoxEnds;
+    }
+    if (press == SimKeyEnter) {
+        size_t index = (uType & MB_DEFMASK) >> 8;
+        *result = index < buttons.size() ? buttons[index] : IDOK;
+        return BoxEnds;
+    }
+    for (int button : buttons) {
+        if (press == button) {
+            *result = button;
+            return BoxEnds;
+        }
+    }
+    return press < 0 && press > -0x200 ? BoxIgnores : BoxCannot;
+}
+
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
     std::string text = lpText != NULL ? lpText : "";
     // A box without a caption is captioned "Error".
     std::string caption = lpCaption != NULL ? lpCaption : "Error";
     std::string argument = text + ", " + caption + ", " + Hex(uType);
-    std::vector<int> results = MessageBoxResults(uType);
     if (SimFaultHit("MessageBoxA", text.c_str(), nullptr)) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         SimRecordCall("MessageBoxA", argument, 0);
@@ -639,27 +704,32 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
         SimRecordCall("MessageBoxA", argument, 0);
         return 0;
     }
-    if (results.empty()) {
+    if (MessageBoxButtons(uType).empty()) {
         SetLastError(ERROR_INVALID_MSGBOX_STYLE);
         SimRecordCall("MessageBoxA", argument, 0);
         return 0;
     }
     SimUi& ui = Machine().ui;
     int answer = 0;
-    bool answered = false;
     auto standing = ui.answersByText.find(text);
-    if (standing != ui.answersByText.end() || ui.nextAnswer < ui.answers.size()) {
-        INT_PTR scripted = standing != ui.answersByText.end() ? standing->second
-                                                              : ui.answers[ui.nextAnswer++];
-        // 0 stands for a box that failed to appear; anything else must be one of its buttons.
-        for (int result : results)
-            answered = answered || scripted == result;
-        answered = answered || scripted == 0;
-        if (answered)
-            answer = (int)scripted;
+    for (;;) {
+        // Out of answers, or an answer the box cannot take: the simulation never guesses.
+        if (standing == ui.answersByText.end() && ui.nextAnswer >= ui.answers.size()) {
+            ui.unscriptedPrompts++;
+            break;
+        }
+        INT_PTR press = standing != ui.answersByText.end() ? standing->second
+                                                           : ui.answers[ui.nextAnswer++];
+        BoxPress outcome = PressInMessageBox(uType, press, &answer);
+        if (outcome == BoxEnds)
+            break;
+        // A standing answer the box ignores would be pressed for ever.
+        if (outcome == BoxCannot || standing != ui.answersByText.end()) {
+            answer = 0;
+            ui.unscriptedPrompts++;
+            break;
+        }
     }
-    if (!answered)
-        ui.unscriptedPrompts++;
     SimUiEvent event;
     event.kind = "MessageBox";
     event.owner = hWnd;
@@ -667,7 +737,6 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
     event.text = text;
     event.type = uType;
     event.answer = answer;
-    event.openStreams = Machine().disk.openStreams;
     ui.journal.push_back(event);
     SimRecordCall("MessageBoxA", argument, answer);
     return answer;
@@ -679,9 +748,8 @@ HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem)
     SimWindowState* dialog = LiveWindow(hDlg);
     SimWindowState* control = NULL;
     if (dialog != NULL && !SimFaultHit("GetDlgItem", "", nullptr)) {
+        // Wine leaves the last error alone when no control has the id.
         control = FindControl(dialog, nIDDlgItem);
-        if (control == NULL)
-            SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
     }
     SimRecordCall("GetDlgItem", argument, control != NULL ? 1 : 0);
     return control != NULL ? HandleOf(control) : NULL;
@@ -700,8 +768,6 @@ LRESULT WINAPI SendDlgItemMessageA(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM w
         SimWindowState* control = FindControl(dialog, nIDDlgItem);
         if (control != NULL)
             result = SendToControl(control, Msg, wParam, lParam);
-        else
-            SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
     }
     SimRecordCall("SendDlgItemMessageA", argument, result);
     return result;
@@ -717,8 +783,6 @@ BOOL WINAPI SetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpString)
         SimWindowState* control = FindControl(dialog, nIDDlgItem);
         if (control != NULL)
             result = (BOOL)SendToControl(control, WM_SETTEXT, 0, (LPARAM)text.c_str());
-        else
-            SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
     }
     SimRecordCall("SetDlgItemTextA", argument, result);
     return result;

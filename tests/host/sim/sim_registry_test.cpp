@@ -1,4 +1,5 @@
-// The simulated registry against the documented behaviour of advapi32 on both lines of Windows.
+// The simulated registry's own part: declared denied access, declared faults, handle bookkeeping,
+// and what the contract cannot build on Wine (a denied key, a deleted key's handle, the roots).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -31,17 +32,12 @@ struct OpenRow {
     LSTATUS status;
 };
 
-TEST(SimRegistry, OpensKeysCaseInsensitivelyAndRefusesDeniedAccess)
+TEST(SimRegistry, OpenCountsHandlesAndRefusesDeclaredDeniedAccess)
 {
     const DWORD nt = VER_PLATFORM_WIN32_NT, consumer = VER_PLATFORM_WIN32_WINDOWS;
     const OpenRow rows[] = {
         {"exact case", nt, HKEY_LOCAL_MACHINE, "Software\\Morvaine", KEY_ALL_ACCESS, 0},
-        {"other case", nt, HKEY_LOCAL_MACHINE, "SOFTWARE\\MORVAINE\\plexitone", KEY_ALL_ACCESS, 0},
-        {"trailing backslash", nt, HKEY_LOCAL_MACHINE, "Software\\Morvaine\\", KEY_READ, 0},
-        {"missing", nt, HKEY_LOCAL_MACHINE, "Software\\Nobody", KEY_READ, ERROR_FILE_NOT_FOUND},
         {"other root", nt, HKEY_CURRENT_USER, "Software\\Morvaine", KEY_READ,
-         ERROR_FILE_NOT_FOUND},
-        {"slash is no separator", nt, HKEY_LOCAL_MACHINE, "Software/Morvaine", KEY_READ,
          ERROR_FILE_NOT_FOUND},
         {"denied, all access", nt, HKEY_CURRENT_USER, "Software\\Locked", KEY_ALL_ACCESS,
          ERROR_ACCESS_DENIED},
@@ -77,16 +73,8 @@ struct QueryRow {
 
 TEST(SimRegistry, QueryValueReportsSizesAsWindowsDoes)
 {
-    const std::string pipe("pxpipe.dll\0", 11);
     const QueryRow rows[] = {
-        {"fits", "PlexitonePipe", 260, false, SimFaultError, false, 0, 11, pipe},
-        {"fits exactly", "PlexitonePipe", 11, false, SimFaultError, false, 0, 11, pipe},
-        {"one byte short", "PlexitonePipe", 10, false, SimFaultError, false, ERROR_MORE_DATA, 11,
-         ""},
         {"size only", "PlexitonePipe", 0, true, SimFaultError, false, 0, 11, ""},
-        {"name in other case", "PLEXITONEPIPE", 260, false, SimFaultError, false, 0, 11, pipe},
-        {"missing value", "Other", 260, false, SimFaultError, false, ERROR_FILE_NOT_FOUND, 260,
-         ""},
         {"unset default value", nullptr, 260, false, SimFaultError, false, ERROR_FILE_NOT_FOUND,
          260, ""},
         {"dword", "Count", 4, false, SimFaultError, false, 0, 4, std::string("\3\0\0\0", 4)},
@@ -144,17 +132,10 @@ struct DeleteRow {
     bool audioLeft;    // its subkey Audio afterwards
 };
 
-TEST(SimRegistry, DeleteKeyFollowsEachLine)
+TEST(SimRegistry, DeleteKeyRefusesADeniedKeyAndARoot)
 {
-    const DWORD nt = VER_PLATFORM_WIN32_NT, consumer = VER_PLATFORM_WIN32_WINDOWS;
+    const DWORD nt = VER_PLATFORM_WIN32_NT;
     const DeleteRow rows[] = {
-        {"NT refuses a key with subkeys", nt, HKEY_LOCAL_MACHINE, kProduct, ERROR_ACCESS_DENIED,
-         true, true},
-        {"consumer line deletes the subtree", consumer, HKEY_LOCAL_MACHINE, kProduct, 0, false,
-         false},
-        {"leaf in other case", nt, HKEY_LOCAL_MACHINE, "SOFTWARE\\MORVAINE\\PLEXITONE\\audio", 0,
-         true, false},
-        {"missing", nt, HKEY_LOCAL_MACHINE, "Software\\Nobody", ERROR_FILE_NOT_FOUND, true, true},
         {"denied key", nt, HKEY_CURRENT_USER, "Software\\Locked", ERROR_ACCESS_DENIED, true,
          true},
         {"a root itself", nt, HKEY_LOCAL_MACHINE, "", ERROR_ACCESS_DENIED, true, true},
