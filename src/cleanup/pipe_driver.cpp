@@ -4,6 +4,7 @@
 
 #include "cleanup/delete_at_restart.h"
 #include "cleanup/registry_cleanup.h"
+#include "foundation/messages.h"
 #include "foundation/paths.h"
 #include "foundation/platform_line.h"
 #include "foundation/process_state.h"
@@ -79,9 +80,7 @@ static int UnregisterDriverNt(const char* driverName)
 {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDrivers32Key, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
-        MessageBoxA(ProgressDialog,
-                    "You need to have Administrator privileges\nto remove the Plexitone pipe driver",
-                    "Plexitone Uninstall", MB_OK);
+        MessageBoxA(ProgressDialog, kAdministratorMessage, kMessageCaption, MB_OK);
         return 0;
     }
     char valueName[20];

@@ -6,11 +6,11 @@
 #include "cleanup/start_menu.h"
 #include "dialogs/fallback_dialog.h"
 #include "dialogs/progress_dialog.h"
+#include "foundation/messages.h"
 #include "foundation/paths.h"
 #include "foundation/process_state.h"
 #include "uninstall_log/log_loader.h"
 
-static const char kCaption[] = "Plexitone Uninstall";
 static const char kLogFileName[] = "_pxunins.dat";
 
 RemovalList ProcessRemovalList;
@@ -48,8 +48,7 @@ static void RunFallbackRoad(HINSTANCE instance)
 // The removal under the progress dialog, the clean-up steps, and the final message.
 static void RunMainRoad(HINSTANCE instance)
 {
-    if (MessageBoxA(NULL, "The Plexitone is about to be uninstalled. Proceed?", kCaption,
-                    MB_YESNO | MB_DEFBUTTON2) != IDYES)
+    if (MessageBoxA(NULL, kConfirmMessage, kMessageCaption, MB_YESNO | MB_DEFBUTTON2) != IDYES)
         return;
 
     // The bar's class lives in the common controls, which must be registered before the
@@ -57,7 +56,7 @@ static void RunMainRoad(HINSTANCE instance)
     InitCommonControls();
     ProgressDialog = CreateDialogParamA(instance, "Uninstalling", NULL, ProgressDialogProc, 0);
     if (ProgressDialog == NULL) {
-        MessageBoxA(NULL, "The uninstall file is corrupt", kCaption, MB_OK);
+        MessageBoxA(NULL, kCorruptMessage, kMessageCaption, MB_OK);
         return;
     }
     ShowWindow(ProgressDialog, SW_SHOW);
@@ -74,7 +73,7 @@ static void RunMainRoad(HINSTANCE instance)
     ProgressDialog = NULL;
 
     if (RestartNeeded == 0)
-        MessageBoxA(NULL, "The uninstall is complete", kCaption, MB_OK);
+        MessageBoxA(NULL, kCompleteMessage, kMessageCaption, MB_OK);
     else
         RestartSystem();
 }

@@ -9,6 +9,7 @@
 #include "foundation/process_state.h"
 #include "support/installation.h"
 #include "support/machine_fixture.h"
+#include "support/texts.h"
 
 namespace {
 
@@ -16,9 +17,7 @@ const char kProduct[] = "SOFTWARE\\Morvaine\\Plexitone";
 const char kShared[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 const char kDrivers32[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
 const char kDesc[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc";
-const std::string kAdminMessage =
-    "MessageBox owner=none caption=Plexitone Uninstall text=You need to have Administrator "
-    "privileges\nto remove the Plexitone pipe driver type=0x0 answer=1";
+const std::string kAdminMessage = texts::BoxRow(texts::kNoAdmin, "0x0") + "1";
 
 class PipeDriverTest : public MachineTest {
   protected:

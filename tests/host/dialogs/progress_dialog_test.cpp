@@ -4,6 +4,7 @@
 #include <string>
 
 #include "dialogs/dialog_ids.h"
+#include "dialogs/dialog_shared.h"
 #include "dialogs/fallback_dialog.h"
 #include "dialogs/progress_dialog.h"
 #include "foundation/process_state.h"

@@ -9,27 +9,17 @@
 #include "support/installation.h"
 #include "support/log_builder.h"
 #include "support/machine_fixture.h"
+#include "support/texts.h"
 
 namespace {
 
-const std::string kConfirm =
-    "MessageBox owner=none caption=Plexitone Uninstall text=The Plexitone is about to be "
-    "uninstalled. Proceed? type=0x104 answer=";
-const std::string kComplete =
-    "MessageBox owner=none caption=Plexitone Uninstall text=The uninstall is complete type=0x0 answer=1";
-const std::string kRestartQuestion =
-    "MessageBox owner=none caption=Plexitone Uninstall text=The computer must be rebooted in "
-    "order\nto complete uninstall. Reboot now? type=0x4 answer=";
-const std::string kCorrupt =
-    "MessageBox owner=none caption=Plexitone Uninstall text=The uninstall file is corrupt type=0x0 answer=1";
-const std::string kRebootFailed =
-    "MessageBox owner=none caption=Plexitone Uninstall text=Failed to automatically reboot the "
-    "system.\nPlease use Start->ShutDown to reboot manually type=0x0 answer=1";
+const std::string kConfirm = texts::BoxRow(texts::kConfirm, "0x104");
+const std::string kComplete = texts::BoxRow(texts::kComplete, "0x0") + "1";
+const std::string kRestartQuestion = texts::BoxRow(texts::kRestart, "0x4");
+const std::string kCorrupt = texts::BoxRow(texts::kCorrupt, "0x0") + "1";
+const std::string kRebootFailed = texts::BoxRow(texts::kRebootFailed, "0x0") + "1";
 const std::string kFallback =
-    "Dialog owner=none caption=Uninstall Plexitone text=The Plexitone uninstall cannot start. The "
-    "program had possibly been already uninstalled. | However the uninstall may attempt to remove "
-    "the Plexitone pipe driver and/or start menu group if they are left in the system. | &Go on | "
-    "Cancel type=0x0 answer=";
+    "Dialog owner=none caption=" + texts::kDialogCaption + " text=" + texts::kFallbackTexts + " type=0x0 answer=";
 
 const std::string kFolder = kInstallFolder;
 
