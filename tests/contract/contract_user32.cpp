@@ -227,6 +227,11 @@ static const ContractRow kRows[] = {
      "result=1 messages=WM_SETFONT WM_INITDIALOG:1 WM_SHOWWINDOW:1 WM_COMMAND:1:0:1 WM_DESTROY "
      "WM_NCDESTROY",
      NULL},
+    {"fallback dialog: Alt and a letter no button marks, then Cancel", NULL, RunDialog,
+     "AfterRun", "alt+x,2", 0,
+     "result=2 messages=WM_SETFONT WM_INITDIALOG:1 WM_SHOWWINDOW:1 WM_SYSCOMMAND:F100 "
+     "WM_COMMAND:2:0:2 WM_DESTROY WM_NCDESTROY",
+     NULL},
     {"fallback dialog: close box", NULL, RunDialog, "AfterRun", "close", 0,
      "result=2 messages=WM_SETFONT WM_INITDIALOG:1 WM_SHOWWINDOW:1 WM_SYSCOMMAND:F060 WM_CLOSE "
      "WM_COMMAND:2:0:2 WM_DESTROY WM_NCDESTROY",

@@ -18,7 +18,7 @@ display_file="$WINEPREFIX/xvfb-display"
 rm -f "$display_file"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
 xvfb_pid=$!
-trap 'kill $xvfb_pid 2>/dev/null' EXIT
+trap 'kill $xvfb_pid 2>/dev/null; wait $xvfb_pid 2>/dev/null' EXIT
 tries=0
 while [ ! -s "$display_file" ] && [ $tries -lt 100 ]; do
     sleep 0.1

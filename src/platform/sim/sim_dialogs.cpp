@@ -3,6 +3,7 @@
 #include "platform/sim/sim_resources.h"
 #include "platform/sim/sim_windows.h"
 
+static const WPARAM SC_KEYMENU = 0xF100;
 static const DWORD WS_DISABLED = 0x08000000;
 static const DWORD DS_NOFAILCREATE = 0x0010;
 static const DWORD ERROR_RESOURCE_DATA_NOT_FOUND = 1812;
@@ -221,7 +222,8 @@ static SimWindowState* MnemonicButton(SimWindowState* dialog, char letter)
         for (size_t i = 0; i + 1 < text.size(); ++i) {
             if (text[i] != '&')
                 continue;
-            if (text[i + 1] != '&' && FoldCase(text.substr(i + 1, 1)) == FoldCase(std::string(1, letter)))
+            if (text[i + 1] != '&' &&
+                FoldCase(text.substr(i + 1, 1)) == FoldCase(std::string(1, letter)))
                 return control;
             ++i;
         }
@@ -260,11 +262,15 @@ static bool Press(SimWindowState* dialog, INT_PTR answer)
         return true;
     }
     if (answer <= SimKeyAlt('\0') && answer >= SimKeyAlt('\xFF')) {
-        // Alt and a mnemonic click its button; a letter that no button marks does nothing.
-        SimWindowState* button = MnemonicButton(dialog, (char)(SimKeyAlt('\0') - answer));
+        // Alt and a mnemonic click its button. A letter that no button marks goes on to the
+        // window menu as SC_KEYMENU, which finds no item for it either: nothing happens.
+        char letter = (char)(SimKeyAlt('\0') - answer);
+        SimWindowState* button = MnemonicButton(dialog, letter);
         if (button != NULL) {
             dialog->focus = HandleOf(button);
             SendCommand(dialog, button->id);
+        } else {
+            CallProcedure(dialog, WM_SYSCOMMAND, SC_KEYMENU, (unsigned char)letter);
         }
         return true;
     }

@@ -220,8 +220,6 @@ TEST_F(UiSimTest, ModalLoopTakesScriptedAnswersUntilTheDialogEnds)
         size_t answersUsed;
         std::vector<Command> commands;
     } rows[] = {
-        {"Alt and a letter no button marks, then Cancel", {SimKeyAlt('x'), 2}, {1, 2}, 2, 0, 2,
-         {{WM_COMMAND, 2, 2}}},
         {"a click that leaves it open, then Cancel", {1, 2}, {2}, 2, 0, 2,
          {{WM_COMMAND, 1, 1}, {WM_COMMAND, 2, 2}}},
         {"answers run out while it is open", {1}, {2}, -1, 1, 1, {{WM_COMMAND, 1, 1}}},
