@@ -141,18 +141,20 @@ static void DeleteKey(Observation* seen, const ContractRow& row)
          KeyPresent(HKEY_CURRENT_USER, row.other));
 }
 
-// row.other: a value of the "Values" key, 17 bytes with its NUL ("(null)": the default value);
-// row.number: the capacity of the buffer it is read into.
+// row.path: the key below the scratch key, "" for "Values", whose values are 17 bytes with their
+// NUL; row.other: the value ("(null)": the default value); row.number: the capacity of the
+// buffer it is read into, -1 for no buffer at all (the size alone is asked for).
 static void QueryValue(Observation* seen, const ContractRow& row)
 {
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "%s\\%s", CONTRACT_KEY, *row.path ? row.path : "Values");
     HKEY key = NULL;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, KEY_OF("Values"), 0, KEY_ALL_ACCESS, &key) !=
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
         Note(seen, "open failed");
         return;
     }
     BYTE data[64];
-    const int capacity = row.number;
+    const int capacity = row.number < 0 ? 0 : row.number;
     if ((size_t)capacity >= sizeof data) {
         RegCloseKey(key);
         Note(seen, "capacity %d exceeds the test buffer", capacity);
@@ -161,10 +163,13 @@ static void QueryValue(Observation* seen, const ContractRow& row)
     memset(data, kContractSentinel, sizeof data);
     DWORD type = 0xDEAD;
     DWORD size = (DWORD)capacity;
-    LSTATUS status = RegQueryValueExA(key, OrNull(row.other), NULL, &type, data, &size);
+    LSTATUS status = RegQueryValueExA(key, OrNull(row.other), NULL, &type,
+                                      row.number < 0 ? NULL : data, &size);
     RegCloseKey(key);
     Note(seen, "status=%ld size=%lu", (long)status, (unsigned long)size);
-    if (status == ERROR_SUCCESS) {
+    if (status == ERROR_SUCCESS && row.number < 0) {
+        Note(seen, "type=%lu", (unsigned long)type);
+    } else if (status == ERROR_SUCCESS) {
         Note(seen, "type=%lu", (unsigned long)type);
         NoteBytes(seen, "data", (const char*)data, (size_t)capacity + 1);
     } else {
@@ -182,19 +187,37 @@ static void CountSubkeys(Observation* seen, const ContractRow& row)
         Note(seen, "open failed");
         return;
     }
-    DWORD subkeys = 0xDEAD;
-    LSTATUS status = RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL, NULL, NULL,
+    DWORD subkeys = 0xDEAD, values = 0xDEAD;
+    LSTATUS status = RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL, &values, NULL,
                                       NULL, NULL, NULL);
     RegCloseKey(key);
-    Note(seen, "status=%ld subkeys=%lu", (long)status, (unsigned long)subkeys);
+    Note(seen, "status=%ld subkeys=%lu values=%lu", (long)status, (unsigned long)subkeys,
+         (unsigned long)values);
 }
 
-// row.other: the value of the "Values" key to delete.
+// A handle to Parent\Audio stays open while Parent is deleted below HKEY_CURRENT_USER.
+static void UseHandleOfDeletedKey(Observation* seen, const ContractRow&)
+{
+    HKEY key = NULL;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, KEY_OF("Parent\\Audio"), 0, KEY_ALL_ACCESS, &key) !=
+        ERROR_SUCCESS) {
+        Note(seen, "open failed");
+        return;
+    }
+    Note(seen, "delete=%ld", (long)RegDeleteKeyA(HKEY_CURRENT_USER, KEY_OF("Parent")));
+    DWORD subkeys = 0;
+    Note(seen, "query=%ld", (long)RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL,
+                                                   NULL, NULL, NULL, NULL, NULL));
+    Note(seen, "close=%ld", (long)RegCloseKey(key));
+}
+
+// row.other: the value of the "Values" key to delete; row.number: the access the key is opened
+// with, 0 for KEY_ALL_ACCESS.
 static void DeleteValue(Observation* seen, const ContractRow& row)
 {
     HKEY key = NULL;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, KEY_OF("Values"), 0, KEY_ALL_ACCESS, &key) !=
-        ERROR_SUCCESS) {
+    REGSAM access = row.number != 0 ? (REGSAM)row.number : KEY_ALL_ACCESS;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, KEY_OF("Values"), 0, access, &key) != ERROR_SUCCESS) {
         Note(seen, "open failed");
         return;
     }
@@ -514,11 +537,20 @@ static const ContractRow kRows[] = {
      "status=0 size=17 type=1 data=C:\\Apps\\tool.exe|#", NULL},
     {"missing value", SetupKeys, QueryValue, "", "None", 17, "status=2 size=17 past_end=untouched",
      NULL},
+    {"value size alone", SetupKeys, QueryValue, "", "Path", -1, "status=0 size=17 type=1", NULL},
+    {"unset default value", SetupKeys, QueryValue, "Parent", "(null)", 17,
+     "status=2 size=17 past_end=untouched", NULL},
     {"subkeys are counted", SetupKeys, CountSubkeys, KEY_OF("Parent"), "", 0,
-     "status=0 subkeys=2", NULL},
+     "status=0 subkeys=2 values=1", NULL},
     {"no subkeys counts 0", SetupKeys, CountSubkeys, KEY_OF("Values"), "", 0,
-     "status=0 subkeys=0", NULL},
+     "status=0 subkeys=0 values=2", NULL},
+    // The consumer line deletes the tree under the open handle, which then reports the key gone.
+    {"handle of a deleted key", SetupKeys, UseHandleOfDeletedKey, "", "", 0,
+     "delete=5 query=0 close=0", "delete=0 query=1018 close=0"},
     {"value is deleted", SetupKeys, DeleteValue, "", "path", 0, "status=0 after=2", NULL},
+    // The consumer line has no access rights: a key opened for reading deletes values.
+    {"value of a key opened for reading", SetupKeys, DeleteValue, "", "Path", (int)KEY_READ,
+     "status=5 after=0", "status=0 after=2"},
     {"missing value is not deleted", SetupKeys, DeleteValue, "", "None", 0, "status=2 after=2",
      NULL},
 

@@ -91,7 +91,10 @@ static void RunDialog(Observation* seen, const ContractRow& row)
     if (*row.other == '\0') {
         HWND dialog =
             CreateDialogParamA(GetModuleHandleA(NULL), row.path, NULL, RecordingDialogProc, 0);
-        Note(seen, "created=%d", dialog != NULL ? 1 : 0);
+        if (dialog != NULL)
+            Note(seen, "created=1");
+        else
+            Note(seen, "created=0 error=%lu", (unsigned long)GetLastError());
         if (dialog != NULL)
             DestroyWindow(dialog);
     } else {
@@ -189,6 +192,66 @@ static void SendColourMessage(Observation* seen, const ContractRow& row)
     DestroyWindow(dialog);
 }
 
+// Shown already by its template, then shown, hidden and hidden again: ShowWindow gives the
+// earlier visibility, and the procedure hears of each change.
+static void ShowAndHide(Observation* seen, const ContractRow&)
+{
+    HWND dialog = MakeProgressDialog();
+    if (dialog == NULL) {
+        Note(seen, "no dialog");
+        return;
+    }
+    Observation journal = {};
+    g_journal = &journal;
+    Note(seen, "show=%d", ShowWindow(dialog, SW_SHOW) ? 1 : 0);
+    Note(seen, "hide=%d", ShowWindow(dialog, SW_HIDE) ? 1 : 0);
+    Note(seen, "hide_again=%d", ShowWindow(dialog, SW_HIDE) ? 1 : 0);
+    g_journal = NULL;
+    Note(seen, "messages=%s", journal.text);
+    DestroyWindow(dialog);
+}
+
+// A call's result and the last error it left, which is then cleared for the next call.
+static void NoteCall(Observation* seen, const char* name, long result)
+{
+    Note(seen, "%s=%ld:%lu", name, result, (unsigned long)GetLastError());
+    SetLastError(0);
+}
+
+// Every call the uninstaller makes on a dialog, once the dialog is destroyed.
+static void UseDestroyedDialog(Observation* seen, const ContractRow&)
+{
+    HWND dialog = MakeProgressDialog();
+    if (dialog == NULL) {
+        Note(seen, "no dialog");
+        return;
+    }
+    HWND bar = GetDlgItem(dialog, 200);
+    Note(seen, "destroy=%d", DestroyWindow(dialog) ? 1 : 0);
+    RECT rect;
+    SetLastError(0);
+    NoteCall(seen, "GetDlgItem", GetDlgItem(dialog, 200) != NULL);
+    NoteCall(seen, "SetDlgItemTextA", SetDlgItemTextA(dialog, 100, "x"));
+    NoteCall(seen, "SendDlgItemMessageA", (long)SendDlgItemMessageA(dialog, 200, PBM_SETPOS, 5, 0));
+    NoteCall(seen, "ShowWindow", ShowWindow(dialog, SW_HIDE));
+    NoteCall(seen, "GetWindowRect", GetWindowRect(dialog, &rect));
+    NoteCall(seen, "GetWindowRect(bar)", GetWindowRect(bar, &rect));
+    NoteCall(seen, "SetWindowPos", SetWindowPos(dialog, NULL, 0, 0, 1, 1, SWP_NOACTIVATE));
+    NoteCall(seen, "EndDialog", EndDialog(dialog, 1));
+    NoteCall(seen, "DestroyWindow", DestroyWindow(dialog));
+}
+
+// The system's brushes: one handle for every call with an index, none past the last colour.
+static void AskSystemBrushes(Observation* seen, const ContractRow&)
+{
+    HBRUSH face = GetSysColorBrush(COLOR_BTNFACE);
+    Note(seen, "face=%s", face != NULL ? "brush" : "null");
+    Note(seen, "again=%s", GetSysColorBrush(COLOR_BTNFACE) == face ? "same" : "other");
+    Note(seen, "window_text=%s", GetSysColorBrush(8) == face ? "same" : "other");
+    Note(seen, "31=%s", GetSysColorBrush(31) != NULL ? "brush" : "null");
+    Note(seen, "minus_1=%s", GetSysColorBrush(-1) != NULL ? "brush" : "null");
+}
+
 // ---- message boxes --------------------------------------------------------------------------
 
 // row.number: the box's type; row.other: the presses.
@@ -237,6 +300,17 @@ static const ContractRow kRows[] = {
      "WM_COMMAND:2:0:2 WM_DESTROY WM_NCDESTROY",
      NULL},
 
+    {"unknown template", NULL, RunDialog, "Uninstall", "", 0, "created=0 error=1814 messages=",
+     NULL},
+    {"ShowWindow gives the earlier visibility", NULL, ShowAndHide, "Uninstalling", "", 0,
+     "show=1 hide=1 hide_again=0 messages=WM_SHOWWINDOW:0", NULL},
+    // The dialog item calls leave the last error alone; DestroyWindow says access denied.
+    {"a destroyed dialog refuses every call", NULL, UseDestroyedDialog, "Uninstalling", "", 0,
+     "destroy=1 GetDlgItem=0:0 SetDlgItemTextA=0:0 SendDlgItemMessageA=0:0 ShowWindow=0:1400 "
+     "GetWindowRect=0:1400 GetWindowRect(bar)=0:1400 SetWindowPos=0:1400 EndDialog=0:1400 "
+     "DestroyWindow=0:5",
+     NULL},
+
     // Control texts: set, then read back whole, exactly, and cut to the buffer with its NUL.
     {"text of a static control", NULL, SetItemText, "Uninstalling", "Removing: x", 100,
      "result=1 read13=11 buffer=Removing: x|## read12=11 buffer=Removing: x|# "
@@ -272,6 +346,9 @@ static const ContractRow kRows[] = {
      "fresh=FFFFFF result=face_brush background=face", NULL},
     {"WM_CTLCOLORSTATIC", NULL, SendColourMessage, "Uninstalling", "", 0x0138,
      "fresh=FFFFFF result=face_brush background=face", NULL},
+
+    {"system brushes", NULL, AskSystemBrushes, "", "", 0,
+     "face=brush again=same window_text=other 31=null minus_1=null", NULL},
 
     // Message boxes: a click gives the button's id, Enter the default button's, and IDOK when
     // the default named is past the last button. Wine ends every box with IDCANCEL on Esc, and on

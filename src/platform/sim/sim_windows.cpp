@@ -22,13 +22,18 @@ SimWindowState* WindowState(HWND hwnd)
     return NULL;
 }
 
-SimWindowState* LiveWindow(HWND hwnd)
+// The dialog item calls look for the dialog without a word to the last error.
+static SimWindowState* ExistingWindow(HWND hwnd)
 {
     SimWindowState* window = WindowState(hwnd);
-    if (window == NULL || window->destroyed) {
+    return window != NULL && !window->destroyed ? window : NULL;
+}
+
+SimWindowState* LiveWindow(HWND hwnd)
+{
+    SimWindowState* window = ExistingWindow(hwnd);
+    if (window == NULL)
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return NULL;
-    }
     return window;
 }
 
@@ -183,8 +188,9 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
 BOOL WINAPI DestroyWindow(HWND hWnd)
 {
     std::string name = WindowName(hWnd);
-    SimWindowState* window = LiveWindow(hWnd);
-    if (window != NULL && SimFaultHit("DestroyWindow", "", nullptr)) {
+    // A handle that names no window of this thread is refused as access denied.
+    SimWindowState* window = ExistingWindow(hWnd);
+    if (window == NULL || SimFaultHit("DestroyWindow", "", nullptr)) {
         SetLastError(ERROR_ACCESS_DENIED);
         window = NULL;
     }
@@ -200,7 +206,7 @@ BOOL WINAPI DestroyWindow(HWND hWnd)
 HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem)
 {
     std::string argument = WindowName(hDlg) + ", " + std::to_string(nIDDlgItem);
-    SimWindowState* dialog = LiveWindow(hDlg);
+    SimWindowState* dialog = ExistingWindow(hDlg);
     SimWindowState* control = NULL;
     if (dialog != NULL && !SimFaultHit("GetDlgItem", "", nullptr)) {
         // Wine leaves the last error alone when no control has the id.
@@ -216,7 +222,7 @@ LRESULT WINAPI SendDlgItemMessageA(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM w
     std::string argument = WindowName(hDlg) + ", " + std::to_string(nIDDlgItem) + ", " +
                            Hex(Msg) + ", " + std::to_string((unsigned long long)wParam) + ", " +
                            Hex((unsigned long long)(ULONG_PTR)lParam);
-    SimWindowState* dialog = LiveWindow(hDlg);
+    SimWindowState* dialog = ExistingWindow(hDlg);
     LRESULT result = 0;
     // A fault loses the message: the control never sees it.
     if (dialog != NULL && !SimFaultHit("SendDlgItemMessageA", "", nullptr)) {
@@ -232,7 +238,7 @@ BOOL WINAPI SetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpString)
 {
     std::string text = lpString != NULL ? lpString : "";
     std::string argument = WindowName(hDlg) + ", " + std::to_string(nIDDlgItem) + ", " + text;
-    SimWindowState* dialog = LiveWindow(hDlg);
+    SimWindowState* dialog = ExistingWindow(hDlg);
     BOOL result = FALSE;
     if (dialog != NULL && !SimFaultHit("SetDlgItemTextA", text.c_str(), nullptr)) {
         SimWindowState* control = FindControl(dialog, nIDDlgItem);

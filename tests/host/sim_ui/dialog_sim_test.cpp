@@ -97,8 +97,6 @@ TEST_F(UiSimTest, CreationFindsTemplateAndNeedsTheProgressBarClass)
         {"progress dialog after InitCommonControls", true, SimInstance(), "Uninstalling", true, 0},
         {"fallback dialog needs no common controls", false, SimInstance(), "AfterRun", true, 0},
         {"NULL instance is the program", true, NULL, "uninstalling", true, 0},
-        {"unknown template", true, SimInstance(), "Uninstall", false,
-         ERROR_RESOURCE_NAME_NOT_FOUND},
         {"another module has none of these", true, (HINSTANCE)&otherModule, "Uninstalling", false,
          kErrorResourceDataNotFound},
     };
@@ -364,62 +362,10 @@ TEST_F(UiSimTest, EveryTextSetIsKept)
               std::vector<std::string>({"Removing: x", ""}));
 }
 
-TEST_F(UiSimTest, DestroyedDialogHandleFailsEverywhere)
+TEST_F(UiSimTest, ButtonFaceAndADeadWindowsDeviceContext)
 {
-    HWND dialog = ProgressDialog();
-    HWND bar = GetDlgItem(dialog, 200);
-    ASSERT_TRUE(DestroyWindow(dialog));
-    EXPECT_EQ(SeenKinds().back(), kWmNcDestroy);
-    EXPECT_TRUE(WindowState(dialog)->destroyed);
-    EXPECT_TRUE(WindowState(bar)->destroyed);
-
-    RECT rect;
-    struct Row {
-        const char* name;
-        std::function<bool()> failed;
-    } rows[] = {
-        {"GetDlgItem", [&] { return GetDlgItem(dialog, 200) == NULL; }},
-        {"SetDlgItemTextA", [&] { return !SetDlgItemTextA(dialog, 100, "x"); }},
-        {"SendDlgItemMessageA",
-         [&] { return SendDlgItemMessageA(dialog, 200, PBM_SETPOS, 5, 0) == 0; }},
-        {"ShowWindow", [&] { return !ShowWindow(dialog, SW_HIDE); }},
-        {"GetWindowRect", [&] { return !GetWindowRect(dialog, &rect); }},
-        {"GetWindowRect of a control", [&] { return !GetWindowRect(bar, &rect); }},
-        {"SetWindowPos", [&] { return !SetWindowPos(dialog, NULL, 0, 0, 1, 1, SWP_NOACTIVATE); }},
-        {"EndDialog", [&] { return !EndDialog(dialog, 1); }},
-        {"DestroyWindow again", [&] { return !DestroyWindow(dialog); }},
-        {"SimDeviceContextFor", [&] { return SimDeviceContextFor(dialog) == NULL; }},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        SetLastError(0);
-        EXPECT_TRUE(row.failed());
-        EXPECT_EQ(GetLastError(), kErrorInvalidWindowHandle);
-    }
-}
-
-TEST_F(UiSimTest, ShowWindowReportsEarlierVisibility)
-{
-    HWND dialog = ProgressDialog();  // WS_VISIBLE: already shown
-    EXPECT_TRUE(ShowWindow(dialog, SW_SHOW));
-    EXPECT_TRUE(ShowWindow(dialog, SW_HIDE));
-    EXPECT_FALSE(WindowState(dialog)->visible);
-    EXPECT_FALSE(ShowWindow(dialog, SW_HIDE));
-    // One WM_SHOWWINDOW per change of visibility.
-    EXPECT_EQ(SeenKinds(), std::vector<UINT>({kWmSetFont, WM_INITDIALOG, kWmShowWindow,
-                                              kWmShowWindow}));
-    EXPECT_EQ(g_procedure.seen.back().wParam, (WPARAM)FALSE);
-}
-
-TEST_F(UiSimTest, ColoursBrushesAndDeviceContexts)
-{
+    // The classic scheme's button face.
     EXPECT_EQ(GetSysColor(COLOR_BTNFACE), 0x00C0C0C0u);
-    HBRUSH face = GetSysColorBrush(COLOR_BTNFACE);
-    EXPECT_NE(face, nullptr);
-    EXPECT_EQ(GetSysColorBrush(COLOR_BTNFACE), face);  // the system's brush: one handle
-    EXPECT_NE(GetSysColorBrush(5), face);
-    EXPECT_EQ(GetSysColorBrush(31), nullptr);
-    EXPECT_EQ(GetSysColorBrush(-1), nullptr);
 
     // A dead window's device context takes no colour.
     HWND dialog = ProgressDialog();
