@@ -211,6 +211,48 @@ static void ShowAndHide(Observation* seen, const ContractRow&)
     DestroyWindow(dialog);
 }
 
+// How a rectangle stands to another: where it went, what size it has.
+static void NoteRectangle(Observation* seen, const RECT& before, const RECT& after, LONG x, LONG y,
+                          LONG width, LONG height)
+{
+    LONG w = after.right - after.left, h = after.bottom - after.top;
+    if (after.left == x && after.top == y)
+        Note(seen, "place=asked");
+    else if (after.left == before.left && after.top == before.top)
+        Note(seen, "place=kept");
+    else
+        Note(seen, "place=other");
+    if (w == width && h == height)
+        Note(seen, "size=asked");
+    else if (w == before.right - before.left && h == before.bottom - before.top)
+        Note(seen, "size=kept");
+    else
+        Note(seen, "size=other");
+}
+
+// row.number: the flags of SetWindowPos(dialog, NULL, 10, 20, 300, 90, flags); the bar must
+// keep its place within the dialog.
+static void MoveDialog(Observation* seen, const ContractRow& row)
+{
+    HWND dialog = MakeProgressDialog();
+    if (dialog == NULL) {
+        Note(seen, "no dialog");
+        return;
+    }
+    HWND bar = GetDlgItem(dialog, 200);
+    RECT before, barBefore, after, barAfter;
+    GetWindowRect(dialog, &before);
+    GetWindowRect(bar, &barBefore);
+    Note(seen, "result=%d", SetWindowPos(dialog, NULL, 10, 20, 300, 90, (UINT)row.number) ? 1 : 0);
+    GetWindowRect(dialog, &after);
+    GetWindowRect(bar, &barAfter);
+    NoteRectangle(seen, before, after, 10, 20, 300, 90);
+    bool follows = barAfter.left - after.left == barBefore.left - before.left &&
+                   barAfter.top - after.top == barBefore.top - before.top;
+    Note(seen, "bar=%s", follows ? "along" : "left_behind");
+    DestroyWindow(dialog);
+}
+
 // A call's result and the last error it left, which is then cleared for the next call.
 static void NoteCall(Observation* seen, const char* name, long result)
 {
@@ -310,6 +352,14 @@ static const ContractRow kRows[] = {
      "GetWindowRect=0:1400 GetWindowRect(bar)=0:1400 SetWindowPos=0:1400 EndDialog=0:1400 "
      "DestroyWindow=0:5",
      NULL},
+
+    // SWP_NOACTIVATE alone, then with SWP_NOMOVE, then with SWP_NOSIZE.
+    {"SetWindowPos moves and sizes", NULL, MoveDialog, "Uninstalling", "", 0x0010,
+     "result=1 place=asked size=asked bar=along", NULL},
+    {"SetWindowPos without moving", NULL, MoveDialog, "Uninstalling", "", 0x0012,
+     "result=1 place=kept size=asked bar=along", NULL},
+    {"SetWindowPos without sizing", NULL, MoveDialog, "Uninstalling", "", 0x0011,
+     "result=1 place=asked size=kept bar=along", NULL},
 
     // Control texts: set, then read back whole, exactly, and cut to the buffer with its NUL.
     {"text of a static control", NULL, SetItemText, "Uninstalling", "Removing: x", 100,

@@ -172,36 +172,6 @@ TEST_F(UiSimTest, RectanglesComeFromDialogUnits)
     }
 }
 
-TEST_F(UiSimTest, SetWindowPosMovesControlsAlongAndHonoursFlags)
-{
-    struct Row {
-        const char* name;
-        int x, y, cx, cy;
-        UINT flags;
-        RECT dialog;
-        LONG barLeft, barTop;
-    } rows[] = {
-        {"move and size", 10, 20, 300, 90, SWP_NOACTIVATE, {10, 20, 310, 110}, 43, 82},
-        {"no move", 10, 20, 300, 90, 0x0002, {54, 31, 354, 121}, 87, 93},
-        {"no size", 10, 20, 300, 90, 0x0001, {10, 20, 361, 124}, 43, 82},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        Fresh();
-        HWND dialog = ProgressDialog();
-        ASSERT_TRUE(SetWindowPos(dialog, NULL, row.x, row.y, row.cx, row.cy, row.flags));
-        RECT rect;
-        GetWindowRect(dialog, &rect);
-        EXPECT_EQ(rect.left, row.dialog.left);
-        EXPECT_EQ(rect.top, row.dialog.top);
-        EXPECT_EQ(rect.right, row.dialog.right);
-        EXPECT_EQ(rect.bottom, row.dialog.bottom);
-        GetWindowRect(GetDlgItem(dialog, 200), &rect);
-        EXPECT_EQ(rect.left, row.barLeft);
-        EXPECT_EQ(rect.top, row.barTop);
-    }
-}
-
 TEST_F(UiSimTest, ModalLoopTakesScriptedAnswersUntilTheDialogEnds)
 {
     struct Command {
