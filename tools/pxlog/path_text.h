@@ -4,9 +4,6 @@
 
 #include <string>
 
-// The longest path an entry may carry: a MAX_PATH block holds it with its NUL.
-enum { kLongestLoggedPath = 259 };
-
 // The path with A-Z turned into a-z and every other byte as it stands, as the uninstaller
 // compares names.
 std::string FoldCase(const std::string& path);
