@@ -127,6 +127,7 @@ typedef uintptr_t DWORD_PTR_HOST;
 
 // kernel32
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
+HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName);

@@ -21,6 +21,19 @@ static struct ProcessRemovalListRelease {
     ~ProcessRemovalListRelease() { ClearRemovalList(&ProcessRemovalList); }
 } processRemovalListRelease;
 
+// The program's own path, only when it names this very program. A result of the buffer's size
+// means the path was cut, and older systems then leave the buffer without its NUL. A folder name
+// outside the ANSI code page comes back with "?" (naming nothing) or a look-alike letter (naming
+// another folder, possibly another installation's); the loader, asked for the module at exactly
+// that path, finds this instance only when the path is really ours.
+static int GetOwnModulePath(HINSTANCE instance, char* modulePath, DWORD size)
+{
+    DWORD length = GetModuleFileNameA(NULL, modulePath, size);
+    if (length == 0 || length >= size)
+        return 0;
+    return GetModuleHandleA(modulePath) == (HMODULE)instance;
+}
+
 // The dialog "AfterRun" and, on "&Go on", what may be left of the start-menu group and the
 // pipe driver. No registry clean-up, no final message, no restart offer on this road.
 static void RunFallbackRoad(HINSTANCE instance)
@@ -74,10 +87,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     (void)showCommand;
 
     char modulePath[MAX_PATH];
-    // A result of MAX_PATH means the path was cut, and older systems then leave the buffer
-    // without its NUL: such a path cannot be trusted any more than no path.
-    DWORD length = GetModuleFileNameA(NULL, modulePath, sizeof modulePath);
-    if (length == 0 || length >= sizeof modulePath) {
+    if (!GetOwnModulePath(instance, modulePath, sizeof modulePath)) {
         RunFallbackRoad(instance);
         return 0;
     }

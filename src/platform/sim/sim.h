@@ -16,7 +16,11 @@
 // ---- process: module path, version, code page, debugger, libraries, exit -------------------
 
 struct SimProcess {
+    // The program's path as GetModuleFileNameA renders it in the ANSI code page.
     std::string modulePath = "C:\\Program Files\\Plexitone\\pxunins.exe";
+    // The path the loader really mapped the program from, when the ANSI rendering differs from it
+    // (a folder name outside the code page: "?" or a look-alike in modulePath); empty: the same.
+    std::string loadedModulePath;
     DWORD platformId = VER_PLATFORM_WIN32_NT;  // VER_PLATFORM_WIN32_WINDOWS for the consumer line
     DWORD majorVersion = 5, minorVersion = 1, buildNumber = 2600;
     bool doubleByteCodePage = false;  // true: code page 932, lead bytes 0x81-0x9F and 0xE0-0xFC
@@ -28,6 +32,8 @@ struct SimProcess {
     std::map<std::string, bool> privilegesEnabled = {{"SeShutdownPrivilege", false}};
     int openTokens = 0;       // token handles open now
     bool restartRequested = false;  // ExitWindowsEx(EWX_REBOOT) accepted
+    UINT exitWindowsFlags = 0;      // the flags of the last ExitWindowsEx call the system accepted
+    std::vector<DWORD> tokenAccessOpened;  // the access of every token OpenProcessToken opened
     int libraryRefs = 0;            // LoadLibraryA references not yet given back by FreeLibrary
     std::map<ULONG_PTR, DWORD> tokens;  // open token handles and the access they were opened with
 };
@@ -51,6 +57,9 @@ struct SimDisk {
     std::string windowsFolder = "C:\\WINDOWS";
     std::string systemFolderNt = "C:\\WINDOWS\\system32";
     std::string systemFolderConsumer = "C:\\WINDOWS\\SYSTEM";
+    // The process's working folder, against which a path that is not full resolves: the system
+    // folder when the list of installed programs starts a program.
+    std::string currentFolder = "C:\\WINDOWS\\system32";
     int openStreams = 0;  // streams from _fsopen not yet closed
 };
 
@@ -129,6 +138,7 @@ struct SimUiEvent {
     std::string text;     // a dialog's control texts, joined with " | "
     UINT type = 0;        // a message box's type
     INT_PTR answer = 0;   // the result handed back
+    int openStreams = 0;  // C streams open while a message box was up
 };
 
 struct SimUi {

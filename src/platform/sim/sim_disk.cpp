@@ -8,10 +8,60 @@
 
 #include "platform/sim/sim_internal.h"
 
+static bool IsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+// A path that is not full resolves against the working folder, as the Windows path parser
+// resolves it: a bare name below it, "\\name" on its drive's root, "X:name" below it when X is
+// its drive and on X's root otherwise.
+static std::string FullPath(const std::string& path)
+{
+    const std::string& current = Machine().disk.currentFolder;
+    bool drive = path.size() >= 2 && path[1] == ':';
+    if (drive && path.size() >= 3 && IsSeparator(path[2]))
+        return path;
+    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]))
+        return path;
+    if (!path.empty() && IsSeparator(path[0]))
+        return current.substr(0, 2) + path;
+    if (drive && FoldCase(path.substr(0, 1)) != FoldCase(current.substr(0, 1)))
+        return path.substr(0, 2) + "\\" + path.substr(2);
+    return current + "\\" + (drive ? path.substr(2) : path);
+}
+
+// "." names the folder it stands in and ".." its parent, which never climbs above the root
+// ("C:\\.." is the root), as the Windows path parser resolves them.
+static std::string DropDotComponents(const std::string& path)
+{
+    size_t rootLength = path.size() >= 2 && path[1] == ':' ? 2 : 0;
+    std::vector<std::string> kept;
+    size_t start = rootLength;
+    while (start < path.size()) {
+        size_t end = path.find('\\', start + 1);
+        if (end == std::string::npos)
+            end = path.size();
+        std::string component = path.substr(start, end - start);
+        if (component == "\\..") {
+            if (!kept.empty())
+                kept.pop_back();
+        } else if (component != "\\.") {
+            kept.push_back(component);
+        }
+        start = end;
+    }
+    std::string out = path.substr(0, rootLength);
+    for (const std::string& component : kept)
+        out += component;
+    return out;
+}
+
 // Both separators are accepted, repeated separators count as one (except the two that open a
 // network path) and a trailing separator is dropped, as the Windows path parser does.
-static std::string NormalPath(const std::string& path)
+static std::string NormalPath(const std::string& relativePath)
 {
+    std::string path = FullPath(relativePath);
     std::string out;
     for (size_t i = 0; i < path.size(); ++i) {
         char c = path[i] == '/' ? '\\' : path[i];
@@ -21,7 +71,7 @@ static std::string NormalPath(const std::string& path)
     }
     while (out.size() > 1 && out.back() == '\\')
         out.pop_back();
-    return out;
+    return DropDotComponents(out);
 }
 
 // A component written in its 8.3 form names the same item as its long form, as on Windows.

@@ -43,6 +43,27 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize)
     return result;
 }
 
+// The loader matches a name with a path against the full path each module was mapped from,
+// without regard to case; a bare name against the module's file name alone.
+HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName)
+{
+    if (lpModuleName == NULL) {
+        SimRecordCall("GetModuleHandleA", "", 1);
+        return (HMODULE)SimInstance();
+    }
+    std::string name = lpModuleName;
+    if (SimFaultHit("GetModuleHandleA", name.c_str(), nullptr))
+        return (HMODULE)(ULONG_PTR)Fail("GetModuleHandleA", name, ERROR_MOD_NOT_FOUND);
+    const SimProcess& p = Machine().process;
+    std::string loaded = p.loadedModulePath.empty() ? p.modulePath : p.loadedModulePath;
+    bool hasPath = name.find_first_of("\\/") != std::string::npos;
+    std::string compared = hasPath ? loaded : loaded.substr(loaded.find_last_of("\\/") + 1);
+    if (FoldCase(name) != FoldCase(compared))
+        return (HMODULE)(ULONG_PTR)Fail("GetModuleHandleA", name, ERROR_MOD_NOT_FOUND);
+    SimRecordCall("GetModuleHandleA", name, 1);
+    return (HMODULE)SimInstance();
+}
+
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation)
 {
     if (SimFaultHit("GetVersionExA", "", nullptr))
@@ -133,11 +154,11 @@ void WINAPI ExitProcess(UINT uExitCode)
     SimRecordCall("ExitProcess", "", uExitCode);
     fflush(stdout);
     for (const SimUiEvent& event : Machine().ui.journal) {
-        fprintf(stderr, "%s owner=%p caption=\"%s\" type=0x%X answer=%ld text=\"%s\"\n",
+        fprintf(stderr, "%s owner=%p caption=\"%s\" type=0x%X answer=%ld text=\"%s\" streams=%d\n",
                 event.kind.c_str(), (void*)event.owner, event.caption.c_str(), event.type,
-                (long)event.answer, event.text.c_str());
+                (long)event.answer, event.text.c_str(), event.openStreams);
     }
-    fprintf(stderr, "ExitProcess(%u)\n", uExitCode);
+    fprintf(stderr, "ExitProcess(%u) breakpoints=%d\n", uExitCode, Machine().process.breakpointTraps);
     fflush(stderr);
     _exit((int)uExitCode);
 }
@@ -160,6 +181,7 @@ BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE 
     SimProcess& p = Machine().process;
     ULONG_PTR token = g_nextToken += 4;
     p.tokens[token] = DesiredAccess;
+    p.tokenAccessOpened.push_back(DesiredAccess);
     p.openTokens = (int)p.tokens.size();
     *TokenHandle = (HANDLE)token;
     SimRecordCall("OpenProcessToken", "", TRUE);
@@ -282,6 +304,7 @@ BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD dwReason)
     }
     if (!Machine().ui.exitWindowsSucceeds)
         return Fail("ExitWindowsEx", "", ERROR_ACCESS_DENIED);
+    Machine().process.exitWindowsFlags = uFlags;
     if (uFlags & EWX_REBOOT)
         Machine().process.restartRequested = true;
     SimRecordCall("ExitWindowsEx", "", TRUE);

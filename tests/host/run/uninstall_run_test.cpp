@@ -109,6 +109,20 @@ TEST_F(UninstallRunTest, RunsTheStepsInTheirOrderUnderTheProgressDialog)
     ASSERT_EQ(texts.size(), 7u);
     for (size_t i = 0; i < 7; i++)
         EXPECT_NE(texts[i].find(expectedTexts[i]), std::string::npos) << texts[i];
+    // Start menu, registry, pipe driver: the first call each step makes, in the machine's record.
+    auto firstCall = [](const std::string& prefix) {
+        const std::vector<std::string>& calls = Machine().calls;
+        for (size_t i = 0; i < calls.size(); i++)
+            if (calls[i].compare(0, prefix.size(), prefix) == 0)
+                return i;
+        return calls.size();
+    };
+    size_t startMenu = firstCall("SHGetSpecialFolderLocation(");
+    size_t registry = firstCall("RegOpenKeyExA(Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\px.exe)");
+    size_t pipeDriver = firstCall("RegQueryValueExA(PlexitonePipe)");
+    EXPECT_LT(startMenu, registry);
+    EXPECT_LT(registry, pipeDriver);
+    EXPECT_LT(pipeDriver, Machine().calls.size());
     EXPECT_EQ(names[names.size() - 3], "ShowWindow");
     EXPECT_EQ(names[names.size() - 2], "DestroyWindow");
     EXPECT_EQ(names.back(), "MessageBoxA");
@@ -190,6 +204,7 @@ struct FallbackRow {
     std::string log;      // empty: no log file
     SimFaultKind moduleFault;
     bool failModulePath;
+    std::string loadedModulePath;  // where the program really runs from, when the ANSI path differs
 };
 
 TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
@@ -203,11 +218,18 @@ TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
         {"module path unknown", kFolder + "\\pxunins.exe", good, SimFaultError, true},
         {"folder of 248 characters", folder248 + "pxunins.exe", good, SimFaultError, false},
         {"module path of 260 characters is cut", "C:\\" + std::string(253, 'm') + "\\x.exe", good, SimFaultError, false},
+        // "Plexitone \u0100" outside the code page: the ANSI path names another installation's
+        // folder, or nothing at all. Either way that log is not ours.
+        {"folder name rendered as a look-alike", "C:\\Program Files\\Plexitone A\\pxunins.exe", good, SimFaultError,
+         false, "C:\\Program Files\\Plexitone \xC4\x80\\pxunins.exe"},
+        {"folder name rendered with a question mark", "C:\\Program Files\\Plexitone ?\\pxunins.exe", good, SimFaultError,
+         false, "C:\\Program Files\\Plexitone \xC4\x80\\pxunins.exe"},
     };
     for (const FallbackRow& row : rows) {
         SCOPED_TRACE(row.name);
         Stage(VER_PLATFORM_WIN32_NT);
         Machine().process.modulePath = row.modulePath;
+        Machine().process.loadedModulePath = row.loadedModulePath;
         std::string folder = row.modulePath.substr(0, row.modulePath.rfind('\\'));
         AddFolder(folder);
         if (!row.log.empty())
