@@ -57,16 +57,18 @@ BOOL WINAPI IsDBCSLeadByte(BYTE TestChar)
     return FALSE;
 }
 
+// The tool only reads logs. The removal pass shares a file with the list and so is linked, but it is
+// never run here: should it ever be, it must not delete anything on the author's machine.
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
 {
-    // unlink refuses a folder as DeleteFileA does.
-    return unlink(lpFileName) == 0;
+    (void)lpFileName;
+    return FALSE;
 }
 
 BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName)
 {
-    // rmdir refuses a folder that is not empty as RemoveDirectoryA does.
-    return rmdir(lpPathName) == 0;
+    (void)lpPathName;
+    return FALSE;
 }
 
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
