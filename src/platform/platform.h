@@ -2,7 +2,8 @@
 //
 // The Windows build takes the real declarations from <windows.h>. The host build declares the
 // same names with the same signatures and the same constant values, and platform/sim gives them
-// bodies: a small simulated Windows that the tests drive.
+// bodies: a small simulated Windows that the tests drive. The host pxlog, which only reads logs,
+// takes the few bodies it needs from platform/posix instead.
 #ifndef PLATFORM_PLATFORM_H
 #define PLATFORM_PLATFORM_H
 
