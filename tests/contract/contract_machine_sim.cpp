@@ -1,5 +1,6 @@
 // The contract's machine operations on the simulated Windows: each row gets a fresh machine of
 // the line the host test selected.
+#include <sstream>
 #include <string>
 
 #include "contract.h"
@@ -107,11 +108,9 @@ int PendingDeletion(const char* path)
 void ScriptPresses(const char* presses)
 {
     std::vector<INT_PTR> answers;
-    std::string list = presses;
-    size_t start = 0;
-    while (start <= list.size() && !list.empty()) {
-        size_t end = list.find(',', start);
-        std::string press = list.substr(start, end == std::string::npos ? end : end - start);
+    std::stringstream list(presses);
+    std::string press;
+    while (std::getline(list, press, ',')) {
         if (press == "esc")
             answers.push_back(SimKeyEscape);
         else if (press == "enter")
@@ -122,9 +121,6 @@ void ScriptPresses(const char* presses)
             answers.push_back(SimKeyAlt(press[4]));
         else
             answers.push_back(atoi(press.c_str()));
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
     }
     ScriptAnswers(answers);
 }

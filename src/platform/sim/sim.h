@@ -154,9 +154,10 @@ inline INT_PTR SimKeyAlt(char letter)
 }
 
 struct SimUi {
-    // Answers for message boxes and modal dialogs, taken in order. For a message box, the result
-    // to return (IDYES, IDNO, IDOK, or 0 for a failed box). For a dialog, the control id to
-    // press (a WM_COMMAND with BN_CLICKED) or a SimKeyPress.
+    // Answers for message boxes and modal dialogs, taken in order until the prompt ends. For a
+    // message box, the button clicked (IDYES, IDNO, IDOK...), a SimKeyPress, or 0 for a box that
+    // fails to appear. For a dialog, the control id to press (a WM_COMMAND with BN_CLICKED) or a
+    // SimKeyPress. A press the prompt ignores (the greyed close box) lets the next answer follow.
     std::vector<INT_PTR> answers;
     size_t nextAnswer = 0;
     // Standing answers by a message box's text or a dialog's caption, given every time that
