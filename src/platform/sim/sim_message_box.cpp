@@ -107,6 +107,7 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
     event.text = text;
     event.type = uType;
     event.answer = answer;
+    event.openStreams = Machine().disk.openStreams;
     ui.journal.push_back(event);
     SimRecordCall("MessageBoxA", argument, answer);
     return answer;
