@@ -59,9 +59,9 @@ def convert_shots(events, shots_dir, name):
 class DriverRun:
     """One run of `program` (a Windows path) under the driver, on the line `line`, each prompt answered by
     the next of `answers`. The journal is SESSION/journals/NAME.txt, the driver's output NAME.log beside
-    it, and with shots a PNG of every window SESSION/shots/NAME-N.png."""
+    it, and with shots a PNG of every window SESSION/shots/NAME-N.png. echo prints the command first."""
 
-    def __init__(self, session, driver, name, program, answers, line, timeout=20, shots=True):
+    def __init__(self, session, driver, name, program, answers, line, timeout=20, shots=True, echo=True):
         self.journal = os.path.join(session.journals, name + ".txt")
         if os.path.exists(self.journal):
             os.remove(self.journal)
@@ -69,7 +69,8 @@ class DriverRun:
         if shots:
             command += ["--shots", windows_path(os.path.join(session.shots, name))]
         command += ["--timeout", str(timeout), "--version", line, program] + list(answers)
-        print("running: " + " ".join(command), flush=True)
+        if echo:
+            print("running: " + " ".join(command), flush=True)
         with open(os.path.join(session.journals, name + ".log"), "wb") as output:
             self.result = subprocess.run(command, env=session.environment, stdin=subprocess.DEVNULL,
                                          stdout=output, stderr=subprocess.STDOUT, timeout=timeout * 4,
