@@ -1,14 +1,14 @@
 #!/usr/bin/env python3
 """The uninstaller's performance under Wine, against its two references and a generated NSIS uninstaller.
 
-    bench.py --root REPO --build DIR --exe PXUNINS.EXE --programs DIR [--quick] [--runs R] [--sizes N,...]
-             [--profile] [--keep]
+    bench.py --build DIR --exe PXUNINS.EXE --programs DIR [--quick] [--runs R] [--sizes N,...]
+             [--peer-runs R] [--profile | --profile-only] [--profile-runs R]
 
 For every size N (files in nested folders, ten a folder, folders in folders) and every run, in turn
 (ours, display, bare, nsis, ours, display, ...), the tree is staged afresh in C:\\bench\\app of a Wine
-prefix of the bench's own, with the uninstall log beside the contender, and bench_clock.exe times
-the contender from the click on the confirmation to the box "The uninstall is complete". After
-each run the tree must be gone. Medians and ratios go to stdout and to DIR/results/latest.md; every
+prefix of the bench's own (pxwine.session; DIR/prefix is kept between benches), with the uninstall log
+beside the contender, and bench_clock.exe times the contender from the click on the confirmation to
+the box "The uninstall is complete". After each run the tree must be gone. Medians and ratios go to stdout and to DIR/results/latest.md; every
 sample goes to DIR/results/samples.csv.
 
 --profile also times the display's calls one by one in the reference (and its repaint-cutting
