@@ -8,8 +8,8 @@ For every size N (files in nested folders, ten a folder, folders in folders) and
 (ours, display, bare, nsis, ours, display, ...), the tree is staged afresh in C:\\bench\\app of a Wine
 prefix of the bench's own (pxwine.session; DIR/prefix is kept between benches), with the uninstall log
 beside the contender, and bench_clock.exe times the contender from the click on the confirmation to
-the box "The uninstall is complete". After each run the tree must be gone. Medians and ratios go to stdout and to DIR/results/latest.md; every
-sample goes to DIR/results/samples.csv.
+the box "The uninstall is complete". After each run the tree must be gone. Medians and ratios go to
+stdout and to DIR/results/latest.md; every sample goes to DIR/results/samples.csv.
 
 --profile also times the display's calls one by one in the reference (and its repaint-cutting
 variants) at N = 10,000 and records a system-wide `perf` profile of the uninstaller's removal.
