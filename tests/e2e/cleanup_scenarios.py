@@ -14,6 +14,7 @@ the scenarios of scenarios.py and these run in any order.
 """
 
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -29,6 +30,7 @@ from pxwine.registry import RegFile, dword, expand_sz, multi_sz, normal_key, sz 
 from pxwine.scenario import main  # noqa: E402
 from pxwine.texts import (COMPLETE, CONFIRM, CONSUMER_LINE, FALLBACK, NO_ADMIN, NT_LINE,  # noqa: E402
                           REBOOT_FAILED, RESTART, answered)
+from pxwine.uninstall_log import LOG_NAME, sound_log  # noqa: E402
 from scenarios import DRIVER_TIMEOUT_SECONDS, check_run  # noqa: E402
 
 # Both lines schedule the same short path: the system folder's short form (equal to its long form here)
@@ -109,7 +111,7 @@ class Outcome:
 
 class Scenario:
     def __init__(self, name, line, answers, prompts, outcome, stage=None, after_stage=None,
-                 restart_answered_yes=False, deny_driver_list=False):
+                 restart_answered_yes=False, deny_driver_list=False, run_from=None):
         self.name = name
         self.line = line
         self.answers = answers
@@ -119,6 +121,9 @@ class Scenario:
         self.after_stage = after_stage        # changes to the staged files, given the Installation
         self.restart_answered_yes = restart_answered_yes
         self.deny_driver_list = deny_driver_list
+        # A folder of its own that the uninstaller runs from, started as the shell starts it (wide):
+        # None runs the one in the installation folder.
+        self.run_from = run_from
 
 
 def user_file_in_group(installation):
@@ -135,7 +140,14 @@ def unknown_product_subkey():
             .set_values(USER_PRODUCT_KEY + "\\Skins\\Dark", {"Colour": dword(0x202020)}))
 
 
-YES, NO, OK, GO_ON = "Yes", "No", "OK", "&Go on"
+YES, NO, OK, GO_ON, CANCEL = "Yes", "No", "OK", "&Go on", "Cancel"
+
+# "Plexitone \u0100" has no place in the ANSI code page: its ANSI path comes out as the look-alike
+# "Plexitone A", where another installation lives. That one must stay whole.
+LOOK_ALIKE_DIR = "C:\\Program Files\\Plexitone A"
+OWN_DIR_OUTSIDE_CODE_PAGE = "C:\\Program Files\\Plexitone \u0100"
+NOTHING_CHANGES = Outcome(removal_pass=False, shortcuts=False, group_folder=False, app_path=False,
+                          user_keys="none", uninstall_entry=False, driver="kept")
 
 
 def rows_for(line):
@@ -167,7 +179,15 @@ def rows_for(line):
                  Outcome(user_keys="settings" if line == NT_LINE else "all"),
                  stage={"extra_changes": unknown_product_subkey()}),
     ]
+    rows.append(Scenario("own_folder_outside_code_page", line, [CANCEL], [answered(FALLBACK, CANCEL)],
+                         NOTHING_CHANGES, stage={"install_dir": LOOK_ALIKE_DIR},
+                         run_from=OWN_DIR_OUTSIDE_CODE_PAGE))
     if line == NT_LINE:
+        # A run stopped right after deleting the driver-list value (its use count already released)
+        # leaves a driver that is no longer listed: it is still removed, and the machine's keys go.
+        rows.append(Scenario("driver_no_longer_listed", line, [YES, NO], restart_no, Outcome(),
+                             stage={"shared_count": None,
+                                    "extra_changes": RegFile().set_values(DRIVERS32_KEY, {"midi1": None})}))
         # A user who may only read the driver list: the message, owned by the progress dialog; the
         # use count is already released, nothing else of the driver changes, no restart is offered.
         rows.append(Scenario("driver_list_read_only", line, [YES, OK, OK],
@@ -280,25 +300,48 @@ def wait_for_wineboot(prefix):
         time.sleep(0.2)
 
 
+def stage_own_copy(prefix, windows_dir, exe):
+    """The uninstaller in a folder of its own, with a file and a log that lists nothing: an ANSI log
+    cannot name this folder."""
+    own = inst.Stage(prefix, windows_dir + "\\")
+    own.file("px.exe", b"MZ own\r\n")
+    own.copy(exe, "pxunins.exe")
+    own.file(LOG_NAME, sound_log([]))
+    return own.unix_dir
+
+
+def folder_files(folder):
+    if folder is None:
+        return {}
+    return {name: os.path.getsize(os.path.join(folder, name)) for name in os.listdir(folder)}
+
+
 def run_scenario(scenario, harness):
     session = harness.session
     prefix, environment, work = session.prefix, session.environment, session.journals
     tool = key_security_tool(session.state_dir, harness.cc) if scenario.deny_driver_list else None
     original_dacl = None
     failures = []
+    install_dir = scenario.stage.get("install_dir", inst.DEFAULT_INSTALL_DIR)
+    own_copy = None
     try:
         installation = inst.stage_installation(prefix, environment, scenario.line, uninstaller=harness.exe,
                                                scratch_dir=work, **scenario.stage)
         if scenario.after_stage is not None:
             scenario.after_stage(installation)
-        before = inst.snapshot(prefix, environment, work)
+        program = installation.win("pxunins.exe")
+        if scenario.run_from is not None:
+            own_copy = stage_own_copy(prefix, scenario.run_from, harness.exe)
+            program = scenario.run_from + "\\pxunins.exe"
+        own_before = folder_files(own_copy)
+        before = inst.snapshot(prefix, environment, work, install_dir=install_dir)
         if tool is not None:
             original_dacl = key_security(tool, environment, "get")
             key_security(tool, environment, "set", READ_ONLY_DACL)
 
         print("%s line, installation in %s" % (scenario.line, installation.install_dir), flush=True)
-        run = DriverRun(session, harness.driver, scenario.name, installation.win("pxunins.exe"),
-                        scenario.answers, scenario.line, timeout=DRIVER_TIMEOUT_SECONDS)
+        run = DriverRun(session, harness.driver, scenario.name, program, scenario.answers, scenario.line,
+                        timeout=DRIVER_TIMEOUT_SECONDS, wide=scenario.run_from is not None)
         if tool is not None:
             key_security(tool, environment, "set", original_dacl)
             original_dacl = None
@@ -328,8 +371,11 @@ def run_scenario(scenario, harness):
         if difference:
             failures.append(difference)
 
-        after = inst.snapshot(prefix, environment, work)
+        after = inst.snapshot(prefix, environment, work, install_dir=install_dir)
         differences = inst.compare(outcome.expected(installation, before), after)
+        if folder_files(own_copy) != own_before:
+            differences.append("the folder the uninstaller ran from changed: %s -> %s"
+                               % (sorted(own_before), sorted(folder_files(own_copy))))
         if differences:
             failures.append("the system after the run differs from the one expected:\n    "
                             + "\n    ".join(differences))
@@ -338,7 +384,9 @@ def run_scenario(scenario, harness):
     finally:
         if original_dacl is not None:
             key_security(tool, environment, "set", original_dacl)
-        inst.reset_system(prefix, environment, work)
+        inst.reset_system(prefix, environment, work, install_dir)
+        if own_copy is not None:
+            shutil.rmtree(own_copy)
     return failures
 
 

@@ -219,13 +219,29 @@ def stage_progress(stage):
     return sound_log(entries), removed
 
 
+def stage_relative_entries(stage):
+    """Started from the list of installed programs, the working folder is the system folder: entries that
+    are not full paths would name other programs' files there. They stay; the full path goes."""
+    stage.outside_file("C:\\windows\\system32\\pxrel.ini")
+    stage.outside_file("C:\\windows\\pxrel.ini")
+    stage.file("a.txt")
+    log = sound_log([
+        (ENTRY_KIND_FILE, "pxrel.ini"),
+        (ENTRY_KIND_FILE, "..\\pxrel.ini"),
+        (ENTRY_KIND_FILE, "\\windows\\system32\\pxrel.ini"),
+        (ENTRY_KIND_FILE, "C:pxrel.ini"),
+        (ENTRY_KIND_FILE, stage.win("a.txt")),
+    ])
+    return log, {"a.txt"}
+
+
 # ---------------------------------------------------------------------------------------------------------
 # The table
 
 
 class Scenario:
     def __init__(self, name, stager, answers, prompts, start_menu, removes=False, line=NT_LINE,
-                 folder_length=None, progress=False):
+                 folder_length=None, progress=False, working_folder=None):
         self.name = name
         self.removes = removes          # whether the removal pass runs, or the folder stays as staged
         self.stager = stager
@@ -235,11 +251,13 @@ class Scenario:
         self.line = line
         self.folder_length = folder_length
         self.progress = progress
+        self.working_folder = working_folder  # None: the program's own folder
 
 
-def main_road(name, stager, line=NT_LINE, folder_length=None, progress=False):
+def main_road(name, stager, line=NT_LINE, folder_length=None, progress=False, working_folder=None):
     return Scenario(name, stager, ["Yes", "OK"], [answered(CONFIRM, "Yes"), answered(COMPLETE, "OK")],
-                    "removed", removes=True, line=line, folder_length=folder_length, progress=progress)
+                    "removed", removes=True, line=line, folder_length=folder_length, progress=progress,
+                    working_folder=working_folder)
 
 
 def refused(name, stager, line=NT_LINE, folder_length=None):
@@ -283,6 +301,9 @@ SCENARIOS = [
     main_road("folder_247_characters", stage_basic, folder_length=247),
     refused("folder_248_characters", stage_basic, folder_length=248),
     main_road("progress_dialog", stage_progress, progress=True),
+    main_road("relative_entries_left_alone", stage_relative_entries, working_folder="C:\\windows\\system32"),
+    main_road("relative_entries_left_alone_consumer_line", stage_relative_entries, line=CONSUMER_LINE,
+              working_folder="C:\\windows\\system32"),
 ]
 
 
@@ -428,7 +449,7 @@ def run_scenario(scenario, harness):
 
     print("folder %s (%d characters), %s line" % (folder, len(folder), scenario.line), flush=True)
     run = DriverRun(session, harness.driver, scenario.name, stage.win("pxunins.exe"), scenario.answers,
-                    scenario.line, timeout=DRIVER_TIMEOUT_SECONDS)
+                    scenario.line, timeout=DRIVER_TIMEOUT_SECONDS, cwd=scenario.working_folder)
     failures = []
     check_run(run, failures)
     difference = prompts_differ(scenario.prompts, run.prompts())
@@ -442,6 +463,11 @@ def run_scenario(scenario, harness):
     if after != expected_after:
         failures.append("files: still there but should be gone: %s; gone but should be there: %s"
                         % (sorted(after - expected_after), sorted(expected_after - after)))
+    for path in stage.outside:
+        if not os.path.exists(path):
+            failures.append("another program's file outside the folder was deleted: " + path)
+        else:
+            os.remove(path)
     group_left = sorted(os.listdir(group)) if os.path.isdir(group) else None
     if scenario.start_menu == "removed" and group_left is not None:
         failures.append("start-menu group should be gone, holds %s" % group_left)

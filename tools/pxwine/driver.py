@@ -59,16 +59,22 @@ def convert_shots(events, shots_dir, name):
 class DriverRun:
     """One run of `program` (a Windows path) under the driver, on the line `line`, each prompt answered by
     the next of `answers`. The journal is SESSION/journals/NAME.txt, the driver's output NAME.log beside
-    it, and with shots a PNG of every window SESSION/shots/NAME-N.png. echo prints the command first."""
+    it, and with shots a PNG of every window SESSION/shots/NAME-N.png. cwd: the working folder (a
+    Windows path; None: the program's folder). wide: started with CreateProcessW, as the shell starts a
+    program, so that a path outside the ANSI code page names it exactly. echo prints the command first."""
 
-    def __init__(self, session, driver, name, program, answers, line, timeout=20, shots=True, echo=True):
+    def __init__(self, session, driver, name, program, answers, line, timeout=20, shots=True, cwd=None,
+                 wide=False, echo=True):
         self.journal = os.path.join(session.journals, name + ".txt")
         if os.path.exists(self.journal):
             os.remove(self.journal)
         command = ["wine", driver, "--journal", windows_path(self.journal)]
         if shots:
             command += ["--shots", windows_path(os.path.join(session.shots, name))]
-        command += ["--timeout", str(timeout), "--version", line, program] + list(answers)
+        command += ["--timeout", str(timeout), "--version", line, "--start", "wide" if wide else "ansi"]
+        if cwd is not None:
+            command += ["--cwd", cwd]
+        command += [program] + list(answers)
         if echo:
             print("running: " + " ".join(command), flush=True)
         with open(os.path.join(session.journals, name + ".log"), "wb") as output:

@@ -137,10 +137,17 @@ class Stage:
     def __init__(self, prefix, windows_dir):
         assert windows_dir[1:3] == ":\\" and windows_dir.endswith("\\"), windows_dir
         self.windows_dir = windows_dir
+        self.prefix = prefix
         self.unix_dir = unix_path(prefix, windows_dir)
+        self.outside = []  # files of other programs, outside the folder, that must survive the run
         if os.path.exists(self.unix_dir):
             shutil.rmtree(self.unix_dir)
         os.makedirs(self.unix_dir)
+
+    def outside_file(self, windows_path, content=b"another program's\r\n"):
+        path = unix_path(self.prefix, windows_path)
+        write_file(path, content)
+        self.outside.append(path)
 
     def win(self, relative):
         return self.windows_dir + relative

@@ -1,7 +1,7 @@
 // Runs a program under Wine, answers its prompts from a script and writes every window it shows to a journal.
 //
 // Usage: pxdriver --journal FILE [--shots PREFIX] [--cwd DIR] [--timeout SECONDS] [--version NAME]
-//                 PROGRAM [ANSWER...]
+//                 [--start ansi|wide] PROGRAM [ANSWER...]
 //        pxdriver --desktop hold|probe
 //
 // An answer is a button's text ("Yes", "&Go on"; the '&' may be left out) or a key: {ENTER}, {ESC},
@@ -21,6 +21,9 @@
 //   progress  text  pos  fill                                  (each change while the dialog lives)
 //   unscripted seq  caption  |  unmatched seq  answer  |  timeout seconds  |  unused answer
 //   exit      code                                         (or: killed code, launchfailed error)
+//
+// --start wide starts the program with CreateProcessW and the wide form of PROGRAM, as the shell does: a
+// path with characters outside the ANSI code page then names the program exactly.
 //
 // Exit code: 0 when the program ran to its end, 2 after a time-out, 3 after a prompt the script could not
 // answer, 4 when the program could not be started or the arguments are wrong.
@@ -545,10 +548,45 @@ static int SetWindowsVersion(const char *program, const char *version)
     return status == ERROR_SUCCESS;
 }
 
+// The ANSI road, or the wide one with the program's path as the wide command line holds it: argv has
+// already lost what the ANSI code page cannot hold.
+static int StartProgram(const char *program, int programArg, int wide, const char *folder,
+                        PROCESS_INFORMATION *process)
+{
+    if (!wide) {
+        char commandLine[MAX_PATH + 8];
+        snprintf(commandLine, sizeof commandLine, "\"%s\"", program);
+        STARTUPINFOA startup;
+        memset(&startup, 0, sizeof startup);
+        startup.cb = sizeof startup;
+        return CreateProcessA(program, commandLine, NULL, NULL, FALSE, 0, NULL, folder, &startup, process);
+    }
+    int count = 0;
+    LPWSTR *arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (arguments == NULL || programArg >= count)
+        return 0;
+    WCHAR programW[MAX_PATH];
+    lstrcpynW(programW, arguments[programArg], MAX_PATH);
+    LocalFree(arguments);
+    WCHAR folderW[MAX_PATH];
+    lstrcpynW(folderW, programW, MAX_PATH);
+    WCHAR *lastSeparator = wcsrchr(folderW, L'\\');
+    if (lastSeparator != NULL)
+        lastSeparator[1] = L'\0';
+    if (folder != NULL)
+        MultiByteToWideChar(CP_ACP, 0, folder, -1, folderW, MAX_PATH);
+    WCHAR commandLine[MAX_PATH + 8];
+    wsprintfW(commandLine, L"\"%s\"", programW);
+    STARTUPINFOW startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    return CreateProcessW(programW, commandLine, NULL, NULL, FALSE, 0, NULL, folderW, &startup, process);
+}
+
 static void Usage(void)
 {
     fputs("usage: pxdriver --journal FILE [--shots PREFIX] [--cwd DIR] [--timeout SECONDS] [--version NAME]"
-          " PROGRAM [ANSWER...]\n       pxdriver --desktop hold|probe\n", stderr);
+          " [--start ansi|wide] PROGRAM [ANSWER...]\n       pxdriver --desktop hold|probe\n", stderr);
 }
 
 int main(int argc, char **argv)
@@ -556,6 +594,7 @@ int main(int argc, char **argv)
     const char *journalPath = NULL;
     const char *folder = NULL;
     const char *version = NULL;
+    int wideStart = 0;
     int timeoutSeconds = 20;
     if (argc == 3 && strcmp(argv[1], "--desktop") == 0)
         return UseDesktop(argv[2]);
@@ -571,6 +610,8 @@ int main(int argc, char **argv)
             timeoutSeconds = atoi(argv[arg + 1]);
         else if (strcmp(argv[arg], "--version") == 0)
             version = argv[arg + 1];
+        else if (strcmp(argv[arg], "--start") == 0)
+            wideStart = strcmp(argv[arg + 1], "wide") == 0;
         else {
             Usage();
             return 4;
@@ -589,6 +630,7 @@ int main(int argc, char **argv)
         return 4;
     }
 
+    const char *folderGiven = folder;
     char programFolder[MAX_PATH];
     if (folder == NULL) {
         lstrcpynA(programFolder, program, sizeof programFolder);
@@ -606,13 +648,8 @@ int main(int argc, char **argv)
         return 4;
     }
 
-    char commandLine[MAX_PATH + 8];
-    snprintf(commandLine, sizeof commandLine, "\"%s\"", program);
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
-    if (!CreateProcessA(program, commandLine, NULL, NULL, FALSE, 0, NULL, folder, &startup, &process)) {
+    if (!StartProgram(program, arg, wideStart, wideStart ? folderGiven : folder, &process)) {
         char codeText[16];
         FormatInt(codeText, sizeof codeText, (long)GetLastError());
         const char *fields[] = { "launchfailed", codeText };
