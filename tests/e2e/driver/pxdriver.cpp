@@ -33,6 +33,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "wine_windows.h"
+
 enum WindowKind { KindBox, KindDialog, KindProgress };
 
 static const char *const kKindNames[] = { "box", "dialog", "progress" };
@@ -67,7 +69,6 @@ struct ChildList {
 struct TopLevelList {
     HWND items[MaxWindows];
     int count;
-    DWORD processId;
 };
 
 static FILE *Journal;
@@ -111,16 +112,6 @@ static void ReadWindowText(HWND hwnd, char *buffer, int capacity)
         return;
     int written = WideCharToMultiByte(CP_ACP, 0, wide, length, buffer, capacity - 1, NULL, NULL);
     buffer[written > 0 ? written : 0] = '\0';
-}
-
-static BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM param)
-{
-    TopLevelList *list = (TopLevelList *)param;
-    DWORD processId = 0;
-    GetWindowThreadProcessId(hwnd, &processId);
-    if (processId == list->processId && IsWindowVisible(hwnd) && list->count < MaxWindows)
-        list->items[list->count++] = hwnd;
-    return TRUE;
 }
 
 static BOOL CALLBACK CollectChild(HWND hwnd, LPARAM param)
@@ -557,22 +548,6 @@ static int SetWindowsVersion(const char *program, const char *version)
     return status == ERROR_SUCCESS;
 }
 
-// Wine starts its desktop process (explorer.exe /desktop) for the first program that draws, lets it go again
-// soon after the last one ends, and a program that ends in the desktop's first ten seconds or so waits for
-// them at its exit. One process that holds the desktop for the whole test run ("hold", ended by the
-// fixture) and one that waits for it to settle ("probe") keep every scenario free of that wait.
-static int UseDesktop(const char *mode)
-{
-    HDC screen = GetDC(NULL);
-    if (screen == NULL)
-        return 4;
-    ReleaseDC(NULL, screen);
-    if (strcmp(mode, "hold") == 0)
-        for (;;)
-            Sleep(60000);
-    return strcmp(mode, "probe") == 0 ? 0 : 4;
-}
-
 // The ANSI road, or the wide one with the program's path as the wide command line holds it: argv has
 // already lost what the ANSI code page cannot hold.
 static int StartProgram(const char *program, int programArg, int wide, const char *folder,
@@ -689,9 +664,7 @@ int main(int argc, char **argv)
     DWORD lastActivity = GetTickCount();
     for (;;) {
         int ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
-        windows->count = 0;
-        windows->processId = process.dwProcessId;
-        EnumWindows(CollectTopLevel, (LPARAM)windows);
+        windows->count = CollectVisibleWindows(process.dwProcessId, windows->items, MaxWindows);
         for (int i = 0; i < windows->count && result == 0; ++i) {
             if (FindSeen(windows->items[i]) != NULL || SeenCount >= MaxWindows)
                 continue;
