@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/sim/sim.h"
+#include "support/log_builder.h"
 #include "uninstall_log/log_loader.h"
 
 namespace {
@@ -14,22 +15,12 @@ const char kLogPath[] = "C:\\Program Files\\Plexitone\\_pxunins.dat";
 // A log of n file entries with paths of a typical length (about 50 characters).
 std::string MakeLog(int64_t n)
 {
-    std::string log;
-    auto word = [&](uint32_t value) {
-        for (int i = 0; i < 4; i++)
-            log += (char)((value >> (8 * i)) & 0xFF);
-    };
-    word(0x5749AAE0u);  // magic
-    word(0);            // second header word
-    word((uint32_t)n);  // entry count
-    for (int64_t i = 0; i < n; i++) {
-        std::string path = "C:\\Program Files\\Plexitone\\Sounds\\Bank" + std::to_string(i % 97) +
-                           "\\sample" + std::to_string(i) + ".wav";
-        word(0);                    // kind: file
-        word((uint32_t)path.size()); // path length
-        log += path;                // path bytes
-    }
-    return log;
+    LogBuilder log;
+    log.Header((int32_t)n);
+    for (int64_t i = 0; i < n; i++)
+        log.File("C:\\Program Files\\Plexitone\\Sounds\\Bank" + std::to_string(i % 97) +
+                 "\\sample" + std::to_string(i) + ".wav");
+    return log.Bytes();
 }
 
 void BM_LoadUninstallLog(benchmark::State& state)

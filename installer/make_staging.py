@@ -3,7 +3,7 @@
 
     make_staging.py OUT   -> OUT/Plexitone/... (the payload) and OUT/pxpipe.drv (the pipe driver)
 
-The payload is the application's files of tests/e2e/installation.py and the demo's sample library. Its
+The payload is the application's files of pxwine.installation and the demo's sample library. Its
 names are ASCII: makensis keeps a script's other bytes in the code page of the machine that builds it.
 """
 
@@ -12,12 +12,12 @@ import shutil
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+sys.path.insert(0, os.path.join(HERE, "..", "tools"))
 sys.path.insert(0, os.path.join(HERE, "..", "tools", "demo"))
 sys.dont_write_bytecode = True
 
 import demo  # noqa: E402
-import installation  # noqa: E402
+import pxwine.installation as installation  # noqa: E402
 
 DRIVER_CONTENT = b"MZ plexitone pipe driver\r\n"
 

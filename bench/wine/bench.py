@@ -1,15 +1,15 @@
 #!/usr/bin/env python3
 """The uninstaller's performance under Wine, against its two references and a generated NSIS uninstaller.
 
-    bench.py --root REPO --build DIR --exe PXUNINS.EXE --programs DIR [--quick] [--runs R] [--sizes N,...]
-             [--profile] [--keep]
+    bench.py --build DIR --exe PXUNINS.EXE --programs DIR [--quick] [--runs R] [--sizes N,...]
+             [--peer-runs R] [--profile | --profile-only] [--profile-runs R]
 
 For every size N (files in nested folders, ten a folder, folders in folders) and every run, in turn
 (ours, display, bare, nsis, ours, display, ...), the tree is staged afresh in C:\\bench\\app of a Wine
-prefix of the bench's own, with the uninstall log beside the contender, and bench_clock.exe times
-the contender from the click on the confirmation to the box "The uninstall is complete". After
-each run the tree must be gone. Medians and ratios go to stdout and to DIR/results/latest.md; every
-sample goes to DIR/results/samples.csv.
+prefix of the bench's own (pxwine.session; DIR/prefix is kept between benches), with the uninstall log
+beside the contender, and bench_clock.exe times the contender from the click on the confirmation to
+the box "The uninstall is complete". After each run the tree must be gone. Medians and ratios go to
+stdout and to DIR/results/latest.md; every sample goes to DIR/results/samples.csv.
 
 --profile also times the display's calls one by one in the reference (and its repaint-cutting
 variants) at N = 10,000 and records a system-wide `perf` profile of the uninstaller's removal.
@@ -26,22 +26,15 @@ import subprocess
 import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-SCREEN = "1024x768x24"
-DLL_OVERRIDES = "mscoree,mshtml="
-PREFIX_SETTINGS = """REGEDIT4
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 
-[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]
-"Decorated"="N"
-"Managed"="N"
+from pxwine import session as wine_session  # noqa: E402
+from pxwine.installation import Stage  # noqa: E402
+from pxwine.paths import temp_folders  # noqa: E402
+from pxwine.uninstall_log import ENTRY_KIND_DIRECTORY, LOG_NAME, sound_log  # noqa: E402
 
-[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]
-"ShowCrashDialog"=dword:00000000
-"""
 FILES_PER_FOLDER = 10
 APP_WINDOWS = "C:\\bench\\app"
-LOG_NAME = "_pxunins.dat"
-LOG_MAGIC = 0x5749AAE0
 
 # name, go button id, program file in the app folder, arguments
 CONTENDERS = [
@@ -78,30 +71,19 @@ def tree_entries(count):
 
 
 def log_bytes(entries):
-    import struct
-    data = bytearray(struct.pack("<IIi", LOG_MAGIC, 0, len(entries)))
-    for kind, relative in entries:
-        path = (APP_WINDOWS + "\\" + relative).encode("cp1252")
-        data += struct.pack("<Ii", kind, len(path)) + path
-    return bytes(data)
+    return sound_log([(kind, APP_WINDOWS + "\\" + relative) for kind, relative in entries])
 
 
-def stage(app_dir, entries, log_data, programs):
-    if os.path.exists(app_dir):
-        shutil.rmtree(app_dir)
-    os.makedirs(app_dir)
+def stage(prefix, entries, log_data, programs):
+    app = Stage(prefix, APP_WINDOWS + "\\")
     for source, name in programs:
-        shutil.copyfile(source, os.path.join(app_dir, name))
-    with open(os.path.join(app_dir, LOG_NAME), "wb") as stream:
-        stream.write(log_data)
-    payload = b"Plexitone data file\r\n"
+        app.copy(source, name)
+    app.file(LOG_NAME, log_data)
     for kind, relative in entries:
-        path = os.path.join(app_dir, relative.replace("\\", "/"))
-        if kind == 1:
-            os.mkdir(path)
+        if kind == ENTRY_KIND_DIRECTORY:
+            app.folder(relative)
         else:
-            with open(path, "wb") as stream:
-                stream.write(payload)
+            app.file(relative, b"Plexitone data file\r\n")
 
 
 # ---- the NSIS peer ----
@@ -167,58 +149,19 @@ class Bench:
         self.nsis_dir = os.path.join(self.dir, "nsis")
         self.results_dir = os.path.join(self.dir, "results")
         self.wine_log = os.path.join(self.dir, "wine.log")
-        self.xvfb = None
-        self.holder = None
         self.env = None
         os.makedirs(self.nsis_dir, exist_ok=True)
         os.makedirs(self.results_dir, exist_ok=True)
 
     def start(self, clock):
-        read_end, write_end = os.pipe()
-        with open(os.path.join(self.dir, "xvfb.log"), "wb") as xlog:
-            self.xvfb = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", SCREEN, "-nolisten", "tcp", "-noreset"],
-                stdin=subprocess.DEVNULL, stdout=xlog, stderr=xlog, pass_fds=(write_end,),
-                start_new_session=True)
-        os.close(write_end)
-        number = b""
-        while not number.endswith(b"\n"):
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read_end)
-        if not number.strip().isdigit():
-            raise RuntimeError("Xvfb did not report a display")
-        self.env = dict(os.environ, DISPLAY=":" + number.strip().decode(), WINEPREFIX=self.prefix,
-                        WINEARCH="win32", WINEDEBUG="-all", WINEDLLOVERRIDES=DLL_OVERRIDES)
-        self.env.pop("XAUTHORITY", None)
-        log("Xvfb %d on display %s; prefix %s" % (self.xvfb.pid, self.env["DISPLAY"], self.prefix))
-        os.makedirs(self.prefix, exist_ok=True)
-        # A persistent wineserver spares every run the server's start-up; stop() ends it.
-        subprocess.run(["wineserver", "-p"], env=self.env, check=True, stdout=self.log_stream(),
-                       stderr=subprocess.STDOUT)
-        if not os.path.exists(os.path.join(self.prefix, "system.reg")):
-            log("creating the Wine prefix (takes up to a minute)")
-            self.wine_tool(["wineboot", "-i"], 600)
-        settings = os.path.join(self.dir, "settings.reg")
-        with open(settings, "w", encoding="ascii", newline="\r\n") as stream:
-            stream.write(PREFIX_SETTINGS)
-        self.wine(["regedit", "/S", settings], timeout=120)
-        with open(os.path.join(self.dir, "holder.log"), "ab") as output:
-            self.holder = subprocess.Popen(["wine", clock, "--desktop", "hold"], env=self.env,
-                                           stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT,
-                                           start_new_session=True)
-        self.wine([clock, "--desktop", "probe"], timeout=120)
+        """The bench's own Xvfb and prefix (kept from an earlier bench), the desktop held by the clock."""
+        wine_session.start(self.dir, clock, fresh=False)
+        self.env = wine_session.Session(self.dir).environment
+        log("display %s; prefix %s" % (self.env["DISPLAY"], self.prefix))
         time.sleep(2)
 
     def log_stream(self):
         return open(self.wine_log, "ab")
-
-    def wine_tool(self, command, timeout):
-        with self.log_stream() as output:
-            subprocess.run(command, env=self.env, stdin=subprocess.DEVNULL, stdout=output,
-                           stderr=subprocess.STDOUT, timeout=timeout, check=True)
 
     def wine(self, arguments, timeout, capture=False, env=None):
         with self.log_stream() as output:
@@ -228,38 +171,19 @@ class Bench:
         return result.stdout.decode("latin-1") if capture else result.returncode
 
     def stop(self):
-        if self.holder is not None and self.holder.poll() is None:
-            self.holder.terminate()
-            try:
-                self.holder.wait(10)
-            except subprocess.TimeoutExpired:
-                self.holder.kill()
-        if self.env is not None:
-            subprocess.run(["wineserver", "-k"], env=self.env, check=False, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL)
-        if self.xvfb is not None and self.xvfb.poll() is None:
-            self.xvfb.send_signal(signal.SIGTERM)
-            try:
-                self.xvfb.wait(10)
-            except subprocess.TimeoutExpired:
-                self.xvfb.kill()
+        wine_session.stop(self.dir)
 
     def clean_temp(self):
         """The generated uninstaller leaves its copy in the temporary folder; every run starts without one."""
-        users = os.path.join(self.drive_c, "users")
-        for user in os.listdir(users) if os.path.isdir(users) else []:
-            temp = os.path.join(users, user, "AppData", "Local", "Temp")
-            if not os.path.isdir(temp):
-                temp = os.path.join(users, user, "Temp")
-            if os.path.isdir(temp):
-                for name in os.listdir(temp):
-                    if name.startswith("~nsu"):
-                        shutil.rmtree(os.path.join(temp, name), ignore_errors=True)
+        for temp in temp_folders(self.prefix):
+            for name in os.listdir(temp):
+                if name.startswith("~nsu"):
+                    shutil.rmtree(os.path.join(temp, name), ignore_errors=True)
 
 
 def run_one(bench, clock, contender, entries, log_data, programs, env=None, extra_args=()):
     name, go_id, program, arguments = contender
-    stage(bench.app_dir, entries, log_data, programs)
+    stage(bench.prefix, entries, log_data, programs)
     bench.clean_temp()
     subprocess.run(["sync"], check=False)
     output = bench.wine([clock, str(go_id), APP_WINDOWS + "\\" + program] + list(arguments) + list(extra_args),
@@ -413,7 +337,7 @@ def profile(bench, args, clock, reference, exe):
         for name, program, arguments in (("ours", "pxunins.exe", []),
                                           ("bare", "reference_removal.exe", ["bare"])):
             data_file = os.path.join(bench.results_dir, "perf_%s.data" % name)
-            stage(bench.app_dir, entries, data, [(exe, "pxunins.exe"), (reference, "reference_removal.exe")])
+            stage(bench.prefix, entries, data, [(exe, "pxunins.exe"), (reference, "reference_removal.exe")])
             recorder = subprocess.Popen([perf, "record", "-a", "-F", "999", "-e", "cpu-clock", "-o", data_file],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             time.sleep(1)

@@ -20,6 +20,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "wine_windows.h"
+
 static const char kCaption[] = "Plexitone Uninstall";
 static const char kFinalText[] = "The uninstall is complete";
 // Polls: every millisecond for the start-up, every two during the removal (a resolution of a few
@@ -40,40 +42,23 @@ static double Milliseconds(LONGLONG ticks)
     return (double)ticks * 1000.0 / (double)Frequency;
 }
 
-struct Search {
-    DWORD processId;  // only this process's windows, or 0 for any
-    HWND found;
-};
-
-// A generated uninstaller adds its page's name to the caption ("Plexitone Uninstall: Completed"),
-// so the caption is compared by its start.
-static BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam)
-{
-    Search *search = (Search *)lParam;
-    if (!IsWindowVisible(window))
-        return TRUE;
-    if (search->processId != 0) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner != search->processId)
-            return TRUE;
-    }
-    // Wine answers GetWindowTextA for another process's window from the server, without a
-    // message: a contender that pumps no messages does not stall the clock.
-    char shown[128];
-    if (GetWindowTextA(window, shown, sizeof shown) <= 0 || strncmp(shown, kCaption, sizeof kCaption - 1) != 0)
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
+enum { MaxWindows = 256 };
 
 // The first visible top-level window whose caption starts with kCaption, of process `processId`
-// (any when 0); null when there is none.
+// (any when 0); null when there is none. A generated uninstaller adds its page's name to the caption
+// ("Plexitone Uninstall: Completed"), so the caption is compared by its start.
 static HWND FindContenderWindow(DWORD processId)
 {
-    Search search = { processId, NULL };
-    EnumWindows(MatchWindow, (LPARAM)&search);
-    return search.found;
+    HWND windows[MaxWindows];
+    int count = CollectVisibleWindows(processId, windows, MaxWindows);
+    for (int i = 0; i < count; ++i) {
+        // Wine answers GetWindowTextA for another process's window from the server, without a
+        // message: a contender that pumps no messages does not stall the clock.
+        char shown[128];
+        if (GetWindowTextA(windows[i], shown, sizeof shown) > 0 && strncmp(shown, kCaption, sizeof kCaption - 1) == 0)
+            return windows[i];
+    }
+    return NULL;
 }
 
 // The final box: found by class and exact caption in one request, then its text read; a poll this
@@ -97,21 +82,6 @@ static int Fail(const char *what)
     printf("error %s\n", what);
     fflush(stdout);
     return 1;
-}
-
-// Wine starts its desktop process for the first program that draws and a program that ends in the
-// desktop's first seconds waits for it at its exit: one holder for the whole bench keeps that out
-// of every timed run.
-static int UseDesktop(const char *mode)
-{
-    HDC screen = GetDC(NULL);
-    if (screen == NULL)
-        return 4;
-    ReleaseDC(NULL, screen);
-    if (strcmp(mode, "hold") == 0)
-        for (;;)
-            Sleep(60000);
-    return strcmp(mode, "probe") == 0 ? 0 : 4;
 }
 
 int main(int argc, char **argv)

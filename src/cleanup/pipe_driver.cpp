@@ -4,6 +4,7 @@
 
 #include "cleanup/delete_at_restart.h"
 #include "cleanup/registry_cleanup.h"
+#include "foundation/messages.h"
 #include "foundation/paths.h"
 #include "foundation/platform_line.h"
 #include "foundation/process_state.h"
@@ -39,6 +40,24 @@ uint32_t ReleaseSharedDll(const char* name)
     return count;
 }
 
+// The name is joined onto the system folder: a separator, a drive's colon, "." or ".." would
+// reach outside it ("..\\EXPLORER.EXE" would schedule the shell for deletion). A trail byte of a
+// double-byte character is not a separator.
+static int IsPlainFileName(const char* name)
+{
+    if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
+        return 0;
+    for (const char* c = name; *c != '\0'; c++) {
+        if (IsDBCSLeadByte((BYTE)*c) && c[1] != '\0') {
+            c++;
+            continue;
+        }
+        if (*c == '\\' || *c == '/' || *c == ':')
+            return 0;
+    }
+    return 1;
+}
+
 // Reads the driver's file name from the machine-wide product key into a MAX_PATH buffer.
 static int ReadDriverName(char* driverName)
 {
@@ -51,9 +70,9 @@ static int ReadDriverName(char* driverName)
         RegQueryValueExA(key, "PlexitonePipe", NULL, &type, (LPBYTE)driverName, &size);
     RegCloseKey(key);
     // The type plays no part. An empty name would make every later step act on default values
-    // and on the system folder itself: it counts as no name.
+    // and on the system folder itself: it counts as no name, as does a name that is no file name.
     return status == ERROR_SUCCESS && TerminateRegistryString(driverName, size, MAX_PATH) &&
-           driverName[0] != '\0';
+           driverName[0] != '\0' && IsPlainFileName(driverName);
 }
 
 // The NT line: the first of "midi" ... "midi99" naming the driver, then its description.
@@ -61,9 +80,7 @@ static int UnregisterDriverNt(const char* driverName)
 {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDrivers32Key, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
-        MessageBoxA(ProgressDialog,
-                    "You need to have Administrator privileges\nto remove the Plexitone pipe driver",
-                    "Plexitone Uninstall", MB_OK);
+        MessageBoxA(ProgressDialog, kAdministratorMessage, kMessageCaption, MB_OK);
         return 0;
     }
     char valueName[20];
@@ -80,20 +97,27 @@ static int UnregisterDriverNt(const char* driverName)
                 type == REG_SZ && TerminateRegistryString(data, size, sizeof data) &&
                 EqualIgnoringAsciiCase(data, driverName);
     }
-    if (!found) {
+    // No list value naming the driver: a run stopped after deleting it, or the user took the
+    // driver out of the system's MIDI list. It is already unregistered; the file and our keys
+    // must still go, or every later run would stop here.
+    if (found) {
+        LSTATUS status = RegDeleteValueA(key, valueName);
         RegCloseKey(key);
-        return 0;
+        if (status != ERROR_SUCCESS)
+            return 0;
+    } else {
+        RegCloseKey(key);
     }
-    LSTATUS status = RegDeleteValueA(key, valueName);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS)
-        return 0;
 
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDriversDescKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    // Likewise a description that is not there is already gone; one that stays is a failure.
+    LSTATUS status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDriversDescKey, 0, KEY_ALL_ACCESS, &key);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return 1;
+    if (status != ERROR_SUCCESS)
         return 0;
     status = RegDeleteValueA(key, driverName);
     RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
 int RemovePipeDriver(void)

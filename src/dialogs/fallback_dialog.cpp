@@ -1,7 +1,7 @@
 // The fallback dialog "AFTERRUN": the uninstall cannot start; go on with a reduced clean-up?
 #include "dialogs/fallback_dialog.h"
 
-#include "dialogs/progress_dialog.h"
+#include "dialogs/dialog_shared.h"
 
 INT_PTR CALLBACK FallbackDialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
 {

@@ -5,15 +5,10 @@
 #include <stdio.h>
 
 #include "dialogs/dialog_ids.h"
+#include "dialogs/dialog_shared.h"
 #include "foundation/process_state.h"
 
 int LastProgressPos;
-
-INT_PTR PaintWithButtonFace(WPARAM deviceContext)
-{
-    SetBkColor((HDC)deviceContext, GetSysColor(COLOR_BTNFACE));
-    return (INT_PTR)GetSysColorBrush(COLOR_BTNFACE);
-}
 
 INT_PTR CALLBACK ProgressDialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -50,16 +45,4 @@ void ReportProgress(const char* name, double fraction)
         LastProgressPos = position;
         SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, (WPARAM)position, 0);
     }
-}
-
-void CenterWindow(HWND hwnd)
-{
-    RECT rect;
-    GetWindowRect(hwnd, &rect);
-    int width = rect.right - rect.left;
-    int height = rect.bottom - rect.top;
-    // Signed division truncates toward zero: a window 3 pixels wider than the screen gets -1.
-    int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    SetWindowPos(hwnd, NULL, x, y, width, height, SWP_NOACTIVATE);
 }

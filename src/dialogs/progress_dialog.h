@@ -1,4 +1,4 @@
-// The modeless progress dialog shown while the removal pass runs, and window centring.
+// The modeless progress dialog shown while the removal pass runs.
 #ifndef DIALOGS_PROGRESS_DIALOG_H
 #define DIALOGS_PROGRESS_DIALOG_H
 
@@ -12,12 +12,5 @@ INT_PTR CALLBACK ProgressDialogProc(HWND hDlg, UINT message, WPARAM wParam, LPAR
 // The removal pass's ProgressCallback: shows "Removing: name" (or nothing for a null name) in
 // ProgressDialog, and moves the bar only when its rounded position changes.
 void ReportProgress(const char* name, double fraction);
-
-// The answer of both dialogs to WM_CTLCOLORBTN, WM_CTLCOLORDLG and WM_CTLCOLORSTATIC: the
-// background of the device context in wParam and the brush are the button face colour.
-INT_PTR PaintWithButtonFace(WPARAM deviceContext);
-
-// Places a top-level window in the middle of the primary screen, keeping its size.
-void CenterWindow(HWND hwnd);
 
 #endif

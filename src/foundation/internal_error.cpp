@@ -3,6 +3,7 @@
 
 #include <stdio.h>
 
+#include "foundation/messages.h"
 #include "platform/platform.h"
 
 int InternalErrorDepth;
@@ -39,7 +40,7 @@ void InternalError(int module, int line)
     // The uninstall log may be open; nothing else outlives the process's end cleanly.
     _fcloseall();
 
-    MessageBoxA(NULL, text, "Internal Error", MB_TASKMODAL);
+    MessageBoxA(NULL, text, kInternalErrorCaption, MB_TASKMODAL);
     if (IsDebuggerAttached())
         DebugBreak();
     ExitProcess(1);

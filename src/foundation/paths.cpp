@@ -14,6 +14,16 @@ static int IsPathSeparator(char c)
     return c == '\\' || c == '/';
 }
 
+// Drive letters are ASCII; a lead byte of a double-byte character is never one of these bytes.
+int IsFullPath(const char* path)
+{
+    char drive = path[0];
+    if (((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) && path[1] == ':' &&
+        IsPathSeparator(path[2]))
+        return 1;
+    return IsPathSeparator(path[0]) && IsPathSeparator(path[1]);
+}
+
 int AppendPathComponent(char* path, const char* name)
 {
     size_t a = strlen(path);

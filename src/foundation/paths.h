@@ -18,4 +18,8 @@ int AppendPathComponent(char* path, const char* name);
 // none of the four parts is an internal error.
 void ExtractPathParts(char* dest, const char* src, int mask);
 
+// 1 when path is a full path: a drive letter, a colon and a separator, or a network path that
+// starts with two separators. Anything else resolves against the working folder.
+int IsFullPath(const char* path);
+
 #endif

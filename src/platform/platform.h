@@ -2,7 +2,8 @@
 //
 // The Windows build takes the real declarations from <windows.h>. The host build declares the
 // same names with the same signatures and the same constant values, and platform/sim gives them
-// bodies: a small simulated Windows that the tests drive.
+// bodies: a small simulated Windows that the tests drive. The host pxlog, which only reads logs,
+// takes the few bodies it needs from platform/posix instead.
 #ifndef PLATFORM_PLATFORM_H
 #define PLATFORM_PLATFORM_H
 
@@ -127,6 +128,7 @@ typedef uintptr_t DWORD_PTR_HOST;
 
 // kernel32
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
+HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName);

@@ -1,4 +1,5 @@
 // The restart offer at the end of an uninstall that left a file to be deleted at restart.
+#include "foundation/messages.h"
 #include "foundation/platform_line.h"
 #include "run/uninstall_run.h"
 
@@ -21,8 +22,7 @@ static void EnableShutdownPrivilege(void)
 void RestartSystem(void)
 {
     // Only a Yes restarts: a failed question must not close other programs' unsaved work.
-    if (MessageBoxA(NULL, "The computer must be rebooted in order\nto complete uninstall. Reboot now?",
-                    "Plexitone Uninstall", MB_YESNO) != IDYES)
+    if (MessageBoxA(NULL, kRestartQuestion, kMessageCaption, MB_YESNO) != IDYES)
         return;
 
     // The consumer line has no privileges to enable; its advapi32 is not called at all.
@@ -30,7 +30,5 @@ void RestartSystem(void)
         EnableShutdownPrivilege();
 
     if (!ExitWindowsEx(EWX_REBOOT, 0))
-        MessageBoxA(NULL,
-                    "Failed to automatically reboot the system.\nPlease use Start->ShutDown to reboot manually",
-                    "Plexitone Uninstall", MB_OK);
+        MessageBoxA(NULL, kRestartFailedMessage, kMessageCaption, MB_OK);
 }

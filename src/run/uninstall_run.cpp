@@ -6,11 +6,11 @@
 #include "cleanup/start_menu.h"
 #include "dialogs/fallback_dialog.h"
 #include "dialogs/progress_dialog.h"
+#include "foundation/messages.h"
 #include "foundation/paths.h"
 #include "foundation/process_state.h"
 #include "uninstall_log/log_loader.h"
 
-static const char kCaption[] = "Plexitone Uninstall";
 static const char kLogFileName[] = "_pxunins.dat";
 
 RemovalList ProcessRemovalList;
@@ -20,6 +20,19 @@ RemovalList ProcessRemovalList;
 static struct ProcessRemovalListRelease {
     ~ProcessRemovalListRelease() { ClearRemovalList(&ProcessRemovalList); }
 } processRemovalListRelease;
+
+// The program's own path, only when it names this very program. A result of the buffer's size
+// means the path was cut, and older systems then leave the buffer without its NUL. A folder name
+// outside the ANSI code page comes back with "?" (naming nothing) or a look-alike letter (naming
+// another folder, possibly another installation's); the loader, asked for the module at exactly
+// that path, finds this instance only when the path is really ours.
+static int GetOwnModulePath(HINSTANCE instance, char* modulePath, DWORD size)
+{
+    DWORD length = GetModuleFileNameA(NULL, modulePath, size);
+    if (length == 0 || length >= size)
+        return 0;
+    return GetModuleHandleA(modulePath) == (HMODULE)instance;
+}
 
 // The dialog "AfterRun" and, on "&Go on", what may be left of the start-menu group and the
 // pipe driver. No registry clean-up, no final message, no restart offer on this road.
@@ -35,8 +48,7 @@ static void RunFallbackRoad(HINSTANCE instance)
 // The removal under the progress dialog, the clean-up steps, and the final message.
 static void RunMainRoad(HINSTANCE instance)
 {
-    if (MessageBoxA(NULL, "The Plexitone is about to be uninstalled. Proceed?", kCaption,
-                    MB_YESNO | MB_DEFBUTTON2) != IDYES)
+    if (MessageBoxA(NULL, kConfirmMessage, kMessageCaption, MB_YESNO | MB_DEFBUTTON2) != IDYES)
         return;
 
     // The bar's class lives in the common controls, which must be registered before the
@@ -44,7 +56,7 @@ static void RunMainRoad(HINSTANCE instance)
     InitCommonControls();
     ProgressDialog = CreateDialogParamA(instance, "Uninstalling", NULL, ProgressDialogProc, 0);
     if (ProgressDialog == NULL) {
-        MessageBoxA(NULL, "The uninstall file is corrupt", kCaption, MB_OK);
+        MessageBoxA(NULL, kCorruptMessage, kMessageCaption, MB_OK);
         return;
     }
     ShowWindow(ProgressDialog, SW_SHOW);
@@ -61,7 +73,7 @@ static void RunMainRoad(HINSTANCE instance)
     ProgressDialog = NULL;
 
     if (RestartNeeded == 0)
-        MessageBoxA(NULL, "The uninstall is complete", kCaption, MB_OK);
+        MessageBoxA(NULL, kCompleteMessage, kMessageCaption, MB_OK);
     else
         RestartSystem();
 }
@@ -74,10 +86,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     (void)showCommand;
 
     char modulePath[MAX_PATH];
-    // A result of MAX_PATH means the path was cut, and older systems then leave the buffer
-    // without its NUL: such a path cannot be trusted any more than no path.
-    DWORD length = GetModuleFileNameA(NULL, modulePath, sizeof modulePath);
-    if (length == 0 || length >= sizeof modulePath) {
+    if (!GetOwnModulePath(instance, modulePath, sizeof modulePath)) {
         RunFallbackRoad(instance);
         return 0;
     }

@@ -5,9 +5,6 @@
 #include "foundation/memory.h"
 #include "platform/platform.h"
 
-// The longest path an entry may carry: a MAX_PATH block holds it with its NUL.
-enum { kLongestLoggedPath = 259 };
-
 // Reads one 32-bit little-endian word; 0 when the stream ends or fails before its fourth byte.
 static int ReadWord(FILE* stream, uint32_t* value)
 {

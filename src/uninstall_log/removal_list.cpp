@@ -3,6 +3,7 @@
 
 #include "foundation/internal_error.h"
 #include "foundation/memory.h"
+#include "foundation/paths.h"
 #include "platform/platform.h"
 
 int AddEntry(RemovalList* list, RemovalEntry* entry)
@@ -53,13 +54,17 @@ void RunRemovalPass(RemovalList* list, ProgressCallback callback)
 
     // Newest first: a folder logged before its files comes after them here, when it is empty.
     // Failed deletions are left as they are; the pass neither reports nor retries them.
+    // A path that is not a full path would resolve against the working folder, which is the
+    // Windows or system folder when the list of installed programs starts us: it is left alone.
     unsigned int position = 0;
     for (RemovalNode* node = list->newest; node != NULL; node = node->older) {
         RemovalEntry* entry = node->entry;
-        if (entry->kind == EntryKindFile)
-            DeleteFileA(entry->path);
-        else if (entry->kind == EntryKindDirectory)
-            RemoveDirectoryA(entry->path);
+        if (IsFullPath(entry->path)) {
+            if (entry->kind == EntryKindFile)
+                DeleteFileA(entry->path);
+            else if (entry->kind == EntryKindDirectory)
+                RemoveDirectoryA(entry->path);
+        }
         if (callback != NULL)
             callback(entry->path, (double)position / denominator);
         position++;

@@ -1,9 +1,9 @@
-// The contract between the simulated Windows and the real one: the rows, and the few machine
-// operations each build does its own way (scratch folder, setup, inspection).
+// The contract between the simulated Windows and the real one: the rows, the one runner, and the
+// few machine operations each build does its own way (scratch folder, setup, inspection, input).
 //
-// contract_rows.cpp calls the Win32 operations by their real names on both builds; the rest of
-// this header has one body per build: contract_machine_sim.cpp (the host, on the simulated
-// machine) and contract_machine_win32.cpp (the real API, under Wine or Windows).
+// The rows call the Win32 operations by their real names on both builds; the machine operations
+// below have one body per build: contract_machine_sim.cpp (the host, on the simulated machine)
+// and contract_machine_win32.cpp (the real API, under Wine or Windows).
 #ifndef TESTS_CONTRACT_CONTRACT_H
 #define TESTS_CONTRACT_CONTRACT_H
 
@@ -18,18 +18,36 @@ struct Observation {
 
 // Appends one formatted piece, a space first when the text is not empty.
 void Note(Observation* seen, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// Appends one formatted piece to the last word, with no space.
+void NoteMore(Observation* seen, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// Bytes as text after "label=": a NUL shows as '|', an untouched byte as '#'.
+void NoteBytes(Observation* seen, const char* label, const char* bytes, size_t count);
 
+// Filled into output buffers before a call, to see what the call wrote and where it stopped.
+const char kContractSentinel = '\x7F';
+
+// One row: a call of one kind, its data in two text columns and a number, and what each line of
+// Windows shows. The call kinds are the functions that make the Win32 call and note what it saw.
 struct ContractRow {
     const char* name;
-    void (*setup)(void);        // builds what the operation finds; may be NULL
-    void (*observe)(Observation* seen, int argument);  // makes the call and notes what it saw
-    int argument;               // a buffer size or other variation between rows of one kind
-    const char* expectedNt;     // what the NT line shows
+    void (*setup)(void);  // builds what the call finds; may be NULL
+    void (*call)(Observation* seen, const struct ContractRow& row);
+    const char* path;     // what the call is given: a name in the scratch folder, a key, ...
+    const char* other;    // a second text: what must remain, a value name, the presses, ...
+    int number;           // a buffer size, a message, a box type or other variation
+    const char* expectedNt;        // what the NT line shows
     const char* expectedConsumer;  // what the consumer line shows; NULL: the same as the NT line
 };
 
-const ContractRow* ContractRows(void);
+// The rows of the files, registry, profiles, paths and process, and those of user32.
+const ContractRow* SystemRows(size_t* count);
+const ContractRow* WindowRows(size_t* count);
+
 size_t ContractRowCount(void);
+const ContractRow& ContractRowAt(size_t index);
+// Runs one row on a fresh scratch state and notes what it saw; the expectation for the line the
+// system under test belongs to.
+const char* RunContractRow(const ContractRow& row, Observation* seen);
 
 // The profile file that rows name without a folder, so that the profile functions look for it in
 // the Windows folder; the Windows build removes it after every row.
@@ -68,5 +86,13 @@ int KeyPresent(HKEY root, const char* path);
 
 // 1 when the file is scheduled for deletion at the next restart.
 int PendingDeletion(const char* path);
+
+// What the user does to the next dialog or message box, in order, once it shows: a comma list of
+// button ids and the keys "esc", "enter", "alt+g" and "close" (the close box).
+void ScriptPresses(const char* presses);
+// SendMessage to a window, and a device context of a window for the colour messages.
+LRESULT SendToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+HDC DeviceContextOf(HWND window);
+void ReleaseDeviceContext(HWND window, HDC context);
 
 #endif

@@ -1,5 +1,6 @@
 // The contract's machine operations on the simulated Windows: each row gets a fresh machine of
 // the line the host test selected.
+#include <sstream>
 #include <string>
 
 #include "contract.h"
@@ -99,4 +100,42 @@ int PendingDeletion(const char* path)
             return 1;
     }
     return 0;
+}
+
+// ---- user32 -----------------------------------------------------------------------------------
+
+// The simulated prompts take their answers from the script: the same presses, by name.
+void ScriptPresses(const char* presses)
+{
+    std::vector<INT_PTR> answers;
+    std::stringstream list(presses);
+    std::string press;
+    while (std::getline(list, press, ',')) {
+        if (press == "esc")
+            answers.push_back(SimKeyEscape);
+        else if (press == "enter")
+            answers.push_back(SimKeyEnter);
+        else if (press == "close")
+            answers.push_back(SimKeyCloseBox);
+        else if (press.compare(0, 4, "alt+") == 0 && press.size() == 5)
+            answers.push_back(SimKeyAlt(press[4]));
+        else
+            answers.push_back(atoi(press.c_str()));
+    }
+    ScriptAnswers(answers);
+}
+
+LRESULT SendToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return SendToDialog(window, message, wParam, lParam);
+}
+
+HDC DeviceContextOf(HWND window)
+{
+    return SimDeviceContextFor(window);
+}
+
+// A window's one device context lives as long as the window.
+void ReleaseDeviceContext(HWND, HDC)
+{
 }

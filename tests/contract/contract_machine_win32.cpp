@@ -257,3 +257,83 @@ int PendingDeletion(const char* path)
     RegCloseKey(key);
     return found;
 }
+
+// ---- user32 -----------------------------------------------------------------------------------
+
+// The presses for the next prompt, given once it activates; a prompt still open after some
+// seconds is ended with this result, so that a press Windows ignored fails its row, not the run.
+static char g_presses[64];
+static HHOOK g_promptWatch;
+static const INT_PTR kGaveUp = 0x7777;
+static const UINT_PTR kGiveUpTimer = 0x5E1F;
+
+static void CALLBACK GiveUp(HWND prompt, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(prompt, timer);
+    EndDialog(prompt, kGaveUp);
+}
+
+static void PostKey(HWND prompt, WPARAM key)
+{
+    PostMessageA(prompt, WM_KEYDOWN, key, 1);
+    PostMessageA(prompt, WM_KEYUP, key, 0xC0000001);
+}
+
+// Posted, the presses reach the prompt's own modal loop in order, as the user's would; keys go
+// through IsDialogMessage there as from the keyboard.
+static void PostPresses(HWND prompt, const char* presses)
+{
+    char list[sizeof g_presses];
+    snprintf(list, sizeof list, "%s", presses);
+    for (char* press = strtok(list, ","); press != NULL; press = strtok(NULL, ",")) {
+        if (strcmp(press, "esc") == 0)
+            PostKey(prompt, VK_ESCAPE);
+        else if (strcmp(press, "enter") == 0)
+            PostKey(prompt, VK_RETURN);
+        else if (strncmp(press, "alt+", 4) == 0)
+            // A mnemonic arrives as WM_SYSCHAR with the Alt bit (29) of the key data set.
+            PostMessageA(prompt, WM_SYSCHAR, (WPARAM)(unsigned char)press[4], 0x20000001);
+        else if (strcmp(press, "close") == 0)
+            PostMessageA(prompt, WM_SYSCOMMAND, SC_CLOSE, 0);
+        else
+            // BM_CLICK presses and releases the button as a mouse click does.
+            PostMessageA(GetDlgItem(prompt, atoi(press)), BM_CLICK, 0, 0);
+    }
+}
+
+static LRESULT CALLBACK WatchPrompts(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_ACTIVATE && g_presses[0] != '\0') {
+        HWND prompt = (HWND)wParam;
+        char className[16];
+        if (GetClassNameA(prompt, className, sizeof className) > 0 &&
+            strcmp(className, "#32770") == 0) {
+            PostPresses(prompt, g_presses);
+            g_presses[0] = '\0';
+            SetTimer(prompt, kGiveUpTimer, 5000, GiveUp);
+        }
+    }
+    return CallNextHookEx(g_promptWatch, code, wParam, lParam);
+}
+
+void ScriptPresses(const char* presses)
+{
+    if (g_promptWatch == NULL)
+        g_promptWatch = SetWindowsHookExA(WH_CBT, WatchPrompts, NULL, GetCurrentThreadId());
+    snprintf(g_presses, sizeof g_presses, "%s", presses);
+}
+
+LRESULT SendToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return SendMessageA(window, message, wParam, lParam);
+}
+
+HDC DeviceContextOf(HWND window)
+{
+    return GetDC(window);
+}
+
+void ReleaseDeviceContext(HWND window, HDC context)
+{
+    ReleaseDC(window, context);
+}

@@ -4,19 +4,11 @@
 
 int main(void)
 {
-    const ContractRow* rows = ContractRows();
-    const int onNtLine = RunsOnNtLine();
     unsigned passed = 0, failed = 0;
     for (size_t i = 0; i < ContractRowCount(); ++i) {
-        const ContractRow& row = rows[i];
-        BeginRow();
-        if (row.setup)
-            row.setup();
+        const ContractRow& row = ContractRowAt(i);
         Observation seen = {};
-        row.observe(&seen, row.argument);
-        EndRow();
-        const char* expected =
-            onNtLine || !row.expectedConsumer ? row.expectedNt : row.expectedConsumer;
+        const char* expected = RunContractRow(row, &seen);
         if (strcmp(seen.text, expected) == 0) {
             printf("PASS %s\n", row.name);
             ++passed;

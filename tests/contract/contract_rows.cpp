@@ -1,26 +1,6 @@
-// The platform behaviours the uninstaller relies on, one row each, run unchanged on the simulated
-// Windows and on the real API of both lines: a row on which the two disagree fails.
-#include <stdarg.h>
-
+// The kernel32 and advapi32 behaviours the uninstaller relies on, one row each, run unchanged on
+// the simulated Windows and on the real API of both lines: a row on which the two disagree fails.
 #include "contract.h"
-
-// Filled into output buffers before a call, to see what the call wrote and where it stopped.
-static const char kSentinel = '\x7F';
-
-void Note(Observation* seen, const char* format, ...)
-{
-    if (seen->length > 0 && seen->length + 1 < sizeof seen->text)
-        seen->text[seen->length++] = ' ';
-    va_list arguments;
-    va_start(arguments, format);
-    int written = vsnprintf(seen->text + seen->length, sizeof seen->text - seen->length, format,
-                            arguments);
-    va_end(arguments);
-    if (written > 0)
-        seen->length += (size_t)written;
-    if (seen->length >= sizeof seen->text)
-        seen->length = sizeof seen->text - 1;
-}
 
 // A BOOL result with the last error when it failed; the error of a success means nothing.
 static void NoteResult(Observation* seen, BOOL result)
@@ -31,26 +11,6 @@ static void NoteResult(Observation* seen, BOOL result)
         Note(seen, "result=0 error=%lu", (unsigned long)GetLastError());
 }
 
-// Bytes as text: a NUL shows as '|', an untouched byte as '#'.
-static void NoteBytes(Observation* seen, const char* label, const char* bytes, size_t count)
-{
-    char text[600];
-    size_t used = 0;
-    for (size_t i = 0; i < count && used + 5 < sizeof text; ++i) {
-        unsigned char c = (unsigned char)bytes[i];
-        if (c == 0)
-            text[used++] = '|';
-        else if (c == (unsigned char)kSentinel)
-            text[used++] = '#';
-        else if (c < 0x20 || c > 0x7E)
-            used += (size_t)snprintf(text + used, sizeof text - used, "\\x%02X", c);
-        else
-            text[used++] = (char)c;
-    }
-    text[used] = '\0';
-    Note(seen, "%s=%s", label, text);
-}
-
 static void NoteFile(Observation* seen, const char* label, const char* path)
 {
     char bytes[512];
@@ -59,6 +19,12 @@ static void NoteFile(Observation* seen, const char* label, const char* path)
         Note(seen, "%s=missing", label);
     else
         NoteBytes(seen, label, bytes, (size_t)count);
+}
+
+// "(null)" in a text column stands for a NULL argument.
+static const char* OrNull(const char* text)
+{
+    return strcmp(text, "(null)") == 0 ? NULL : text;
 }
 
 // ---- files and folders --------------------------------------------------------------------
@@ -74,62 +40,24 @@ static void SetupFolders(void)
     MakeFile(path, "data", 4);
 }
 
-static void RemoveFolder(Observation* seen, const char* name, const char* remains)
+// row.path: the folder to remove; row.other: the path whose presence is noted afterwards.
+static void RemoveFolder(Observation* seen, const ContractRow& row)
 {
     char path[MAX_PATH];
-    ScratchPath(path, sizeof path, name);
+    ScratchPath(path, sizeof path, row.path);
     NoteResult(seen, RemoveDirectoryA(path));
-    ScratchPath(path, sizeof path, remains);
+    ScratchPath(path, sizeof path, row.other);
     Note(seen, "present=%d", PathPresent(path));
 }
 
-static void RemoveFullFolder(Observation* seen, int)
-{
-    RemoveFolder(seen, "Full", "Full\\a.txt");
-}
-
-static void RemoveEmptyFolder(Observation* seen, int)
-{
-    RemoveFolder(seen, "Empty", "Empty");
-}
-
-static void RemoveMissingFolder(Observation* seen, int)
-{
-    RemoveFolder(seen, "None", "None");
-}
-
-static void RemoveFileAsFolder(Observation* seen, int)
-{
-    RemoveFolder(seen, "Data.TXT", "Data.TXT");
-}
-
-static void DeleteScratchFile(Observation* seen, const char* name, const char* remains)
+// row.path: the file to delete; row.other: the path whose presence is noted afterwards.
+static void DeleteScratchFile(Observation* seen, const ContractRow& row)
 {
     char path[MAX_PATH];
-    ScratchPath(path, sizeof path, name);
+    ScratchPath(path, sizeof path, row.path);
     NoteResult(seen, DeleteFileA(path));
-    ScratchPath(path, sizeof path, remains);
+    ScratchPath(path, sizeof path, row.other);
     Note(seen, "present=%d", PathPresent(path));
-}
-
-static void DeleteFileOtherCase(Observation* seen, int)
-{
-    DeleteScratchFile(seen, "dATA.txt", "Data.TXT");
-}
-
-static void DeleteMissingFile(Observation* seen, int)
-{
-    DeleteScratchFile(seen, "none.txt", "none.txt");
-}
-
-static void DeleteFileInMissingFolder(Observation* seen, int)
-{
-    DeleteScratchFile(seen, "None\\a.txt", "None\\a.txt");
-}
-
-static void DeleteFolderAsFile(Observation* seen, int)
-{
-    DeleteScratchFile(seen, "Empty", "Empty");
 }
 
 static void SetupFileInUse(void)
@@ -138,11 +66,6 @@ static void SetupFileInUse(void)
     ScratchPath(path, sizeof path, "busy.dll");
     MakeFile(path, "MZ", 2);
     HoldOpenWithoutDeleteSharing(path);
-}
-
-static void DeleteFileInUse(Observation* seen, int)
-{
-    DeleteScratchFile(seen, "busy.dll", "busy.dll");
 }
 
 // ---- the C runtime's streams ----------------------------------------------------------------
@@ -157,32 +80,23 @@ static void SetupStreamFile(void)
     MakeFile(path, kStreamBytes, sizeof kStreamBytes);
 }
 
-static void ReadStream(Observation* seen, int)
+// row.path: the file read whole in binary.
+static void ReadStream(Observation* seen, const ContractRow& row)
 {
     char path[MAX_PATH];
-    ScratchPath(path, sizeof path, "log.dat");
+    ScratchPath(path, sizeof path, row.path);
     FILE* stream = _fsopen(path, "rb", _SH_DENYNO);
     if (!stream) {
         Note(seen, "stream=null");
         return;
     }
     char bytes[16];
-    memset(bytes, kSentinel, sizeof bytes);
+    memset(bytes, kContractSentinel, sizeof bytes);
     size_t count = fread(bytes, 1, sizeof bytes, stream);
     Note(seen, "count=%lu", (unsigned long)count);
     NoteBytes(seen, "bytes", bytes, sizeof kStreamBytes + 1);
     Note(seen, "eof=%d", feof(stream) ? 1 : 0);
     fclose(stream);
-}
-
-static void OpenMissingStream(Observation* seen, int)
-{
-    char path[MAX_PATH];
-    ScratchPath(path, sizeof path, "none.dat");
-    FILE* stream = _fsopen(path, "rb", _SH_DENYNO);
-    Note(seen, "stream=%s", stream ? "open" : "null");
-    if (stream)
-        fclose(stream);
 }
 
 // ---- registry -------------------------------------------------------------------------------
@@ -202,308 +116,223 @@ static void SetupKeys(void)
     PutStringValue(HKEY_LOCAL_MACHINE, KEY_OF("Machine"), "Name", "px.drv");
 }
 
-static void OpenKey(Observation* seen, HKEY root, const char* path, REGSAM access)
+// row.path: the key below HKEY_CURRENT_USER, or below HKEY_LOCAL_MACHINE after "HKLM\";
+// row.number: the access asked for.
+static void OpenKey(Observation* seen, const ContractRow& row)
 {
+    HKEY root = HKEY_CURRENT_USER;
+    const char* path = row.path;
+    if (strncmp(path, "HKLM\\", 5) == 0) {
+        root = HKEY_LOCAL_MACHINE;
+        path += 5;
+    }
     HKEY key = NULL;
-    LSTATUS status = RegOpenKeyExA(root, path, 0, access, &key);
+    LSTATUS status = RegOpenKeyExA(root, path, 0, (REGSAM)row.number, &key);
     Note(seen, "status=%ld", (long)status);
     if (status == ERROR_SUCCESS)
         RegCloseKey(key);
 }
 
-static void OpenKeyOtherCase(Observation* seen, int)
+// row.path: the key deleted below HKEY_CURRENT_USER; row.other: a key noted afterwards.
+static void DeleteKey(Observation* seen, const ContractRow& row)
 {
-    OpenKey(seen, HKEY_CURRENT_USER, "SOFTWARE\\pxcontract\\MIXED case", KEY_ALL_ACCESS);
+    Note(seen, "status=%ld", (long)RegDeleteKeyA(HKEY_CURRENT_USER, row.path));
+    Note(seen, "key=%d below=%d", KeyPresent(HKEY_CURRENT_USER, row.path),
+         KeyPresent(HKEY_CURRENT_USER, row.other));
 }
 
-static void OpenMissingKey(Observation* seen, int)
+// row.path: the key below the scratch key, "" for "Values", whose values are 17 bytes with their
+// NUL; row.other: the value ("(null)": the default value); row.number: the capacity of the
+// buffer it is read into, -1 for no buffer at all (the size alone is asked for).
+static void QueryValue(Observation* seen, const ContractRow& row)
 {
-    OpenKey(seen, HKEY_CURRENT_USER, KEY_OF("None"), KEY_ALL_ACCESS);
-}
-
-static void OpenMachineKeyForReading(Observation* seen, int)
-{
-    OpenKey(seen, HKEY_LOCAL_MACHINE, KEY_OF("Machine"), KEY_READ);
-}
-
-static void DeleteKey(Observation* seen, const char* path, const char* below)
-{
-    Note(seen, "status=%ld", (long)RegDeleteKeyA(HKEY_CURRENT_USER, path));
-    Note(seen, "key=%d below=%d", KeyPresent(HKEY_CURRENT_USER, path),
-         KeyPresent(HKEY_CURRENT_USER, below));
-}
-
-static void DeleteKeyWithSubkeys(Observation* seen, int)
-{
-    DeleteKey(seen, KEY_OF("Parent"), KEY_OF("Parent\\Audio\\Devices"));
-}
-
-static void DeleteKeyWithValuesOnly(Observation* seen, int)
-{
-    DeleteKey(seen, KEY_OF("Values"), CONTRACT_KEY);
-}
-
-static void DeleteKeyOtherCase(Observation* seen, int)
-{
-    Note(seen, "status=%ld", (long)RegDeleteKeyA(HKEY_CURRENT_USER, "software\\PXCONTRACT\\mixed CASE"));
-    Note(seen, "key=%d", KeyPresent(HKEY_CURRENT_USER, KEY_OF("Mixed Case")));
-}
-
-static void DeleteMissingKey(Observation* seen, int)
-{
-    DeleteKey(seen, KEY_OF("None"), CONTRACT_KEY);
-}
-
-// Reads a value of the "Values" key, 17 bytes with its NUL, into a buffer of capacity bytes.
-static void QueryValue(Observation* seen, const char* name, int capacity)
-{
-    HKEY key = NULL;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, KEY_OF("Values"), 0, KEY_ALL_ACCESS, &key) !=
-        ERROR_SUCCESS) {
-        Note(seen, "open failed");
-        return;
-    }
-    BYTE data[64];
-    if ((size_t)capacity >= sizeof data) {
-        RegCloseKey(key);
-        Note(seen, "capacity %d exceeds the test buffer", capacity);
-        return;
-    }
-    memset(data, kSentinel, sizeof data);
-    DWORD type = 0xDEAD;
-    DWORD size = (DWORD)capacity;
-    LSTATUS status = RegQueryValueExA(key, name, NULL, &type, data, &size);
-    RegCloseKey(key);
-    Note(seen, "status=%ld size=%lu", (long)status, (unsigned long)size);
-    if (status == ERROR_SUCCESS) {
-        Note(seen, "type=%lu", (unsigned long)type);
-        NoteBytes(seen, "data", (const char*)data, (size_t)capacity + 1);
-    } else {
-        // What a refused read leaves in the buffer is undefined; past its end nothing changes.
-        Note(seen, "past_end=%s", data[capacity] == (BYTE)kSentinel ? "untouched" : "written");
-    }
-}
-
-static void QueryValueRoomToSpare(Observation* seen, int capacity)
-{
-    QueryValue(seen, "Path", capacity);
-}
-
-static void QueryDefaultValue(Observation* seen, int capacity)
-{
-    QueryValue(seen, NULL, capacity);
-}
-
-static void QueryValueOtherCase(Observation* seen, int capacity)
-{
-    QueryValue(seen, "pATH", capacity);
-}
-
-static void QueryMissingValue(Observation* seen, int capacity)
-{
-    QueryValue(seen, "None", capacity);
-}
-
-static void CountSubkeysOf(Observation* seen, const char* path)
-{
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "%s\\%s", CONTRACT_KEY, *row.path ? row.path : "Values");
     HKEY key = NULL;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
         Note(seen, "open failed");
         return;
     }
-    DWORD subkeys = 0xDEAD;
-    LSTATUS status = RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL, NULL, NULL,
-                                      NULL, NULL, NULL);
+    BYTE data[64];
+    const int capacity = row.number < 0 ? 0 : row.number;
+    if ((size_t)capacity >= sizeof data) {
+        RegCloseKey(key);
+        Note(seen, "capacity %d exceeds the test buffer", capacity);
+        return;
+    }
+    memset(data, kContractSentinel, sizeof data);
+    DWORD type = 0xDEAD;
+    DWORD size = (DWORD)capacity;
+    LSTATUS status = RegQueryValueExA(key, OrNull(row.other), NULL, &type,
+                                      row.number < 0 ? NULL : data, &size);
     RegCloseKey(key);
-    Note(seen, "status=%ld subkeys=%lu", (long)status, (unsigned long)subkeys);
+    Note(seen, "status=%ld size=%lu", (long)status, (unsigned long)size);
+    if (status == ERROR_SUCCESS && row.number < 0) {
+        Note(seen, "type=%lu", (unsigned long)type);
+    } else if (status == ERROR_SUCCESS) {
+        Note(seen, "type=%lu", (unsigned long)type);
+        NoteBytes(seen, "data", (const char*)data, (size_t)capacity + 1);
+    } else {
+        // What a refused read leaves in the buffer is undefined; past its end nothing changes.
+        Note(seen, "past_end=%s",
+             data[capacity] == (BYTE)kContractSentinel ? "untouched" : "written");
+    }
 }
 
-static void CountSubkeys(Observation* seen, int)
-{
-    CountSubkeysOf(seen, KEY_OF("Parent"));
-}
-
-static void CountNoSubkeys(Observation* seen, int)
-{
-    CountSubkeysOf(seen, KEY_OF("Values"));
-}
-
-static void DeleteValue(Observation* seen, const char* name)
+// row.path: the key below HKEY_CURRENT_USER whose subkeys are counted.
+static void CountSubkeys(Observation* seen, const ContractRow& row)
 {
     HKEY key = NULL;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, KEY_OF("Values"), 0, KEY_ALL_ACCESS, &key) !=
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, row.path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
+        Note(seen, "open failed");
+        return;
+    }
+    DWORD subkeys = 0xDEAD, values = 0xDEAD;
+    LSTATUS status = RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL, &values, NULL,
+                                      NULL, NULL, NULL);
+    RegCloseKey(key);
+    Note(seen, "status=%ld subkeys=%lu values=%lu", (long)status, (unsigned long)subkeys,
+         (unsigned long)values);
+}
+
+// A handle to Parent\Audio stays open while Parent is deleted below HKEY_CURRENT_USER.
+static void UseHandleOfDeletedKey(Observation* seen, const ContractRow&)
+{
+    HKEY key = NULL;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, KEY_OF("Parent\\Audio"), 0, KEY_ALL_ACCESS, &key) !=
         ERROR_SUCCESS) {
         Note(seen, "open failed");
         return;
     }
-    Note(seen, "status=%ld", (long)RegDeleteValueA(key, name));
+    Note(seen, "delete=%ld", (long)RegDeleteKeyA(HKEY_CURRENT_USER, KEY_OF("Parent")));
+    DWORD subkeys = 0;
+    Note(seen, "query=%ld", (long)RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL,
+                                                   NULL, NULL, NULL, NULL, NULL));
+    Note(seen, "close=%ld", (long)RegCloseKey(key));
+}
+
+// row.other: the value of the "Values" key to delete; row.number: the access the key is opened
+// with, 0 for KEY_ALL_ACCESS.
+static void DeleteValue(Observation* seen, const ContractRow& row)
+{
+    HKEY key = NULL;
+    REGSAM access = row.number != 0 ? (REGSAM)row.number : KEY_ALL_ACCESS;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, KEY_OF("Values"), 0, access, &key) != ERROR_SUCCESS) {
+        Note(seen, "open failed");
+        return;
+    }
+    Note(seen, "status=%ld", (long)RegDeleteValueA(key, row.other));
     DWORD size = 0;
-    Note(seen, "after=%ld", (long)RegQueryValueExA(key, name, NULL, NULL, NULL, &size));
+    Note(seen, "after=%ld", (long)RegQueryValueExA(key, row.other, NULL, NULL, NULL, &size));
     RegCloseKey(key);
 }
 
-static void DeletePresentValue(Observation* seen, int)
-{
-    DeleteValue(seen, "path");
-}
-
-static void DeleteMissingValue(Observation* seen, int)
-{
-    DeleteValue(seen, "None");
-}
-
 // ---- profile files --------------------------------------------------------------------------
+
+// A profile file in the scratch folder, or CONTRACT_BARE_INI as given: the Windows folder's.
+static void ProfilePath(char* out, size_t size, const char* name)
+{
+    if (strcmp(name, CONTRACT_BARE_INI) == 0)
+        WindowsPath(out, size, name);
+    else
+        ScratchPath(out, size, name);
+}
+
+static const char* ProfileArgument(const char* name, const char* path)
+{
+    return strcmp(name, CONTRACT_BARE_INI) == 0 ? CONTRACT_BARE_INI : path;
+}
+
+static void MakeProfiles(const char* scratchName, const char* text, size_t length)
+{
+    char path[MAX_PATH];
+    ScratchPath(path, sizeof path, scratchName);
+    MakeFile(path, text, length);
+    WindowsPath(path, sizeof path, CONTRACT_BARE_INI);
+    MakeFile(path, text, length);
+}
 
 // The [rename] list reads back as "nul=C:\A.TMP", NUL, "x=yy", NUL, NUL: 18 characters counted,
 // the final NUL at index 18, 19 bytes in all.
 static const char kRenameProfile[] =
     "[other]\r\nkeep=1\r\n[rename]\r\nnul=C:\\A.TMP\r\nx=yy\r\n";
 
+// A comment, blanks around a key and its value, and a line without '=': the list reads back as
+// "nul=C:\WINDOWS\SYSTEM\PXPIPE.DLL", "b=two" and "plain", 45 characters with their NULs.
+static const char kSpacedProfile[] =
+    "[boot]\r\nshell=explorer.exe\r\n"
+    "[rename]\r\nnul=C:\\WINDOWS\\SYSTEM\\PXPIPE.DLL\r\n; a comment\r\n  b = two  \r\n"
+    "plain\r\n\r\n";
+
 static void SetupRenameProfile(void)
 {
+    MakeProfiles("wininit.ini", kRenameProfile, sizeof kRenameProfile - 1);
     char path[MAX_PATH];
-    ScratchPath(path, sizeof path, "wininit.ini");
-    MakeFile(path, kRenameProfile, sizeof kRenameProfile - 1);
-    WindowsPath(path, sizeof path, CONTRACT_BARE_INI);
-    MakeFile(path, kRenameProfile, sizeof kRenameProfile - 1);
+    ScratchPath(path, sizeof path, "spaced.ini");
+    MakeFile(path, kSpacedProfile, sizeof kSpacedProfile - 1);
 }
 
-static void ReadSection(Observation* seen, const char* section, const char* file, int capacity)
+// row.path: the file; row.other: the section; row.number: the buffer's size.
+static void ReadSection(Observation* seen, const ContractRow& row)
 {
     char buffer[64];
+    const int capacity = row.number;
     if ((size_t)capacity >= sizeof buffer) {
         Note(seen, "capacity %d exceeds the test buffer", capacity);
         return;
     }
-    memset(buffer, kSentinel, sizeof buffer);
-    DWORD count = GetPrivateProfileSectionA(section, buffer, (DWORD)capacity, file);
+    char path[MAX_PATH];
+    ProfilePath(path, sizeof path, row.path);
+    memset(buffer, kContractSentinel, sizeof buffer);
+    DWORD count = GetPrivateProfileSectionA(row.other, buffer, (DWORD)capacity,
+                                            ProfileArgument(row.path, path));
     Note(seen, "result=%lu", (unsigned long)count);
     NoteBytes(seen, "buffer", buffer, (size_t)capacity + 1);
 }
 
-static void ReadRenameSection(Observation* seen, int capacity)
-{
-    char path[MAX_PATH];
-    ScratchPath(path, sizeof path, "wininit.ini");
-    ReadSection(seen, "rename", path, capacity);
-}
-
-static void ReadRenameSectionOtherCase(Observation* seen, int capacity)
-{
-    char path[MAX_PATH];
-    ScratchPath(path, sizeof path, "WININIT.INI");
-    ReadSection(seen, "RENAME", path, capacity);
-}
-
-static void ReadBareNamedSection(Observation* seen, int capacity)
-{
-    ReadSection(seen, "rename", CONTRACT_BARE_INI, capacity);
-}
-
-static void ReadMissingSection(Observation* seen, int capacity)
-{
-    char path[MAX_PATH];
-    ScratchPath(path, sizeof path, "wininit.ini");
-    ReadSection(seen, "none", path, capacity);
-}
-
-static void ReadSectionOfMissingFile(Observation* seen, int capacity)
-{
-    char path[MAX_PATH];
-    ScratchPath(path, sizeof path, "none.ini");
-    ReadSection(seen, "rename", path, capacity);
-}
-
+// The section's name is written in another case than the one asked for; it keeps its own.
 static const char kThreeSections[] =
-    "[first]\r\na=1\r\n[rename]\r\nold=C:\\OLD.TMP\r\n[last]\r\nz=9\r\n";
+    "[first]\r\na=1\r\n[Rename]\r\nold=C:\\OLD.TMP\r\n[last]\r\nz=9\r\n";
 
 static void SetupThreeSections(void)
 {
-    char path[MAX_PATH];
-    ScratchPath(path, sizeof path, "three.ini");
-    MakeFile(path, kThreeSections, sizeof kThreeSections - 1);
-    WindowsPath(path, sizeof path, CONTRACT_BARE_INI);
-    MakeFile(path, kThreeSections, sizeof kThreeSections - 1);
+    MakeProfiles("three.ini", kThreeSections, sizeof kThreeSections - 1);
 }
 
 // Two equal lines: the list is written as given, nothing merged.
 static const char kNewRenameList[] = "nul=C:\\X.TMP\0nul=C:\\X.TMP\0nul=C:\\Y.TMP\0";
 
-static void WriteSection(Observation* seen, const char* section, const char* file,
-                         const char* shown)
-{
-    NoteResult(seen, WritePrivateProfileSectionA(section, kNewRenameList, file));
-    NoteFile(seen, "file", shown);
-}
-
-static void ReplaceSection(Observation* seen, int)
+// row.path: the file; row.other: the section; row.number 0 writes the list above, 1 an empty one.
+static void WriteSection(Observation* seen, const ContractRow& row)
 {
     char path[MAX_PATH];
-    ScratchPath(path, sizeof path, "three.ini");
-    WriteSection(seen, "rename", path, path);
-}
-
-static void AddSection(Observation* seen, int)
-{
-    char path[MAX_PATH];
-    ScratchPath(path, sizeof path, "three.ini");
-    WriteSection(seen, "new", path, path);
-}
-
-static void WriteSectionOfMissingFile(Observation* seen, int)
-{
-    char path[MAX_PATH];
-    ScratchPath(path, sizeof path, "fresh.ini");
-    WriteSection(seen, "rename", path, path);
-}
-
-static void ReplaceBareNamedSection(Observation* seen, int)
-{
-    char path[MAX_PATH];
-    WindowsPath(path, sizeof path, CONTRACT_BARE_INI);
-    WriteSection(seen, "rename", CONTRACT_BARE_INI, path);
+    ProfilePath(path, sizeof path, row.path);
+    NoteResult(seen, WritePrivateProfileSectionA(row.other, row.number ? "\0" : kNewRenameList,
+                                                 ProfileArgument(row.path, path)));
+    NoteFile(seen, "file", path);
 }
 
 static const char kDrivers[] = "[drivers]\r\nwave=x.drv\r\nMIDIPx=px.drv\r\nmidi=y.drv\r\n";
 
 static void SetupDrivers(void)
 {
+    MakeProfiles("system.ini", kDrivers, sizeof kDrivers - 1);
+}
+
+// row.path: the file; row.other: "section,key,value", "(null)" for a NULL key or value.
+static void WriteProfileString(Observation* seen, const ContractRow& row)
+{
+    char section[32], key[32], value[32];
+    if (sscanf(row.other, "%31[^,],%31[^,],%31s", section, key, value) != 3) {
+        Note(seen, "bad row");
+        return;
+    }
     char path[MAX_PATH];
-    ScratchPath(path, sizeof path, "system.ini");
-    MakeFile(path, kDrivers, sizeof kDrivers - 1);
-    WindowsPath(path, sizeof path, CONTRACT_BARE_INI);
-    MakeFile(path, kDrivers, sizeof kDrivers - 1);
-}
-
-static void DeleteProfileKey(Observation* seen, const char* file, const char* key)
-{
-    char path[MAX_PATH];
-    ScratchPath(path, sizeof path, file);
-    Note(seen, "result=%d", WritePrivateProfileStringA("drivers", key, NULL, path) ? 1 : 0);
-    NoteFile(seen, "file", path);
-}
-
-static void DeletePresentProfileKey(Observation* seen, int)
-{
-    DeleteProfileKey(seen, "system.ini", "midipx");
-}
-
-static void DeleteAbsentProfileKey(Observation* seen, int)
-{
-    DeleteProfileKey(seen, "system.ini", "MIDIOther");
-}
-
-static void DeleteProfileKeyOfMissingFile(Observation* seen, int)
-{
-    DeleteProfileKey(seen, "none.ini", "MIDIPx");
-}
-
-static void DeleteBareNamedProfileKey(Observation* seen, int)
-{
-    char path[MAX_PATH];
-    WindowsPath(path, sizeof path, CONTRACT_BARE_INI);
-    Note(seen, "result=%d",
-         WritePrivateProfileStringA("drivers", "MIDIPx", NULL, CONTRACT_BARE_INI) ? 1 : 0);
+    ProfilePath(path, sizeof path, row.path);
+    Note(seen, "result=%d", WritePrivateProfileStringA(section, OrNull(key), OrNull(value),
+                                                       ProfileArgument(row.path, path))
+                                ? 1
+                                : 0);
     NoteFile(seen, "file", path);
 }
 
@@ -521,13 +350,13 @@ static void NoteLengthResult(Observation* seen, unsigned long result, const char
         Note(seen, "result=len+1");
     else
         Note(seen, "result=%lu(len=%lu)", result, length);
-    if (buffer[0] == kSentinel)
+    if (buffer[0] == kContractSentinel)
         Note(seen, "buffer=untouched");
     else if (size > length && memcmp(buffer, text, length + 1) == 0)
         Note(seen, "buffer=text");
     else
         Note(seen, "buffer=other");
-    Note(seen, "past_end=%s", buffer[size] == kSentinel ? "untouched" : "written");
+    Note(seen, "past_end=%s", buffer[size] == kContractSentinel ? "untouched" : "written");
 }
 
 static void SetupShortPathFolder(void)
@@ -537,49 +366,33 @@ static void SetupShortPathFolder(void)
     MakeFolder(path);
 }
 
-// argument: the buffer's size relative to the short path's length with its NUL.
-static void ShortPathOfFolder(Observation* seen, int argument)
+// row.path: the path asked for; row.number: the buffer's size relative to the short path's
+// length with its NUL. A path that has no short form notes the first call's failure.
+static void ShortPath(Observation* seen, const ContractRow& row)
 {
     char path[MAX_PATH];
-    ScratchPath(path, sizeof path, "pxshort");
+    ScratchPath(path, sizeof path, row.path);
     char full[MAX_PATH];
     DWORD length = GetShortPathNameA(path, full, sizeof full);
-    if (length == 0 || length >= sizeof full) {
+    if (length == 0) {
+        Note(seen, "result=0 error=%lu", (unsigned long)GetLastError());
+        return;
+    }
+    if (length >= sizeof full) {
         Note(seen, "first call gave %lu", (unsigned long)length);
         return;
     }
     char buffer[MAX_PATH + 2];
-    memset(buffer, kSentinel, sizeof buffer);
-    size_t size = length + 1 + argument;
+    memset(buffer, kContractSentinel, sizeof buffer);
+    size_t size = length + 1 + row.number;
     DWORD result = GetShortPathNameA(path, buffer, (DWORD)size);
     NoteLengthResult(seen, result, full, buffer, size);
+    if (path[strlen(path) - 1] == '\\')
+        Note(seen, "trailing=%s", full[length - 1] == '\\' ? "kept" : "dropped");
 }
 
-static void ShortPathOfMissingFolder(Observation* seen, int)
-{
-    char path[MAX_PATH];
-    ScratchPath(path, sizeof path, "pxnone");
-    char buffer[MAX_PATH];
-    memset(buffer, kSentinel, sizeof buffer);
-    DWORD result = GetShortPathNameA(path, buffer, sizeof buffer);
-    Note(seen, "result=%lu", (unsigned long)result);
-    if (result == 0)
-        Note(seen, "error=%lu", (unsigned long)GetLastError());
-}
-
-static void ShortPathInMissingFolder(Observation* seen, int)
-{
-    char path[MAX_PATH];
-    ScratchPath(path, sizeof path, "pxnone\\sub");
-    char buffer[MAX_PATH];
-    DWORD result = GetShortPathNameA(path, buffer, sizeof buffer);
-    Note(seen, "result=%lu", (unsigned long)result);
-    if (result == 0)
-        Note(seen, "error=%lu", (unsigned long)GetLastError());
-}
-
-// argument: the buffer's size relative to the folder's length with its NUL.
-static void SystemDirectory(Observation* seen, int argument)
+// row.number: the buffer's size relative to the folder's length with its NUL.
+static void SystemDirectory(Observation* seen, const ContractRow& row)
 {
     char full[MAX_PATH];
     UINT length = GetSystemDirectoryA(full, sizeof full);
@@ -588,15 +401,15 @@ static void SystemDirectory(Observation* seen, int argument)
         return;
     }
     char buffer[MAX_PATH + 2];
-    memset(buffer, kSentinel, sizeof buffer);
-    size_t size = length + 1 + argument;
+    memset(buffer, kContractSentinel, sizeof buffer);
+    size_t size = length + 1 + row.number;
     UINT result = GetSystemDirectoryA(buffer, (UINT)size);
     NoteLengthResult(seen, result, full, buffer, size);
 }
 
-// argument: the buffer's size relative to the path's length without its NUL. Windows XP fills a
-// buffer that is too small to the last byte, returns its size and leaves no NUL.
-static void ModuleFileName(Observation* seen, int argument)
+// row.number: the buffer's size relative to the path's length without its NUL. Windows XP fills
+// a buffer that is too small to the last byte, returns its size and leaves no NUL.
+static void ModuleFileName(Observation* seen, const ContractRow& row)
 {
     char full[MAX_PATH];
     DWORD length = GetModuleFileNameA(NULL, full, sizeof full);
@@ -605,8 +418,8 @@ static void ModuleFileName(Observation* seen, int argument)
         return;
     }
     char buffer[MAX_PATH + 2];
-    memset(buffer, kSentinel, sizeof buffer);
-    size_t size = length + argument;
+    memset(buffer, kContractSentinel, sizeof buffer);
+    size_t size = length + row.number;
     SetLastError(0);
     DWORD result = GetModuleFileNameA(NULL, buffer, (DWORD)size);
     DWORD error = GetLastError();
@@ -621,17 +434,19 @@ static void ModuleFileName(Observation* seen, int argument)
     size_t kept = result < size ? result : size;
     Note(seen, "text=%s", memcmp(buffer, full, kept) == 0 ? "prefix" : "other");
     Note(seen, "nul=%s", memchr(buffer, 0, size) ? "yes" : "no");
-    Note(seen, "past_end=%s", buffer[size] == kSentinel ? "untouched" : "written");
+    Note(seen, "past_end=%s", buffer[size] == kContractSentinel ? "untouched" : "written");
 }
 
-static void VersionQuery(Observation* seen, int size)
+// row.number: the record size the caller states.
+static void VersionQuery(Observation* seen, const ContractRow& row)
 {
-    OSVERSIONINFOA version;
-    memset(&version, 0, sizeof version);
-    version.dwOSVersionInfoSize = (DWORD)size;
-    NoteResult(seen, GetVersionExA(&version));
-    if (version.dwPlatformId != 0)
-        Note(seen, "platform=%lu", (unsigned long)version.dwPlatformId);
+    BYTE record[160];
+    memset(record, 0, sizeof record);
+    OSVERSIONINFOA* version = (OSVERSIONINFOA*)record;
+    version->dwOSVersionInfoSize = (DWORD)row.number;
+    NoteResult(seen, GetVersionExA(version));
+    if (version->dwPlatformId != 0)
+        Note(seen, "platform=%lu", (unsigned long)version->dwPlatformId);
 }
 
 // ---- deletion at restart --------------------------------------------------------------------
@@ -643,167 +458,220 @@ static void SetupDriverFile(void)
     MakeFile(path, "MZ", 2);
 }
 
-static void ScheduleDeletion(Observation* seen, const char* name)
+// row.path: the file scheduled for deletion.
+static void ScheduleDeletion(Observation* seen, const ContractRow& row)
 {
     char path[MAX_PATH];
-    ScratchPath(path, sizeof path, name);
+    ScratchPath(path, sizeof path, row.path);
     SetLastError(0);
     NoteResult(seen, MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
     Note(seen, "present=%d pending=%d", PathPresent(path), PendingDeletion(path));
 }
 
-static void ScheduleExistingFile(Observation* seen, int)
-{
-    ScheduleDeletion(seen, "px.drv");
-}
-
-static void ScheduleMissingFile(Observation* seen, int)
-{
-    ScheduleDeletion(seen, "none.drv");
-}
-
 // ---- the table ------------------------------------------------------------------------------
+
+#define CRLF "\\x0D\\x0A"
 
 static const ContractRow kRows[] = {
     // Files and folders: the removal pass and the start-menu group rely on these refusals.
-    {"folder not empty refuses removal", SetupFolders, RemoveFullFolder, 0,
+    {"folder not empty refuses removal", SetupFolders, RemoveFolder, "Full", "Full\\a.txt", 0,
      "result=0 error=145 present=1", NULL},
-    {"empty folder is removed", SetupFolders, RemoveEmptyFolder, 0, "result=1 present=0", NULL},
-    {"missing folder", SetupFolders, RemoveMissingFolder, 0, "result=0 error=2 present=0", NULL},
-    {"file is no folder", SetupFolders, RemoveFileAsFolder, 0, "result=0 error=267 present=1",
-     NULL},
-    {"file name in other case is deleted", SetupFolders, DeleteFileOtherCase, 0,
+    {"empty folder is removed", SetupFolders, RemoveFolder, "Empty", "Empty", 0,
      "result=1 present=0", NULL},
-    {"missing file", SetupFolders, DeleteMissingFile, 0, "result=0 error=2 present=0", NULL},
-    {"file in missing folder", SetupFolders, DeleteFileInMissingFolder, 0,
+    {"folder with a trailing separator, other case", SetupFolders, RemoveFolder, "EMPTY\\",
+     "Empty", 0, "result=1 present=0", NULL},
+    {"missing folder", SetupFolders, RemoveFolder, "None", "None", 0,
+     "result=0 error=2 present=0", NULL},
+    {"folder in a missing parent", SetupFolders, RemoveFolder, "None\\Sub", "None", 0,
      "result=0 error=3 present=0", NULL},
-    {"folder is no file", SetupFolders, DeleteFolderAsFile, 0, "result=0 error=5 present=1", NULL},
-    {"file in use refuses deletion", SetupFileInUse, DeleteFileInUse, 0,
+    {"file is no folder", SetupFolders, RemoveFolder, "Data.TXT", "Data.TXT", 0,
+     "result=0 error=267 present=1", NULL},
+    {"file name in other case is deleted", SetupFolders, DeleteScratchFile, "dATA.txt",
+     "Data.TXT", 0, "result=1 present=0", NULL},
+    {"forward slash separates like a backslash", SetupFolders, DeleteScratchFile, "full/A.TXT",
+     "Full\\a.txt", 0, "result=1 present=0", NULL},
+    {"missing file", SetupFolders, DeleteScratchFile, "none.txt", "none.txt", 0,
+     "result=0 error=2 present=0", NULL},
+    {"file in missing folder", SetupFolders, DeleteScratchFile, "None\\a.txt", "None\\a.txt", 0,
+     "result=0 error=3 present=0", NULL},
+    {"folder is no file", SetupFolders, DeleteScratchFile, "Empty", "Empty", 0,
+     "result=0 error=5 present=1", NULL},
+    {"file in use refuses deletion", SetupFileInUse, DeleteScratchFile, "busy.dll", "busy.dll", 0,
      "result=0 error=32 present=1", NULL},
 
     // The log is read whole, in binary.
-    {"stream reads bytes unchanged", SetupStreamFile, ReadStream, 0,
+    {"stream reads bytes unchanged", SetupStreamFile, ReadStream, "log.dat", "", 0,
      "count=7 bytes=A\\x0D\\x0AB|\\x1AC# eof=1", NULL},
-    {"stream of missing file", SetupStreamFile, OpenMissingStream, 0, "stream=null", NULL},
+    {"stream of missing file", SetupStreamFile, ReadStream, "none.dat", "", 0, "stream=null",
+     NULL},
 
     // Registry.
-    {"key name in other case opens", SetupKeys, OpenKeyOtherCase, 0, "status=0", NULL},
-    {"missing key does not open", SetupKeys, OpenMissingKey, 0, "status=2", NULL},
-    {"machine key opens for reading", SetupKeys, OpenMachineKeyForReading, 0, "status=0", NULL},
+    {"key name in other case opens", SetupKeys, OpenKey, "SOFTWARE\\pxcontract\\MIXED case", "",
+     (int)KEY_ALL_ACCESS, "status=0", NULL},
+    {"key name with a trailing backslash opens", SetupKeys, OpenKey, KEY_OF("Mixed Case\\"), "",
+     (int)KEY_READ, "status=0", NULL},
+    {"forward slash is no key separator", SetupKeys, OpenKey, "Software/PxContract", "",
+     (int)KEY_READ, "status=2", NULL},
+    {"missing key does not open", SetupKeys, OpenKey, KEY_OF("None"), "", (int)KEY_ALL_ACCESS,
+     "status=2", NULL},
+    {"machine key opens for reading", SetupKeys, OpenKey, "HKLM\\" KEY_OF("Machine"), "",
+     (int)KEY_READ, "status=0", NULL},
     // The NT line refuses a key with subkeys; the consumer line deletes it with all below it.
-    {"key with subkeys", SetupKeys, DeleteKeyWithSubkeys, 0, "status=5 key=1 below=1",
-     "status=0 key=0 below=0"},
-    {"key with values only is deleted", SetupKeys, DeleteKeyWithValuesOnly, 0,
+    {"key with subkeys", SetupKeys, DeleteKey, KEY_OF("Parent"), KEY_OF("Parent\\Audio\\Devices"),
+     0, "status=5 key=1 below=1", "status=0 key=0 below=0"},
+    {"key with values only is deleted", SetupKeys, DeleteKey, KEY_OF("Values"), CONTRACT_KEY, 0,
      "status=0 key=0 below=1", NULL},
-    {"key name in other case is deleted", SetupKeys, DeleteKeyOtherCase, 0, "status=0 key=0",
-     NULL},
-    {"missing key is not deleted", SetupKeys, DeleteMissingKey, 0, "status=2 key=0 below=1", NULL},
-    {"value with room to spare", SetupKeys, QueryValueRoomToSpare, 18,
+    {"key name in other case is deleted", SetupKeys, DeleteKey, "software\\PXCONTRACT\\mixed CASE",
+     CONTRACT_KEY, 0, "status=0 key=0 below=1", NULL},
+    {"missing key is not deleted", SetupKeys, DeleteKey, KEY_OF("None"), CONTRACT_KEY, 0,
+     "status=2 key=0 below=1", NULL},
+    {"value with room to spare", SetupKeys, QueryValue, "", "Path", 18,
      "status=0 size=17 type=1 data=C:\\Apps\\tool.exe|##", NULL},
-    {"value fits exactly", SetupKeys, QueryValueRoomToSpare, 17,
+    {"value fits exactly", SetupKeys, QueryValue, "", "Path", 17,
      "status=0 size=17 type=1 data=C:\\Apps\\tool.exe|#", NULL},
-    {"value one byte too long", SetupKeys, QueryValueRoomToSpare, 16,
+    {"value one byte too long", SetupKeys, QueryValue, "", "Path", 16,
      "status=234 size=17 past_end=untouched", NULL},
-    {"default value", SetupKeys, QueryDefaultValue, 17,
+    {"default value", SetupKeys, QueryValue, "", "(null)", 17,
      "status=0 size=17 type=1 data=C:\\Apps\\tool.exe|#", NULL},
-    {"value name in other case", SetupKeys, QueryValueOtherCase, 17,
+    {"value name in other case", SetupKeys, QueryValue, "", "pATH", 17,
      "status=0 size=17 type=1 data=C:\\Apps\\tool.exe|#", NULL},
-    {"missing value", SetupKeys, QueryMissingValue, 17, "status=2 size=17 past_end=untouched",
+    {"missing value", SetupKeys, QueryValue, "", "None", 17, "status=2 size=17 past_end=untouched",
      NULL},
-    {"subkeys are counted", SetupKeys, CountSubkeys, 0, "status=0 subkeys=2", NULL},
-    {"no subkeys counts 0", SetupKeys, CountNoSubkeys, 0, "status=0 subkeys=0", NULL},
-    {"value is deleted", SetupKeys, DeletePresentValue, 0, "status=0 after=2", NULL},
-    {"missing value is not deleted", SetupKeys, DeleteMissingValue, 0, "status=2 after=2", NULL},
+    {"value size alone", SetupKeys, QueryValue, "", "Path", -1, "status=0 size=17 type=1", NULL},
+    {"unset default value", SetupKeys, QueryValue, "Parent", "(null)", 17,
+     "status=2 size=17 past_end=untouched", NULL},
+    {"subkeys are counted", SetupKeys, CountSubkeys, KEY_OF("Parent"), "", 0,
+     "status=0 subkeys=2 values=1", NULL},
+    {"no subkeys counts 0", SetupKeys, CountSubkeys, KEY_OF("Values"), "", 0,
+     "status=0 subkeys=0 values=2", NULL},
+    // The consumer line deletes the tree under the open handle, which then reports the key gone.
+    {"handle of a deleted key", SetupKeys, UseHandleOfDeletedKey, "", "", 0,
+     "delete=5 query=0 close=0", "delete=0 query=1018 close=0"},
+    {"value is deleted", SetupKeys, DeleteValue, "", "path", 0, "status=0 after=2", NULL},
+    // The consumer line has no access rights: a key opened for reading deletes values.
+    {"value of a key opened for reading", SetupKeys, DeleteValue, "", "Path", (int)KEY_READ,
+     "status=5 after=0", "status=0 after=2"},
+    {"missing value is not deleted", SetupKeys, DeleteValue, "", "None", 0, "status=2 after=2",
+     NULL},
 
     // Profile sections: the count leaves out the final NUL; a short buffer truncates.
-    {"section with room to spare", SetupRenameProfile, ReadRenameSection, 20,
+    {"section with room to spare", SetupRenameProfile, ReadSection, "wininit.ini", "rename", 20,
      "result=18 buffer=nul=C:\\A.TMP|x=yy||##", NULL},
     // A list that fills the buffer to its last byte counts as cut: the size minus 2.
-    {"section fits exactly", SetupRenameProfile, ReadRenameSection, 19,
+    {"section fits exactly", SetupRenameProfile, ReadSection, "wininit.ini", "rename", 19,
      "result=17 buffer=nul=C:\\A.TMP|x=yy||#", NULL},
-    {"section one byte too long", SetupRenameProfile, ReadRenameSection, 18,
+    {"section one byte too long", SetupRenameProfile, ReadSection, "wininit.ini", "rename", 18,
      "result=16 buffer=nul=C:\\A.TMP|x=y||#", NULL},
-    {"section cut within its first key", SetupRenameProfile, ReadRenameSection, 5,
-     "result=3 buffer=nul||#", NULL},
-    {"section and file names in other case", SetupRenameProfile, ReadRenameSectionOtherCase, 20,
-     "result=18 buffer=nul=C:\\A.TMP|x=yy||##", NULL},
-    {"bare file name is in the Windows folder", SetupRenameProfile, ReadBareNamedSection, 20,
-     "result=18 buffer=nul=C:\\A.TMP|x=yy||##", NULL},
-    {"missing section", SetupRenameProfile, ReadMissingSection, 20,
+    {"section cut within its first key", SetupRenameProfile, ReadSection, "wininit.ini", "rename",
+     5, "result=3 buffer=nul||#", NULL},
+    {"section and file names in other case", SetupRenameProfile, ReadSection, "WININIT.INI",
+     "RENAME", 20, "result=18 buffer=nul=C:\\A.TMP|x=yy||##", NULL},
+    {"bare file name is in the Windows folder", SetupRenameProfile, ReadSection,
+     CONTRACT_BARE_INI, "rename", 20, "result=18 buffer=nul=C:\\A.TMP|x=yy||##", NULL},
+    {"missing section", SetupRenameProfile, ReadSection, "wininit.ini", "none", 20,
      "result=0 buffer=||###################", NULL},
-    {"section of missing file", SetupRenameProfile, ReadSectionOfMissingFile, 20,
+    {"section of missing file", SetupRenameProfile, ReadSection, "none.ini", "rename", 20,
      "result=0 buffer=||###################", NULL},
-    {"section write replaces the section only", SetupThreeSections, ReplaceSection, 0,
-     "result=1 file=[first]\\x0D\\x0Aa=1\\x0D\\x0A[rename]\\x0D\\x0Anul=C:\\X.TMP\\x0D\\x0A"
-     "nul=C:\\X.TMP\\x0D\\x0Anul=C:\\Y.TMP\\x0D\\x0A[last]\\x0D\\x0Az=9\\x0D\\x0A",
+    {"section without comments and blanks", SetupRenameProfile, ReadSection, "spaced.ini",
+     "rename", 47,
+     "result=45 buffer=nul=C:\\WINDOWS\\SYSTEM\\PXPIPE.DLL|b=two|plain||##", NULL},
+    {"section cut one byte short", SetupRenameProfile, ReadSection, "spaced.ini", "rename", 46,
+     "result=44 buffer=nul=C:\\WINDOWS\\SYSTEM\\PXPIPE.DLL|b=two|plain||#", NULL},
+    {"section cut after a value", SetupRenameProfile, ReadSection, "spaced.ini", "rename", 40,
+     "result=38 buffer=nul=C:\\WINDOWS\\SYSTEM\\PXPIPE.DLL|b=two||#", NULL},
+    {"section cut keeps a key alone", SetupRenameProfile, ReadSection, "spaced.ini", "rename", 36,
+     "result=34 buffer=nul=C:\\WINDOWS\\SYSTEM\\PXPIPE.DLL|b||#", NULL},
+    {"section cut within a value", SetupRenameProfile, ReadSection, "spaced.ini", "rename", 20,
+     "result=18 buffer=nul=C:\\WINDOWS\\SYS||#", NULL},
+    {"section write replaces the section only", SetupThreeSections, WriteSection, "three.ini",
+     "rename", 0,
+     "result=1 file=[first]" CRLF "a=1" CRLF "[Rename]" CRLF "nul=C:\\X.TMP" CRLF
+     "nul=C:\\X.TMP" CRLF "nul=C:\\Y.TMP" CRLF "[last]" CRLF "z=9" CRLF,
      NULL},
-    {"section write adds a missing section last", SetupThreeSections, AddSection, 0,
-     "result=1 file=[first]\\x0D\\x0Aa=1\\x0D\\x0A[rename]\\x0D\\x0Aold=C:\\OLD.TMP\\x0D\\x0A"
-     "[last]\\x0D\\x0Az=9\\x0D\\x0A[new]\\x0D\\x0Anul=C:\\X.TMP\\x0D\\x0Anul=C:\\X.TMP\\x0D\\x0A"
-     "nul=C:\\Y.TMP\\x0D\\x0A",
+    {"section write adds a missing section last", SetupThreeSections, WriteSection, "three.ini",
+     "new", 0,
+     "result=1 file=[first]" CRLF "a=1" CRLF "[Rename]" CRLF "old=C:\\OLD.TMP" CRLF "[last]" CRLF
+     "z=9" CRLF "[new]" CRLF "nul=C:\\X.TMP" CRLF "nul=C:\\X.TMP" CRLF "nul=C:\\Y.TMP" CRLF,
      NULL},
-    {"section write creates the file", SetupThreeSections, WriteSectionOfMissingFile, 0,
-     "result=1 file=[rename]\\x0D\\x0Anul=C:\\X.TMP\\x0D\\x0Anul=C:\\X.TMP\\x0D\\x0A"
-     "nul=C:\\Y.TMP\\x0D\\x0A",
+    {"section write creates the file", SetupThreeSections, WriteSection, "fresh.ini", "rename", 0,
+     "result=1 file=[rename]" CRLF "nul=C:\\X.TMP" CRLF "nul=C:\\X.TMP" CRLF "nul=C:\\Y.TMP" CRLF,
      NULL},
-    {"section write to a bare file name", SetupThreeSections, ReplaceBareNamedSection, 0,
-     "result=1 file=[first]\\x0D\\x0Aa=1\\x0D\\x0A[rename]\\x0D\\x0Anul=C:\\X.TMP\\x0D\\x0A"
-     "nul=C:\\X.TMP\\x0D\\x0Anul=C:\\Y.TMP\\x0D\\x0A[last]\\x0D\\x0Az=9\\x0D\\x0A",
+    {"section write to a bare file name", SetupThreeSections, WriteSection, CONTRACT_BARE_INI,
+     "rename", 0,
+     "result=1 file=[first]" CRLF "a=1" CRLF "[Rename]" CRLF "nul=C:\\X.TMP" CRLF
+     "nul=C:\\X.TMP" CRLF "nul=C:\\Y.TMP" CRLF "[last]" CRLF "z=9" CRLF,
      NULL},
-    {"NULL string deletes the key", SetupDrivers, DeletePresentProfileKey, 0,
-     "result=1 file=[drivers]\\x0D\\x0Awave=x.drv\\x0D\\x0Amidi=y.drv\\x0D\\x0A", NULL},
-    {"NULL string for an absent key succeeds", SetupDrivers, DeleteAbsentProfileKey, 0,
-     "result=1 file=[drivers]\\x0D\\x0Awave=x.drv\\x0D\\x0AMIDIPx=px.drv\\x0D\\x0A"
-     "midi=y.drv\\x0D\\x0A",
+    {"empty section write empties the section", SetupThreeSections, WriteSection, "three.ini",
+     "rename", 1, "result=1 file=[first]" CRLF "a=1" CRLF "[Rename]" CRLF "[last]" CRLF "z=9" CRLF,
      NULL},
-    {"NULL string for a missing file creates none", SetupDrivers, DeleteProfileKeyOfMissingFile, 0,
-     "result=1 file=missing", NULL},
-    {"NULL string in a bare-named file", SetupDrivers, DeleteBareNamedProfileKey, 0,
-     "result=1 file=[drivers]\\x0D\\x0Awave=x.drv\\x0D\\x0Amidi=y.drv\\x0D\\x0A", NULL},
+    {"NULL string deletes the key", SetupDrivers, WriteProfileString, "system.ini",
+     "drivers,midipx,(null)", 0,
+     "result=1 file=[drivers]" CRLF "wave=x.drv" CRLF "midi=y.drv" CRLF, NULL},
+    {"NULL string for an absent key succeeds", SetupDrivers, WriteProfileString, "system.ini",
+     "drivers,MIDIOther,(null)", 0,
+     "result=1 file=[drivers]" CRLF "wave=x.drv" CRLF "MIDIPx=px.drv" CRLF "midi=y.drv" CRLF,
+     NULL},
+    {"NULL string for a missing file creates none", SetupDrivers, WriteProfileString, "none.ini",
+     "drivers,MIDIPx,(null)", 0, "result=1 file=missing", NULL},
+    {"NULL string in a bare-named file", SetupDrivers, WriteProfileString, CONTRACT_BARE_INI,
+     "drivers,MIDIPx,(null)", 0,
+     "result=1 file=[drivers]" CRLF "wave=x.drv" CRLF "midi=y.drv" CRLF, NULL},
+    {"NULL key deletes the section", SetupDrivers, WriteProfileString, "system.ini",
+     "DRIVERS,(null),(null)", 0, "result=1 file=", NULL},
+    {"a key changes in place", SetupDrivers, WriteProfileString, "system.ini",
+     "drivers,WAVE,c.drv", 0,
+     "result=1 file=[drivers]" CRLF "wave=c.drv" CRLF "MIDIPx=px.drv" CRLF "midi=y.drv" CRLF, NULL},
+    {"a new key in a new section", SetupDrivers, WriteProfileString, "system.ini",
+     "mci,cdaudio,mcicda.drv", 0,
+     "result=1 file=[drivers]" CRLF "wave=x.drv" CRLF "MIDIPx=px.drv" CRLF "midi=y.drv" CRLF
+     "[mci]" CRLF "cdaudio=mcicda.drv" CRLF,
+     NULL},
 
     // Short paths: 0 for a missing folder, the size needed for a short buffer.
-    {"short path with room to spare", SetupShortPathFolder, ShortPathOfFolder, 1,
+    {"short path with room to spare", SetupShortPathFolder, ShortPath, "pxshort", "", 1,
      "result=len buffer=text past_end=untouched", NULL},
-    {"short path fits exactly", SetupShortPathFolder, ShortPathOfFolder, 0,
+    {"short path fits exactly", SetupShortPathFolder, ShortPath, "pxshort", "", 0,
      "result=len buffer=text past_end=untouched", NULL},
-    {"short path one byte too long", SetupShortPathFolder, ShortPathOfFolder, -1,
+    {"short path one byte too long", SetupShortPathFolder, ShortPath, "pxshort", "", -1,
      "result=len+1 buffer=untouched past_end=untouched", NULL},
-    {"short path of missing folder", SetupShortPathFolder, ShortPathOfMissingFolder, 0,
+    {"short path keeps a trailing separator", SetupShortPathFolder, ShortPath, "PXSHORT\\", "", 1,
+     "result=len buffer=text past_end=untouched trailing=kept", NULL},
+    {"short path of missing folder", SetupShortPathFolder, ShortPath, "pxnone", "", 0,
      "result=0 error=2", NULL},
-    {"short path in missing folder", SetupShortPathFolder, ShortPathInMissingFolder, 0,
+    {"short path in missing folder", SetupShortPathFolder, ShortPath, "pxnone\\sub", "", 0,
      "result=0 error=2", NULL},
 
-    {"system folder with room to spare", NULL, SystemDirectory, 1,
+    {"system folder with room to spare", NULL, SystemDirectory, "", "", 1,
      "result=len buffer=text past_end=untouched", NULL},
-    {"system folder fits exactly", NULL, SystemDirectory, 0,
+    {"system folder fits exactly", NULL, SystemDirectory, "", "", 0,
      "result=len buffer=text past_end=untouched", NULL},
-    {"system folder one byte too long", NULL, SystemDirectory, -1,
+    {"system folder one byte too long", NULL, SystemDirectory, "", "", -1,
      "result=len+1 buffer=untouched past_end=untouched", NULL},
 
-    {"module path with its NUL fits", NULL, ModuleFileName, 1,
+    {"module path with its NUL fits", NULL, ModuleFileName, "", "", 1,
      "result=len error=0 text=prefix nul=yes past_end=untouched", NULL},
-    {"module path without its NUL fits", NULL, ModuleFileName, 0,
+    {"module path without its NUL fits", NULL, ModuleFileName, "", "", 0,
      "result=size error=122 text=prefix nul=no past_end=untouched", NULL},
-    {"module path one byte too long", NULL, ModuleFileName, -1,
+    {"module path one byte too long", NULL, ModuleFileName, "", "", -1,
      "result=size error=122 text=prefix nul=no past_end=untouched", NULL},
 
-    {"version of the line", NULL, VersionQuery, 148, "result=1 platform=2", "result=1 platform=1"},
-    {"version record of unknown size", NULL, VersionQuery, 100, "result=0 error=122", NULL},
+    {"version of the line", NULL, VersionQuery, "", "", 148, "result=1 platform=2",
+     "result=1 platform=1"},
+    {"extended version record", NULL, VersionQuery, "", "", 156, "result=1 platform=2",
+     "result=1 platform=1"},
+    {"version record of unknown size", NULL, VersionQuery, "", "", 100, "result=0 error=122",
+     NULL},
 
     // Deletion at restart: nothing goes before the restart, and the source is not looked at.
     // Wine schedules on the consumer line too, where the logic writes wininit.ini instead.
-    {"restart deletion of existing file", SetupDriverFile, ScheduleExistingFile, 0,
+    {"restart deletion of existing file", SetupDriverFile, ScheduleDeletion, "px.drv", "", 0,
      "result=1 present=1 pending=1", NULL},
-    {"restart deletion of missing file", SetupDriverFile, ScheduleMissingFile, 0,
+    {"restart deletion of missing file", SetupDriverFile, ScheduleDeletion, "none.drv", "", 0,
      "result=1 present=0 pending=1", NULL},
 };
 
-const ContractRow* ContractRows(void)
+const ContractRow* SystemRows(size_t* count)
 {
+    *count = sizeof kRows / sizeof kRows[0];
     return kRows;
-}
-
-size_t ContractRowCount(void)
-{
-    return sizeof kRows / sizeof kRows[0];
 }

@@ -5,7 +5,7 @@ real pxunins.exe run by pxdriver, and the whole system compared before and after
     cleanup_scenarios.py list
     cleanup_scenarios.py run NAME --state DIR --exe PXUNINS.EXE --driver PXDRIVER.EXE --cc COMPILER
 
-Each scenario stages the installation (installation.py) for its line of Windows, takes a snapshot of the
+Each scenario stages the installation (pxwine.installation) for its line of Windows, takes a snapshot of the
 registry, the INI files, the start menus, the installation folder and the system folder, runs the
 uninstaller with scripted answers, and checks the journal (every prompt with its exact texts, buttons and
 default button) and that the snapshot after the run is the one before minus exactly what the run may
@@ -13,31 +13,25 @@ remove, plus the delete-at-restart record. Every scenario leaves the prefix with
 the scenarios of scenarios.py and these run in any order.
 """
 
-import argparse
 import os
+import shutil
 import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 
-import installation as inst  # noqa: E402
-from fixture import hold_desktop, load_env, process_alive, wine_environment, write_env  # noqa: E402
-from installation import (CONSUMER_LINE, DRIVERS32_KEY, DRIVERS_DESC_KEY, MACHINE_MAKER_KEY,  # noqa: E402
-                          NT_LINE, PENDING_RENAMES, SESSION_MANAGER_KEY, SHARED_DLLS_KEY, USER_MAKER_KEY,
-                          USER_PRODUCT_KEY, USER_SETTINGS_KEYS)
-from scenarios import (CAPTION_BOX, COMPLETE, CONFIRM, DRIVER_TIMEOUT_SECONDS, FALLBACK,  # noqa: E402
-                       answered, check_centred, check_fallback_controls, convert_shots, read_journal,
-                       windows_path)
-from wine_registry import RegFile, dword, expand_sz, multi_sz, normal_key, sz  # noqa: E402
-
-RESTART = ("box", CAPTION_BOX, "The computer must be rebooted in order\nto complete uninstall. Reboot now?",
-           "&Yes|&No", "&Yes")                                           # MB_YESNO: Yes is the default
-REBOOT_FAILED = ("box", CAPTION_BOX,
-                 "Failed to automatically reboot the system.\nPlease use Start->ShutDown to reboot manually",
-                 "OK", "OK")                                             # MB_OK
-NO_ADMIN = ("box", CAPTION_BOX,
-            "You need to have Administrator privileges\nto remove the Plexitone pipe driver", "OK", "OK")
+import pxwine.installation as inst  # noqa: E402
+from pxwine.driver import DriverRun, prompts_differ  # noqa: E402
+from pxwine.installation import (DRIVERS32_KEY, DRIVERS_DESC_KEY, MACHINE_MAKER_KEY,  # noqa: E402
+                                 PENDING_RENAMES, SESSION_MANAGER_KEY, SHARED_DLLS_KEY, USER_MAKER_KEY,
+                                 USER_PRODUCT_KEY, USER_SETTINGS_KEYS)
+from pxwine.registry import RegFile, dword, expand_sz, multi_sz, normal_key, sz  # noqa: E402
+from pxwine.scenario import main  # noqa: E402
+from pxwine.texts import (COMPLETE, CONFIRM, CONSUMER_LINE, FALLBACK, NO_ADMIN, NT_LINE,  # noqa: E402
+                          REBOOT_FAILED, RESTART, answered)
+from pxwine.uninstall_log import LOG_NAME, sound_log  # noqa: E402
+from scenarios import DRIVER_TIMEOUT_SECONDS, check_run  # noqa: E402
 
 # Both lines schedule the same short path: the system folder's short form (equal to its long form here)
 # and the driver's file name as stored under "PlexitonePipe".
@@ -117,7 +111,7 @@ class Outcome:
 
 class Scenario:
     def __init__(self, name, line, answers, prompts, outcome, stage=None, after_stage=None,
-                 restart_answered_yes=False, deny_driver_list=False):
+                 restart_answered_yes=False, deny_driver_list=False, run_from=None):
         self.name = name
         self.line = line
         self.answers = answers
@@ -127,6 +121,9 @@ class Scenario:
         self.after_stage = after_stage        # changes to the staged files, given the Installation
         self.restart_answered_yes = restart_answered_yes
         self.deny_driver_list = deny_driver_list
+        # A folder of its own that the uninstaller runs from, started as the shell starts it (wide):
+        # None runs the one in the installation folder.
+        self.run_from = run_from
 
 
 def user_file_in_group(installation):
@@ -143,7 +140,14 @@ def unknown_product_subkey():
             .set_values(USER_PRODUCT_KEY + "\\Skins\\Dark", {"Colour": dword(0x202020)}))
 
 
-YES, NO, OK, GO_ON = "Yes", "No", "OK", "&Go on"
+YES, NO, OK, GO_ON, CANCEL = "Yes", "No", "OK", "&Go on", "Cancel"
+
+# "Plexitone \u0100" has no place in the ANSI code page: its ANSI path comes out as the look-alike
+# "Plexitone A", where another installation lives. That one must stay whole.
+LOOK_ALIKE_DIR = "C:\\Program Files\\Plexitone A"
+OWN_DIR_OUTSIDE_CODE_PAGE = "C:\\Program Files\\Plexitone \u0100"
+NOTHING_CHANGES = Outcome(removal_pass=False, shortcuts=False, group_folder=False, app_path=False,
+                          user_keys="none", uninstall_entry=False, driver="kept")
 
 
 def rows_for(line):
@@ -175,7 +179,15 @@ def rows_for(line):
                  Outcome(user_keys="settings" if line == NT_LINE else "all"),
                  stage={"extra_changes": unknown_product_subkey()}),
     ]
+    rows.append(Scenario("own_folder_outside_code_page", line, [CANCEL], [answered(FALLBACK, CANCEL)],
+                         NOTHING_CHANGES, stage={"install_dir": LOOK_ALIKE_DIR},
+                         run_from=OWN_DIR_OUTSIDE_CODE_PAGE))
     if line == NT_LINE:
+        # A run stopped right after deleting the driver-list value (its use count already released)
+        # leaves a driver that is no longer listed: it is still removed, and the machine's keys go.
+        rows.append(Scenario("driver_no_longer_listed", line, [YES, NO], restart_no, Outcome(),
+                             stage={"shared_count": None,
+                                    "extra_changes": RegFile().set_values(DRIVERS32_KEY, {"midi1": None})}))
         # A user who may only read the driver list: the message, owned by the progress dialog; the
         # use count is already released, nothing else of the driver changes, no restart is offered.
         rows.append(Scenario("driver_list_read_only", line, [YES, OK, OK],
@@ -288,88 +300,57 @@ def wait_for_wineboot(prefix):
         time.sleep(0.2)
 
 
-def keep_desktop_held(state_dir, values, driver):
-    """A restart may end the session's processes: a lost desktop holder is started again, so the next
-    scenario does not pay Wine's desktop delay."""
-    if values.get("HOLDER_PID", "").isdigit() and process_alive(int(values["HOLDER_PID"]), "pxdriver"):
-        return "the desktop holder survived"
-    hold_desktop(state_dir, values, driver)
-    write_env(state_dir, values)
-    return "the desktop holder was gone and was started again"
+def stage_own_copy(prefix, windows_dir, exe):
+    """The uninstaller in a folder of its own, with a file and a log that lists nothing: an ANSI log
+    cannot name this folder."""
+    own = inst.Stage(prefix, windows_dir + "\\")
+    own.file("px.exe", b"MZ own\r\n")
+    own.copy(exe, "pxunins.exe")
+    own.file(LOG_NAME, sound_log([]))
+    return own.unix_dir
 
 
-def check_journal(events, driver_result, failures):
-    if driver_result != 0:
-        failures.append("the driver ended with %d (2: time-out, 3: unscripted or unanswerable prompt, "
-                        "4: could not start the program)" % driver_result)
-    for event in events:
-        if event[0] in ("unscripted", "unmatched", "timeout", "unused", "killed", "launchfailed"):
-            failures.append("journal: " + " ".join(event))
-    exits = [event for event in events if event[0] == "exit"]
-    if [event[1:] for event in exits] != [["0"]]:
-        failures.append("exit: %s, expected exit code 0" % exits)
-    windows = [event for event in events if event[0] == "window"]
-    for window in windows:
-        if window[2] in ("dialog", "progress"):
-            check_centred(window, failures)
-        if window[2] == "dialog":
-            check_fallback_controls(events, window, failures)
-    # Every box has no owner but the administrator message, which the progress dialog owns.
-    boxes = [window for window in windows if window[2] == "box"]
-    prompts = [tuple(event) for event in events if event[0] in ("box", "dialog")]
-    box_prompts = [prompt for prompt in prompts if prompt[0] == "box"]
-    for window, prompt in zip(boxes, box_prompts):
-        owner = "progress" if prompt[2] == NO_ADMIN[2] else "none"
-        if window[7] != owner:
-            failures.append("box %r has owner %s, expected %s" % (prompt[2], window[7], owner))
-    return prompts
+def folder_files(folder):
+    if folder is None:
+        return {}
+    return {name: os.path.getsize(os.path.join(folder, name)) for name in os.listdir(folder)}
 
 
-def run_scenario(scenario, state_dir, exe, driver, compiler):
-    values = load_env(state_dir)
-    prefix = values["WINEPREFIX"]
-    environment = wine_environment(values)
-    work = os.path.join(state_dir, "journals")
-    shots = os.path.join(state_dir, "shots")
-    os.makedirs(work, exist_ok=True)
-    os.makedirs(shots, exist_ok=True)
-
-    tool = key_security_tool(state_dir, compiler) if scenario.deny_driver_list else None
+def run_scenario(scenario, harness):
+    session = harness.session
+    prefix, environment, work = session.prefix, session.environment, session.journals
+    tool = key_security_tool(session.state_dir, harness.cc) if scenario.deny_driver_list else None
     original_dacl = None
     failures = []
+    install_dir = scenario.stage.get("install_dir", inst.DEFAULT_INSTALL_DIR)
+    own_copy = None
     try:
-        installation = inst.stage_installation(prefix, environment, scenario.line, uninstaller=exe,
+        installation = inst.stage_installation(prefix, environment, scenario.line, uninstaller=harness.exe,
                                                scratch_dir=work, **scenario.stage)
         if scenario.after_stage is not None:
             scenario.after_stage(installation)
-        before = inst.snapshot(prefix, environment, work)
+        program = installation.win("pxunins.exe")
+        if scenario.run_from is not None:
+            own_copy = stage_own_copy(prefix, scenario.run_from, harness.exe)
+            program = scenario.run_from + "\\pxunins.exe"
+        own_before = folder_files(own_copy)
+        before = inst.snapshot(prefix, environment, work, install_dir=install_dir)
         if tool is not None:
             original_dacl = key_security(tool, environment, "get")
             key_security(tool, environment, "set", READ_ONLY_DACL)
 
-        journal = os.path.join(work, scenario.name + ".txt")
-        if os.path.exists(journal):
-            os.remove(journal)
-        command = ["wine", driver, "--journal", windows_path(journal),
-                   "--shots", windows_path(os.path.join(shots, scenario.name)),
-                   "--timeout", str(DRIVER_TIMEOUT_SECONDS), "--version", scenario.line,
-                   installation.win("pxunins.exe")] + scenario.answers
         print("%s line, installation in %s" % (scenario.line, installation.install_dir), flush=True)
-        print("running: " + " ".join(command), flush=True)
-        with open(os.path.join(work, scenario.name + ".log"), "wb") as output:
-            driver_result = subprocess.run(command, env=environment, stdin=subprocess.DEVNULL, stdout=output,
-                                           stderr=subprocess.STDOUT, timeout=DRIVER_TIMEOUT_SECONDS * 4,
-                                           check=False).returncode
+        run = DriverRun(session, harness.driver, scenario.name, program, scenario.answers, scenario.line,
+                        timeout=DRIVER_TIMEOUT_SECONDS, wide=scenario.run_from is not None)
         if tool is not None:
             key_security(tool, environment, "set", original_dacl)
             original_dacl = None
 
-        events = read_journal(journal) if os.path.exists(journal) else []
-        convert_shots(events, shots, scenario.name)
-        if scenario.restart_answered_yes and ["unused", OK] in events:
+        if scenario.restart_answered_yes and ["unused", OK] in run.events:
             # The answer kept for a failure message that a started restart never shows.
-            events.remove(["unused", OK])
-        prompts = check_journal(events, driver_result, failures)
+            run.events.remove(["unused", OK])
+        check_run(run, failures)
+        prompts = run.prompts()
 
         outcome = scenario.outcome
         expected_prompts = scenario.prompts
@@ -385,56 +366,29 @@ def run_scenario(scenario, state_dir, exe, driver, compiler):
                 expected_prompts = base
                 outcome = Outcome(restart_done=True)
                 wait_for_wineboot(prefix)
-                print(keep_desktop_held(state_dir, values, driver))
-        if prompts != expected_prompts:
-            failures.append("prompts differ\n  expected:\n%s\n  seen:\n%s"
-                            % ("\n".join("    %r" % (p,) for p in expected_prompts),
-                               "\n".join("    %r" % (p,) for p in prompts)))
+                print(session.keep_desktop_held(harness.driver))
+        difference = prompts_differ(expected_prompts, prompts)
+        if difference:
+            failures.append(difference)
 
-        after = inst.snapshot(prefix, environment, work)
+        after = inst.snapshot(prefix, environment, work, install_dir=install_dir)
         differences = inst.compare(outcome.expected(installation, before), after)
+        if folder_files(own_copy) != own_before:
+            differences.append("the folder the uninstaller ran from changed: %s -> %s"
+                               % (sorted(own_before), sorted(folder_files(own_copy))))
         if differences:
             failures.append("the system after the run differs from the one expected:\n    "
                             + "\n    ".join(differences))
-        print("journal: " + journal)
+        print("journal: " + run.journal)
         print("compared %d items before and %d after" % (len(before), len(after)))
     finally:
         if original_dacl is not None:
             key_security(tool, environment, "set", original_dacl)
-        inst.reset_system(prefix, environment, work)
-
-    if failures:
-        print("FAILED %s" % scenario.name)
-        for failure in failures:
-            print(" - " + failure)
-        return 1
-    print("passed %s" % scenario.name)
-    return 0
-
-
-def main(argv):
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("action", choices=("list", "run"))
-    parser.add_argument("name", nargs="?")
-    parser.add_argument("--state")
-    parser.add_argument("--exe")
-    parser.add_argument("--driver")
-    parser.add_argument("--cc")
-    arguments = parser.parse_args(argv[1:])
-    names = [scenario.name for scenario in SCENARIOS]
-    assert len(set(names)) == len(names), "scenario names must be unique"
-    if arguments.action == "list":
-        print("\n".join(names))
-        return 0
-    by_name = {scenario.name: scenario for scenario in SCENARIOS}
-    if arguments.name not in by_name or not (arguments.state and arguments.exe and arguments.driver and arguments.cc):
-        parser.error("run needs a scenario name (see list), --state, --exe, --driver and --cc")
-    if not os.path.exists(os.path.join(arguments.state, "env")):
-        print("no %s/env: the e2e_setup test starts Xvfb and the prefix first" % arguments.state)
-        return 1
-    return run_scenario(by_name[arguments.name], os.path.abspath(arguments.state), os.path.abspath(arguments.exe),
-                        os.path.abspath(arguments.driver), arguments.cc)
+        inst.reset_system(prefix, environment, work, install_dir)
+        if own_copy is not None:
+            shutil.rmtree(own_copy)
+    return failures
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    sys.exit(main(SCENARIOS, run_scenario, options=("cc",)))

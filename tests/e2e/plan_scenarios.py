@@ -10,19 +10,20 @@ other case), runs pxlog.exe plan on the prefix's disk, then the uninstaller, and
 planned "removed" is gone, every entry planned to stay (and present) is still there.
 """
 
-import argparse
+import collections
 import os
 import re
-import shutil
 import subprocess
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 
-from fixture import load_env, wine_environment  # noqa: E402
-from scenarios import (COMPLETE, CONFIRM, NT_LINE, CONSUMER_LINE, Stage, answered,  # noqa: E402
-                       read_journal, windows_path)
-from uninstall_log import ENTRY_KIND_DIRECTORY, ENTRY_KIND_FILE, sound_log  # noqa: E402
+from pxwine.driver import DriverRun, prompts_differ  # noqa: E402
+from pxwine.installation import Stage  # noqa: E402
+from pxwine.paths import disk_path  # noqa: E402
+from pxwine.scenario import main  # noqa: E402
+from pxwine.texts import COMPLETE, CONFIRM, CONSUMER_LINE, NT_LINE, answered  # noqa: E402
+from pxwine.uninstall_log import ENTRY_KIND_DIRECTORY, ENTRY_KIND_FILE, LOG_NAME, sound_log  # noqa: E402
 
 PLAN_LINE = re.compile(r"^\s+(removed|stays)\s+#(\d+)\s+(file|folder)\s+(.*?)(?: -- (.*))?$")
 
@@ -47,96 +48,52 @@ def stage_troubles(stage):
     ])
 
 
-SCENARIOS = {
-    "plan_predicts_run": NT_LINE,
-    "plan_predicts_run_consumer_line": CONSUMER_LINE,
-}
+Scenario = collections.namedtuple("Scenario", "name line")
+
+SCENARIOS = [
+    Scenario("plan_predicts_run", NT_LINE),
+    Scenario("plan_predicts_run_consumer_line", CONSUMER_LINE),
+]
 
 
-def unix_path(stage, windows):
-    """Where a path of the staged folder lies on the disk, in the case the disk has it."""
-    assert windows.lower().startswith(stage.windows_dir.lower())
-    path = stage.unix_dir
-    for part in windows[len(stage.windows_dir):].split("\\"):
-        names = {name.lower(): name for name in os.listdir(path)} if os.path.isdir(path) else {}
-        path = os.path.join(path, names.get(part.lower(), part))
-    return path
-
-
-def run_plan(pxlog, log_windows_path, environment, work):
-    with open(os.path.join(work, "plan.txt"), "wb") as output:
+def run_plan(pxlog, log_windows_path, environment, output_path):
+    with open(output_path, "wb") as output:
         subprocess.run(["wine", pxlog, "plan", log_windows_path], env=environment, stdin=subprocess.DEVNULL,
                        stdout=output, stderr=subprocess.STDOUT, timeout=120, check=False)
-    with open(os.path.join(work, "plan.txt"), encoding="cp1252") as stream:
+    with open(output_path, encoding="cp1252") as stream:
         text = stream.read().replace("\r\n", "\n")
     return [match.groups() for match in map(PLAN_LINE.match, text.split("\n")) if match], text
 
 
-def run(name, state_dir, exe, driver, pxlog):
-    values = load_env(state_dir)
-    environment = wine_environment(values)
-    line = SCENARIOS[name]
-    stage = Stage(values["WINEPREFIX"], "C:\\e2e\\%s\\" % name)
-    if os.path.exists(stage.unix_dir):
-        shutil.rmtree(stage.unix_dir)
-    os.makedirs(stage.unix_dir)
-    with open(os.path.join(stage.unix_dir, "_pxunins.dat"), "wb") as stream:
-        stream.write(stage_troubles(stage))
-    shutil.copyfile(exe, os.path.join(stage.unix_dir, "pxunins.exe"))
-    work = os.path.join(state_dir, "journals", name)
-    os.makedirs(work, exist_ok=True)
+def run_scenario(scenario, harness):
+    session = harness.session
+    stage = Stage(session.prefix, "C:\\e2e\\%s\\" % scenario.name)
+    stage.file(LOG_NAME, stage_troubles(stage))
+    stage.copy(harness.exe, "pxunins.exe")
 
-    plan, plan_text = run_plan(pxlog, stage.win("_pxunins.dat"), environment, work)
+    plan, plan_text = run_plan(harness.pxlog, stage.win(LOG_NAME), session.environment,
+                               os.path.join(session.journals, scenario.name + "-plan.txt"))
     print(plan_text)
     failures = []
     if len(plan) != 12:
         failures.append("the plan names %d entries, the log 12" % len(plan))
 
-    journal = os.path.join(work, "journal.txt")
-    command = ["wine", driver, "--journal", windows_path(journal), "--timeout", "20", "--version", line,
-               stage.win("pxunins.exe"), "Yes", "OK"]
-    subprocess.run(command, env=environment, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, timeout=120, check=False)
-    events = read_journal(journal) if os.path.exists(journal) else []
-    prompts = [tuple(event) for event in events if event[0] in ("box", "dialog")]
-    if prompts != [answered(CONFIRM, "Yes"), answered(COMPLETE, "OK")]:
-        failures.append("prompts: %s" % prompts)
+    run = DriverRun(session, harness.driver, scenario.name, stage.win("pxunins.exe"), ["Yes", "OK"],
+                    scenario.line, shots=False)
+    difference = prompts_differ([answered(CONFIRM, "Yes"), answered(COMPLETE, "OK")], run.prompts())
+    if difference:
+        failures.append(difference)
 
     for verdict, number, kind, path, reason in plan:
-        present = os.path.exists(unix_path(stage, path))
+        present = os.path.exists(disk_path(session.prefix, path))
         if verdict == "removed" and present:
             failures.append("#%s %s: planned removed, still there" % (number, path))
         if verdict == "stays" and not present and not (reason or "").startswith("missing"):
             failures.append("#%s %s: planned to stay (%s), gone" % (number, path, reason))
     removed = sum(1 for entry in plan if entry[0] == "removed")
-    if failures:
-        print("FAILED %s" % name)
-        for failure in failures:
-            print(" - " + failure)
-        return 1
-    print("passed %s: %d entries planned, %d removed as planned, the rest stayed as planned"
-          % (name, len(plan), removed))
-    return 0
-
-
-def main(argv):
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("action", choices=("list", "run"))
-    parser.add_argument("name", nargs="?")
-    parser.add_argument("--state")
-    parser.add_argument("--exe")
-    parser.add_argument("--driver")
-    parser.add_argument("--pxlog")
-    arguments = parser.parse_args(argv[1:])
-    if arguments.action == "list":
-        print("\n".join(SCENARIOS))
-        return 0
-    if arguments.name not in SCENARIOS or not (arguments.state and arguments.exe and arguments.driver
-                                               and arguments.pxlog):
-        parser.error("run needs a scenario name (see list), --state, --exe, --driver and --pxlog")
-    return run(arguments.name, os.path.abspath(arguments.state), os.path.abspath(arguments.exe),
-               os.path.abspath(arguments.driver), os.path.abspath(arguments.pxlog))
+    print("%d entries planned, %d of them removed" % (len(plan), removed))
+    return failures
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    sys.exit(main(SCENARIOS, run_scenario, options=("pxlog",)))

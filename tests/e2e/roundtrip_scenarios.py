@@ -13,7 +13,6 @@ program cannot delete its own file) with the folders that hold them, and the pip
 waits for the restart (the restart question is answered No).
 """
 
-import argparse
 import os
 import shutil
 import struct
@@ -21,13 +20,15 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 
-import installation as inst  # noqa: E402
-from fixture import load_env, wine_environment  # noqa: E402
-from cleanup_scenarios import RESTART  # noqa: E402
-from scenarios import COMPLETE, CONFIRM, DRIVER_TIMEOUT_SECONDS, read_journal, windows_path  # noqa: E402
-from wine_registry import RegFile, normal_key, sz  # noqa: E402
+import pxwine.installation as inst  # noqa: E402
+from pxwine.driver import DriverRun  # noqa: E402
+from pxwine.paths import windows_path  # noqa: E402
+from pxwine.registry import RegFile, normal_key, sz  # noqa: E402
+from pxwine.scenario import main  # noqa: E402
+from pxwine.texts import COMPLETE, CONFIRM, CONSUMER_LINE, NT_LINE, RESTART  # noqa: E402
+from pxwine.uninstall_log import LOG_NAME  # noqa: E402
 
 SETUP_NAME = "plexitone-setup.exe"
 USER_FILE = "My notes.txt"
@@ -46,7 +47,7 @@ class Row:
 
     def __init__(self, name, line, install_dir, top=None, code_page=None, before=None, installs=1,
                  expect="installed"):
-        self.name = name
+        self.name = "roundtrip_" + name
         self.line = line
         self.install_dir = install_dir
         self.top = top or install_dir
@@ -74,17 +75,17 @@ DEEPEST_FITS = "C:\\" + "D" * 227
 TOO_DEEP = "C:\\" + "D" * 228
 
 ROWS = [
-    Row("nt_folder_with_spaces", inst.NT_LINE, "C:\\Round Trip\\Plexitone Music", top="C:\\Round Trip"),
-    Row("consumer_folder_with_spaces", inst.CONSUMER_LINE, "C:\\Round Trip\\Plexitone Music",
+    Row("nt_folder_with_spaces", NT_LINE, "C:\\Round Trip\\Plexitone Music", top="C:\\Round Trip"),
+    Row("consumer_folder_with_spaces", CONSUMER_LINE, "C:\\Round Trip\\Plexitone Music",
         top="C:\\Round Trip"),
-    Row("nt_folder_with_user_file", inst.NT_LINE, "C:\\Program Files\\Plexitone", before=put_user_file),
-    Row("nt_shift_jis_folder", inst.NT_LINE, SJIS_FOLDER + "\\Plexitone", top=SJIS_FOLDER, code_page=932),
-    Row("nt_reinstall", inst.NT_LINE, "C:\\Program Files\\Plexitone", installs=2),
-    Row("consumer_reinstall", inst.CONSUMER_LINE, "C:\\Program Files\\Plexitone", installs=2),
-    Row("nt_stopped_half_way", inst.NT_LINE, "C:\\Program Files\\Plexitone", before=block_driver_file,
+    Row("nt_folder_with_user_file", NT_LINE, "C:\\Program Files\\Plexitone", before=put_user_file),
+    Row("nt_shift_jis_folder", NT_LINE, SJIS_FOLDER + "\\Plexitone", top=SJIS_FOLDER, code_page=932),
+    Row("nt_reinstall", NT_LINE, "C:\\Program Files\\Plexitone", installs=2),
+    Row("consumer_reinstall", CONSUMER_LINE, "C:\\Program Files\\Plexitone", installs=2),
+    Row("nt_stopped_half_way", NT_LINE, "C:\\Program Files\\Plexitone", before=block_driver_file,
         expect="stopped"),
-    Row("nt_deepest_path_259_bytes", inst.NT_LINE, DEEPEST_FITS),
-    Row("nt_deepest_path_260_bytes", inst.NT_LINE, TOO_DEEP, expect="refused"),
+    Row("nt_deepest_path_259_bytes", NT_LINE, DEEPEST_FITS),
+    Row("nt_deepest_path_260_bytes", NT_LINE, TOO_DEEP, expect="refused"),
 ]
 
 
@@ -96,12 +97,12 @@ def wine_run(command, environment, log, timeout):
     return code, time.time() - started
 
 
-def row_environment(values, row, state_dir):
+def row_environment(session, row):
     """Wine takes the ANSI code page from the Unix locale; ja_JP.UTF-8 gives 932 and still passes the
     command line as UTF-8. The locale is compiled into the state folder, as few machines have it."""
-    environment = wine_environment(values)
+    environment = dict(session.environment)
     if row.code_page == 932:
-        locales = os.path.join(state_dir, "locale")
+        locales = os.path.join(session.state_dir, "locale")
         if not os.path.isdir(os.path.join(locales, "ja_JP.UTF-8")):
             os.makedirs(locales, exist_ok=True)
             subprocess.run(["localedef", "-i", "ja_JP", "-f", "UTF-8", os.path.join(locales, "ja_JP.UTF-8")],
@@ -157,14 +158,13 @@ def read_log(path):
 
 
 def check_log(prefix, environment, pxlog, row, work, failures):
-    log = inst.unix_path(prefix, row.install_dir + "\\_pxunins.dat")
-    code, _ = wine_run(["wine", pxlog, "check", row.install_dir + "\\_pxunins.dat", "--install-dir", row.top],
-                       environment,
+    log = row.install_dir + "\\" + LOG_NAME
+    code, _ = wine_run(["wine", pxlog, "check", log, "--install-dir", row.top], environment,
                        os.path.join(work, row.name + ".pxlog.txt"), 60)
     if code != 0:
         failures.append("pxlog check: exit code %d, see %s.pxlog.txt" % (code, row.name))
     encoding = "cp932" if row.code_page == 932 else "cp1252"
-    entries = [(kind, path.decode(encoding)) for kind, path in read_log(log)]
+    entries = [(kind, path.decode(encoding)) for kind, path in read_log(inst.unix_path(prefix, log))]
     return entries
 
 
@@ -193,22 +193,19 @@ def check_logged_what_was_made(before, installed, row, entries, failures):
                         % (sorted(made - logged)[:5], sorted(logged - made)[:5]))
 
 
-def uninstall(driver, row, environment, work, failures):
-    journal = os.path.join(work, row.name + ".journal.txt")
-    if os.path.exists(journal):
-        os.remove(journal)
+def uninstall(session, driver, row, failures):
     # Under code page 932 Wine labels the buttons in Japanese, "はい(&Y)": the keys answer on every row.
     answers = ["{ALT+y}", "{ALT+n}"] if row.expect == "installed" else ["{ALT+y}", "{ENTER}"]
-    code, seconds = wine_run(["wine", driver, "--journal", windows_path(journal), "--timeout",
-                              str(DRIVER_TIMEOUT_SECONDS), "--version", row.line,
-                              row.install_dir + "\\pxunins.exe"] + answers,
-                             environment, os.path.join(work, row.name + ".driver.txt"), DRIVER_TIMEOUT_SECONDS * 4)
-    print("uninstall: driver exit code %d in %.1f s" % (code, seconds), flush=True)
-    prompts = [tuple(event[1:3]) for event in read_journal(journal) if event[0] in ("box", "dialog")]
+    started = time.time()
+    run = DriverRun(session, driver, row.name, row.install_dir + "\\pxunins.exe", answers,
+                    row.line, shots=False)
+    print("uninstall: driver exit code %d in %.1f s" % (run.result, time.time() - started), flush=True)
+    failures.extend(run.troubles())
     # No restart question after a stopped install: it never registered the driver.
     last = RESTART if row.expect == "installed" else COMPLETE
-    if code != 0 or prompts != [CONFIRM[1:3], last[1:3]]:
-        failures.append("the uninstall: driver exit code %d, prompts %r" % (code, prompts))
+    prompts = [prompt[1:3] for prompt in run.prompts()]
+    if run.exit_code() != 0 or prompts != [CONFIRM[1:3], last[1:3]]:
+        failures.append("the uninstall: exit code %s, prompts %r" % (run.exit_code(), prompts))
 
 
 def check_as_before(before, after, row, failures):
@@ -235,11 +232,14 @@ def check_as_before(before, after, row, failures):
                         + "\n    ".join(differences))
 
 
-def run_row(row, state_dir, exe, driver, pxlog, setup):
-    values = load_env(state_dir)
-    prefix = values["WINEPREFIX"]
-    environment = row_environment(values, row, state_dir)
-    work = os.path.join(state_dir, "roundtrip")
+def run_row(row, harness):
+    if not os.path.exists(harness.setup):
+        return ["no %s: cmake --preset installer && cmake --build --preset installer" % harness.setup]
+    session = harness.session
+    prefix = session.prefix
+    environment = row_environment(session, row)
+    session.environment = environment
+    work = os.path.join(session.state_dir, "roundtrip")
     os.makedirs(work, exist_ok=True)
     failures = []
     forget(prefix, environment, work, row)
@@ -250,7 +250,7 @@ def run_row(row, state_dir, exe, driver, pxlog, setup):
         if row.before is not None:
             row.before(prefix, row)
         before = system_state(prefix, environment, work, row)
-        code = install(setup, row, environment, work)
+        code = install(harness.setup, row, environment, work)
         if code != (0 if row.expect == "installed" else 2):
             failures.append("the installer ended with %d" % code)
         installed = system_state(prefix, environment, work, row)
@@ -259,48 +259,20 @@ def run_row(row, state_dir, exe, driver, pxlog, setup):
             if differences:
                 failures.append("the refused install made something:\n    " + "\n    ".join(differences))
         else:
-            entries = check_log(prefix, environment, pxlog, row, work, failures)
+            entries = check_log(prefix, environment, harness.pxlog, row, work, failures)
             print("log: %d entries, the first %s" % (len(entries), entries[:1]), flush=True)
             check_logged_what_was_made(before, installed, row, entries, failures)
-            with open(exe, "rb") as built, open(inst.unix_path(prefix, row.install_dir + "\\pxunins.exe"), "rb") as placed:
+            with open(harness.exe, "rb") as built, \
+                    open(inst.unix_path(prefix, row.install_dir + "\\pxunins.exe"), "rb") as placed:
                 if built.read() != placed.read():
-                    failures.append("the installer placed another pxunins.exe than %s: build the installer preset "
-                                    "again" % exe)
-            uninstall(driver, row, environment, work, failures)
+                    failures.append("the installer placed another pxunins.exe than %s: build the installer "
+                                    "preset again" % harness.exe)
+            uninstall(session, harness.driver, row, failures)
             check_as_before(before, system_state(prefix, environment, work, row), row, failures)
     finally:
         forget(prefix, environment, work, row)
-    if failures:
-        print("FAILED %s" % row.name)
-        for failure in failures:
-            print(" - " + failure)
-        return 1
-    print("passed %s" % row.name)
-    return 0
-
-
-def main(argv):
-    parser = argparse.ArgumentParser()
-    parser.add_argument("command", choices=("list", "run"))
-    parser.add_argument("name", nargs="?")
-    for option in ("--state", "--exe", "--driver", "--pxlog", "--setup"):
-        parser.add_argument(option)
-    arguments = parser.parse_args(argv[1:])
-    if arguments.command == "list":
-        print("\n".join("roundtrip_" + row.name for row in ROWS))
-        return 0
-    if not os.path.exists(arguments.setup):
-        print("no %s: cmake --preset installer && cmake --build --preset installer" % arguments.setup,
-              file=sys.stderr)
-        return 1
-    rows = [row for row in ROWS if "roundtrip_" + row.name == arguments.name]
-    if not rows:
-        print("no round trip named %s" % arguments.name, file=sys.stderr)
-        return 2
-    return run_row(rows[0], os.path.abspath(arguments.state), os.path.abspath(arguments.exe),
-                   os.path.abspath(arguments.driver), os.path.abspath(arguments.pxlog),
-                   os.path.abspath(arguments.setup))
+    return failures
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    sys.exit(main(ROWS, run_row, options=("pxlog", "setup")))

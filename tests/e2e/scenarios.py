@@ -8,80 +8,28 @@ Each scenario stages an install folder under the prefix's C:\\e2e, copies the un
 its log, has the driver run it with the scripted answers, and then checks the driver's journal (every
 prompt with its exact texts, buttons and default button; the dialogs centred on the screen; the progress
 dialog's texts), the files left in the folder, the start-menu group, and the exit code 0. The state
-directory is the one fixture.py made; shots of every window land in its shots/ as NAME-N.png.
+directory is the one pxwine.session made; shots of every window land in its shots/ as NAME-N.png.
 """
 
-import argparse
-import glob
 import os
 import shutil
-import struct
-import subprocess
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 
-from fixture import load_env, wine_environment  # noqa: E402
-from uninstall_log import (ENTRY_KIND_DIRECTORY, ENTRY_KIND_FILE, LogBuilder,  # noqa: E402
-                           sound_log)
-
-# ---------------------------------------------------------------------------------------------------------
-# What the user sees. The buttons' own texts ("&Yes", "OK") are user32's; the rest is the uninstaller's.
-
-CAPTION_BOX = "Plexitone Uninstall"
-CAPTION_DIALOG = "Uninstall Plexitone"
-CONFIRM_TEXT = "The Plexitone is about to be uninstalled. Proceed?"
-COMPLETE_TEXT = "The uninstall is complete"
-FALLBACK_TEXTS = ("The Plexitone uninstall cannot start. The program had possibly been already uninstalled."
-                  "|However the uninstall may attempt to remove the Plexitone pipe driver and/or start menu"
-                  " group if they are left in the system.")
-
-# (kind, caption, text, buttons, default button) as the journal writes them.
-CONFIRM = ("box", CAPTION_BOX, CONFIRM_TEXT, "&Yes|&No", "&No")  # MB_YESNO | MB_DEFBUTTON2
-COMPLETE = ("box", CAPTION_BOX, COMPLETE_TEXT, "OK", "OK")       # MB_OK
-FALLBACK = ("dialog", CAPTION_DIALOG, FALLBACK_TEXTS, "&Go on|Cancel", "&Go on")
-
-START_MENU_SHORTCUTS = ("Plexitone.lnk", "Plexitone Help.lnk", "Plexitone License.lnk",
-                        "Plexitone Home Page.lnk", "Uninstall Plexitone.lnk")
-
-NT_LINE = "winxp"
-CONSUMER_LINE = "win98"
+from pxwine.driver import DriverRun, prompts_differ  # noqa: E402
+from pxwine.installation import SHORTCUTS, Stage, write_file  # noqa: E402
+from pxwine.paths import programs_folder  # noqa: E402
+from pxwine.scenario import main  # noqa: E402
+from pxwine.texts import (CAPTION_DIALOG, COMPLETE, CONFIRM, CONSUMER_LINE, FALLBACK,  # noqa: E402
+                          NO_ADMIN, NT_LINE, REMOVING, answered)
+from pxwine.uninstall_log import (ENTRY_KIND_DIRECTORY, ENTRY_KIND_FILE, LOG_NAME,  # noqa: E402
+                                  LogBuilder, read_entries, sound_log)
 
 DRIVER_TIMEOUT_SECONDS = 20
 
 # ---------------------------------------------------------------------------------------------------------
 # Staging
-
-
-class Stage:
-    """One install folder: its Windows path (with the trailing backslash) and where it lies on the disk."""
-
-    def __init__(self, prefix, windows_dir):
-        assert windows_dir.startswith("C:\\") and windows_dir.endswith("\\")
-        self.windows_dir = windows_dir
-        self.unix_dir = os.path.join(prefix, "drive_c", *windows_dir[3:-1].split("\\"))
-
-    def win(self, relative):
-        return self.windows_dir + relative
-
-    def file(self, relative, content=b"plexitone\r\n"):
-        path = os.path.join(self.unix_dir, *relative.split("\\"))
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, "wb") as stream:
-            stream.write(content)
-
-    def folder(self, relative):
-        os.makedirs(os.path.join(self.unix_dir, *relative.split("\\")), exist_ok=True)
-
-    def snapshot(self):
-        """Every file and folder below the install folder, as relative Windows paths; folders end in '\\'."""
-        found = set()
-        for root, folders, files in os.walk(self.unix_dir):
-            relative_root = os.path.relpath(root, self.unix_dir)
-            base = "" if relative_root == "." else relative_root.replace(os.sep, "\\") + "\\"
-            found.update(base + name + "\\" for name in folders)
-            found.update(base + name for name in files)
-        return found
 
 
 def long_folder(name, length):
@@ -271,13 +219,29 @@ def stage_progress(stage):
     return sound_log(entries), removed
 
 
+def stage_relative_entries(stage):
+    """Started from the list of installed programs, the working folder is the system folder: entries that
+    are not full paths would name other programs' files there. They stay; the full path goes."""
+    stage.outside_file("C:\\windows\\system32\\pxrel.ini")
+    stage.outside_file("C:\\windows\\pxrel.ini")
+    stage.file("a.txt")
+    log = sound_log([
+        (ENTRY_KIND_FILE, "pxrel.ini"),
+        (ENTRY_KIND_FILE, "..\\pxrel.ini"),
+        (ENTRY_KIND_FILE, "\\windows\\system32\\pxrel.ini"),
+        (ENTRY_KIND_FILE, "C:pxrel.ini"),
+        (ENTRY_KIND_FILE, stage.win("a.txt")),
+    ])
+    return log, {"a.txt"}
+
+
 # ---------------------------------------------------------------------------------------------------------
 # The table
 
 
 class Scenario:
     def __init__(self, name, stager, answers, prompts, start_menu, removes=False, line=NT_LINE,
-                 folder_length=None, progress=False):
+                 folder_length=None, progress=False, working_folder=None):
         self.name = name
         self.removes = removes          # whether the removal pass runs, or the folder stays as staged
         self.stager = stager
@@ -287,15 +251,13 @@ class Scenario:
         self.line = line
         self.folder_length = folder_length
         self.progress = progress
+        self.working_folder = working_folder  # None: the program's own folder
 
 
-def answered(prompt, answer):
-    return prompt + (answer,)
-
-
-def main_road(name, stager, line=NT_LINE, folder_length=None, progress=False):
+def main_road(name, stager, line=NT_LINE, folder_length=None, progress=False, working_folder=None):
     return Scenario(name, stager, ["Yes", "OK"], [answered(CONFIRM, "Yes"), answered(COMPLETE, "OK")],
-                    "removed", removes=True, line=line, folder_length=folder_length, progress=progress)
+                    "removed", removes=True, line=line, folder_length=folder_length, progress=progress,
+                    working_folder=working_folder)
 
 
 def refused(name, stager, line=NT_LINE, folder_length=None):
@@ -339,6 +301,9 @@ SCENARIOS = [
     main_road("folder_247_characters", stage_basic, folder_length=247),
     refused("folder_248_characters", stage_basic, folder_length=248),
     main_road("progress_dialog", stage_progress, progress=True),
+    main_road("relative_entries_left_alone", stage_relative_entries, working_folder="C:\\windows\\system32"),
+    main_road("relative_entries_left_alone_consumer_line", stage_relative_entries, line=CONSUMER_LINE,
+              working_folder="C:\\windows\\system32"),
 ]
 
 
@@ -346,52 +311,12 @@ SCENARIOS = [
 # Running
 
 
-def windows_path(unix_path):
-    """Wine maps the Linux root to drive Z:."""
-    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
-
-
-def unescape(field):
-    out = []
-    index = 0
-    while index < len(field):
-        char = field[index]
-        if char == "\\" and index + 1 < len(field):
-            following = field[index + 1]
-            out.append({"t": "\t", "n": "\n", "r": "\r", "\\": "\\"}.get(following, "\\" + following))
-            index += 2
-        else:
-            out.append(char)
-            index += 1
-    return "".join(out)
-
-
-def read_journal(path):
-    events = []
-    with open(path, encoding="cp1252", errors="replace") as stream:
-        for line in stream:
-            events.append([unescape(field) for field in line.rstrip("\n").split("\t")])
-    return events
-
-
-def programs_folder(prefix):
-    """The current user's start-menu Programs folder, where Wine keeps CSIDL_PROGRAMS on both lines."""
-    candidates = [path for path in glob.glob(os.path.join(prefix, "drive_c", "users", "*", "AppData", "Roaming",
-                                                          "Microsoft", "Windows", "Start Menu", "Programs"))
-                  if os.sep + "Public" + os.sep not in path]
-    if len(candidates) != 1:
-        raise RuntimeError("cannot find the user's Programs folder in %s: %s" % (prefix, candidates))
-    return candidates[0]
-
-
 def stage_start_menu(prefix):
     group = os.path.join(programs_folder(prefix), "Plexitone")
     if os.path.exists(group):
         shutil.rmtree(group)
-    os.makedirs(group)
-    for name in START_MENU_SHORTCUTS:
-        with open(os.path.join(group, name), "wb") as stream:
-            stream.write(b"L\0\0\0")
+    for name in SHORTCUTS:
+        write_file(os.path.join(group, name), b"L\0\0\0")
     return group
 
 
@@ -447,7 +372,7 @@ def check_progress(log_paths, events, failures):
     removal_order = list(reversed(log_paths))
     position_of = {}
     for k, path in enumerate(removal_order):
-        position_of.setdefault("Removing: " + path, k)
+        position_of.setdefault(REMOVING + " " + path, k)
     count = len(removal_order)
     named = 0
     wrong_bars = []
@@ -460,7 +385,7 @@ def check_progress(log_paths, events, failures):
         if pos != -1 and not 0 <= pos <= 100:
             failures.append("progress bar position %d out of 0..100" % pos)
         largest_fill = max(largest_fill, fill)
-        if text in ("Removing:", ""):
+        if text in (REMOVING, ""):
             continue  # the template's text before the first report; the empty line after the last
         k = position_of.get(text)
         if k is None:
@@ -484,144 +409,73 @@ def check_progress(log_paths, events, failures):
         failures.append("the bar never got past %d%% on the screen" % largest_fill)
 
 
-def convert_shots(events, shots_dir, name):
-    """The driver writes BMPs; PNGs are smaller and open anywhere."""
-    converter = shutil.which("convert")
-    for event in events:
-        if event[0] != "shot":
-            continue
-        bmp = os.path.join(shots_dir, "%s-%s.bmp" % (name, event[1]))
-        if converter is None or not os.path.exists(bmp):
-            continue
-        png = bmp[:-4] + ".png"
-        if subprocess.run([converter, bmp, png], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                          stderr=subprocess.DEVNULL, check=False).returncode == 0:
-            os.remove(bmp)
-
-
-def run_scenario(scenario, state_dir, exe, driver):
-    values = load_env(state_dir)
-    prefix = values["WINEPREFIX"]
-    environment = wine_environment(values)
-
-    folder = (long_folder(scenario.name, scenario.folder_length) if scenario.folder_length
-              else "C:\\e2e\\%s\\" % scenario.name)
-    stage = Stage(prefix, folder)
-    if os.path.exists(stage.unix_dir):
-        shutil.rmtree(stage.unix_dir)
-    os.makedirs(stage.unix_dir)
-    log, removed = scenario.stager(stage)
-    shutil.copyfile(exe, os.path.join(stage.unix_dir, "pxunins.exe"))
-    log_paths = []
-    if log is not None:
-        with open(os.path.join(stage.unix_dir, "_pxunins.dat"), "wb") as stream:
-            stream.write(log)
-        if scenario.progress:
-            log_paths = list(read_log_paths(log))
-    group = stage_start_menu(prefix)
-    before = stage.snapshot()
-
-    work = os.path.join(state_dir, "journals")
-    shots = os.path.join(state_dir, "shots")
-    os.makedirs(work, exist_ok=True)
-    os.makedirs(shots, exist_ok=True)
-    journal = os.path.join(work, scenario.name + ".txt")
-    if os.path.exists(journal):
-        os.remove(journal)
-    command = ["wine", driver, "--journal", windows_path(journal),
-               "--shots", windows_path(os.path.join(shots, scenario.name)),
-               "--timeout", str(DRIVER_TIMEOUT_SECONDS), "--version", scenario.line,
-               stage.win("pxunins.exe")] + scenario.answers
-    print("folder %s (%d characters), %s line" % (folder, len(folder), scenario.line), flush=True)
-    print("running: " + " ".join(command), flush=True)
-    with open(os.path.join(work, scenario.name + ".log"), "wb") as output:
-        driver_result = subprocess.run(command, env=environment, stdin=subprocess.DEVNULL, stdout=output,
-                                       stderr=subprocess.STDOUT, timeout=DRIVER_TIMEOUT_SECONDS * 4,
-                                       check=False).returncode
-
-    failures = []
-    events = read_journal(journal) if os.path.exists(journal) else []
-    convert_shots(events, shots, scenario.name)
-    if driver_result != 0:
-        failures.append("the driver ended with %d (2: time-out, 3: unscripted or unanswerable prompt, "
-                        "4: could not start the program)" % driver_result)
-    for event in events:
-        if event[0] in ("unscripted", "unmatched", "timeout", "unused", "killed", "launchfailed"):
-            failures.append("journal: " + " ".join(event))
-
-    prompts = [tuple(event) for event in events if event[0] in ("box", "dialog")]
-    if prompts != scenario.prompts:
-        failures.append("prompts differ\n  expected:\n%s\n  seen:\n%s"
-                        % ("\n".join("    %r" % (p,) for p in scenario.prompts),
-                           "\n".join("    %r" % (p,) for p in prompts)))
-    exits = [event for event in events if event[0] == "exit"]
-    if [event[1:] for event in exits] != [["0"]]:
-        failures.append("exit: %s, expected exit code 0" % exits)
-
-    windows = [event for event in events if event[0] == "window"]
-    for window in windows:
+def check_windows(run, failures):
+    """The dialogs centred, the fallback dialog's buttons, and every box without an owner but the
+    administrator message, which the progress dialog owns."""
+    for window in run.windows():
         if window[2] in ("dialog", "progress"):
             check_centred(window, failures)
-        elif window[7] != "none":
-            failures.append("message box %s has owner %s, expected none" % (window[1], window[7]))
         if window[2] == "dialog":
-            check_fallback_controls(events, window, failures)
+            check_fallback_controls(run.events, window, failures)
+    box_prompts = [prompt for prompt in run.prompts() if prompt[0] == "box"]
+    for window, prompt in zip(run.windows("box"), box_prompts):
+        owner = "progress" if prompt[2] == NO_ADMIN[2] else "none"
+        if window[7] != owner:
+            failures.append("box %r has owner %s, expected %s" % (prompt[2], window[7], owner))
+
+
+def check_run(run, failures):
+    """A clean run to the end with exit code 0, and its windows as check_windows has them."""
+    failures.extend(run.troubles())
+    if run.exit_code() != 0:
+        failures.append("exit: %s, expected exit code 0" % [e for e in run.events if e[0] == "exit"])
+    check_windows(run, failures)
+
+
+def run_scenario(scenario, harness):
+    session = harness.session
+    folder = (long_folder(scenario.name, scenario.folder_length) if scenario.folder_length
+              else "C:\\e2e\\%s\\" % scenario.name)
+    stage = Stage(session.prefix, folder)
+    log, removed = scenario.stager(stage)
+    stage.copy(harness.exe, "pxunins.exe")
+    log_paths = []
+    if log is not None:
+        stage.file(LOG_NAME, log)
+        if scenario.progress:
+            log_paths = [path for _kind, path in read_entries(log)]
+    group = stage_start_menu(session.prefix)
+    before = stage.snapshot()
+
+    print("folder %s (%d characters), %s line" % (folder, len(folder), scenario.line), flush=True)
+    run = DriverRun(session, harness.driver, scenario.name, stage.win("pxunins.exe"), scenario.answers,
+                    scenario.line, timeout=DRIVER_TIMEOUT_SECONDS, cwd=scenario.working_folder)
+    failures = []
+    check_run(run, failures)
+    difference = prompts_differ(scenario.prompts, run.prompts())
+    if difference:
+        failures.append(difference)
     if scenario.progress:
-        check_progress(log_paths, events, failures)
+        check_progress(log_paths, run.events, failures)
 
     after = stage.snapshot()
     expected_after = before - removed if scenario.removes else before
     if after != expected_after:
         failures.append("files: still there but should be gone: %s; gone but should be there: %s"
                         % (sorted(after - expected_after), sorted(expected_after - after)))
+    for path in stage.outside:
+        if not os.path.exists(path):
+            failures.append("another program's file outside the folder was deleted: " + path)
+        else:
+            os.remove(path)
     group_left = sorted(os.listdir(group)) if os.path.isdir(group) else None
     if scenario.start_menu == "removed" and group_left is not None:
         failures.append("start-menu group should be gone, holds %s" % group_left)
-    if scenario.start_menu == "kept" and group_left != sorted(START_MENU_SHORTCUTS):
+    if scenario.start_menu == "kept" and group_left != sorted(SHORTCUTS):
         failures.append("start-menu group should be untouched, holds %s" % group_left)
-
-    print("journal: " + journal)
-    if failures:
-        print("FAILED %s" % scenario.name)
-        for failure in failures:
-            print(" - " + failure)
-        return 1
-    print("passed %s: %d prompts, %d windows" % (scenario.name, len(prompts), len(windows)))
-    return 0
-
-
-def read_log_paths(log):
-    """The paths of a sound log, in file order, read back from its bytes."""
-    count = struct.unpack_from("<i", log, 8)[0]
-    offset = 12
-    for _ in range(max(count, 0)):
-        _kind, length = struct.unpack_from("<Ii", log, offset)
-        yield log[offset + 8:offset + 8 + length].decode("cp1252")
-        offset += 8 + length
-
-
-def main(argv):
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("action", choices=("list", "run"))
-    parser.add_argument("name", nargs="?")
-    parser.add_argument("--state")
-    parser.add_argument("--exe")
-    parser.add_argument("--driver")
-    arguments = parser.parse_args(argv[1:])
-    names = [scenario.name for scenario in SCENARIOS]
-    assert len(set(names)) == len(names), "scenario names must be unique"
-    if arguments.action == "list":
-        print("\n".join(names))
-        return 0
-    by_name = {scenario.name: scenario for scenario in SCENARIOS}
-    if arguments.name not in by_name or not (arguments.state and arguments.exe and arguments.driver):
-        parser.error("run needs a scenario name (see list), --state, --exe and --driver")
-    if not os.path.exists(os.path.join(arguments.state, "env")):
-        print("no %s/env: the e2e_setup test starts Xvfb and the prefix first" % arguments.state)
-        return 1
-    return run_scenario(by_name[arguments.name], os.path.abspath(arguments.state), os.path.abspath(arguments.exe),
-                        os.path.abspath(arguments.driver))
+    print("journal: %s; %d prompts, %d windows" % (run.journal, len(run.prompts()), len(run.windows())))
+    return failures
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    sys.exit(main(SCENARIOS, run_scenario))

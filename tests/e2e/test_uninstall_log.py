@@ -6,10 +6,10 @@ import os
 import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 
-from uninstall_log import (ENTRY_KIND_DIRECTORY, ENTRY_KIND_FILE, LogBuilder,  # noqa: E402
-                           sound_log)
+from pxwine.uninstall_log import (ENTRY_KIND_DIRECTORY, ENTRY_KIND_FILE, LogBuilder,  # noqa: E402
+                                  sound_log)
 
 ROWS = [
     # name, built, expected bytes

@@ -38,10 +38,26 @@ TEST(PxlogLint, ReportsEachFindingWithItsEntry)
         {"folding is A-Z only",
          LogBuilder().Header(2).File("C:\\App\\\xC4.txt").File("C:\\App\\\xE4.txt").Bytes(), "", {}},
         {"relative path", LogBuilder().Header(1).File("App\\a.txt").Bytes(), "",
-         {{"entry 1 (offset 12)", "\"App\\a.txt\" is relative"}}},
-        {"drive without backslash is relative", LogBuilder().Header(1).File("C:a.txt").Bytes(), "",
-         {{"entry 1 (offset 12)", "is relative"}}},
-        {"network path is absolute", LogBuilder().Header(1).File("\\\\srv\\share\\a").Bytes(), "", {}},
+         {{"entry 1 (offset 12)", "\"App\\a.txt\" is not a full path; the uninstaller accepts the "
+           "log and shows the entry in its progress, but leaves it alone and never deletes it"}}},
+        {"drive without backslash is not full", LogBuilder().Header(1).File("C:a.txt").Bytes(), "",
+         {{"entry 1 (offset 12)", "is not a full path"}}},
+        {"relative path named like the log", LogBuilder().Header(1).File("_pxunins.dat").Bytes(), "",
+         {{"entry 1 (offset 12)", "is not a full path"}}},
+        {"network path is full", LogBuilder().Header(1).File("\\\\srv\\share\\a").Bytes(), "", {}},
+        {"slashes make a full path inside",
+         LogBuilder().Header(1).File("c:/program files/plexitone/px.chm").Bytes(),
+         "C:\\Program Files\\Plexitone", {}},
+        {"dots lead out of the install folder",
+         LogBuilder().Header(1).File("C:\\Program Files\\Plexitone\\..\\..\\windows\\win.ini").Bytes(),
+         "C:\\Program Files\\Plexitone",
+         {{"entry 1 (offset 12)", "is outside the install folder (Windows resolves it to \"C:\\windows\\win.ini\")"}}},
+        {"dots that stay inside, and none above the root",
+         LogBuilder().Header(2).File("C:\\Other\\..\\.\\App\\a.txt").File("C:\\..\\App\\b.txt").Bytes(), app, {}},
+        {"network share: slashes inside, dots stop at the share",
+         LogBuilder().Header(3).File("//srv/share/App/a").File("\\\\srv\\share\\..\\..\\App\\b")
+             .File("\\\\srv\\share\\App\\..\\c").Bytes(), "\\\\srv\\share\\App",
+         {{"entry 3 (offset 68)", "is outside the install folder"}}},
         {"outside the install folder",
          LogBuilder().Header(3).Folder("C:\\App").File("C:\\Apps\\b").File("D:\\App\\c").Bytes(), app,
          {{"entry 2 (offset 26)", "\"C:\\Apps\\b\" is outside the install folder"},
@@ -55,7 +71,8 @@ TEST(PxlogLint, ReportsEachFindingWithItsEntry)
          LogBuilder().Header(1).File("C:\\App\\Sub\\pxunins.exe").Bytes(), "",
          {{"entry 1 (offset 12)", "is the uninstaller itself"}}},
         {"the log itself", LogBuilder().Header(1).File("C:\\App\\_pxunins.dat").Bytes(), app,
-         {{"entry 1 (offset 12)", "is the uninstall log itself"}}},
+         {{"entry 1 (offset 12)", "is the uninstall log itself; the uninstaller closes the log once "
+           "it is loaded, so the removal pass deletes it, and the next run finds no log"}}},
         {"bytes after the last counted entry",
          LogBuilder().Header(1).File("C:\\a").File("C:\\b").Bytes(), "",
          {{"", "12 bytes after the last counted entry (count 1), at offset 24"}}},
@@ -77,7 +94,9 @@ TEST(PxlogLint, ReportsEachFindingWithItsEntry)
         ToolResult result = RunTool(words);
         EXPECT_EQ(result.code, row.findings.empty() ? 0 : 1) << result.out << result.err;
         std::vector<std::string> lines = Lines(result.out);
-        ASSERT_EQ(lines.size(), row.findings.size() + 1) << result.out;
+        EXPECT_EQ(lines.size(), row.findings.size() + 1) << result.out;
+        if (lines.size() != row.findings.size() + 1)
+            continue;  // the other rows still run
         for (size_t i = 0; i < row.findings.size(); i++) {
             std::string where = log + ": " + row.findings[i].where + (row.findings[i].where.empty() ? "" : ": ");
             EXPECT_EQ(lines[i].compare(0, where.size(), where), 0) << lines[i];

@@ -1,4 +1,4 @@
-// What the pxlog tests share: a field-by-field log builder, a scratch folder, and a way to run
+// What the pxlog tests share: the log builder, a scratch folder, and a way to run
 // the tool's commands with captured streams.
 #include "pxlog_support.h"
 
@@ -11,33 +11,6 @@
 #include "commands.h"
 
 namespace fs = std::filesystem;
-
-LogBuilder& LogBuilder::Word(uint32_t value)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes_.push_back((char)((value >> shift) & 0xFF));
-    return *this;
-}
-
-LogBuilder& LogBuilder::Text(const std::string& bytes)
-{
-    bytes_ += bytes;
-    return *this;
-}
-
-LogBuilder& LogBuilder::Header(int32_t count)
-{
-    return Word(0x5749AAE0u)  // magic
-        .Word(0)              // second header word
-        .Word((uint32_t)count);
-}
-
-LogBuilder& LogBuilder::Entry(uint32_t kind, const std::string& path)
-{
-    return Word(kind)                   // 0 file, 1 folder
-        .Word((uint32_t)path.size())    // path length
-        .Text(path);                    // path bytes, no NUL
-}
 
 ScratchFolder::ScratchFolder()
 {

@@ -1,30 +1,14 @@
-// What the pxlog tests share: a field-by-field log builder, a scratch folder, and a way to run
+// What the pxlog tests share: the log builder, a scratch folder, and a way to run
 // the tool's commands with captured streams.
 #ifndef TESTS_PXLOG_PXLOG_SUPPORT_H
 #define TESTS_PXLOG_PXLOG_SUPPORT_H
-
-#include <stdint.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
-// Builds log bytes one field at a time, each a 32-bit little-endian word or raw bytes.
-class LogBuilder {
-  public:
-    LogBuilder& Word(uint32_t value);
-    LogBuilder& Text(const std::string& bytes);
-    // Magic, second word 0 and the count: the header of a sound log.
-    LogBuilder& Header(int32_t count);
-    // Kind word, length word (the text's length unless given), then the text.
-    LogBuilder& Entry(uint32_t kind, const std::string& path);
-    LogBuilder& File(const std::string& path) { return Entry(0, path); }
-    LogBuilder& Folder(const std::string& path) { return Entry(1, path); }
-    std::string Bytes() const { return bytes_; }
-
-  private:
-    std::string bytes_;
-};
+// The host tests' field-by-field builder: one writer of log bytes for every C++ test.
+#include "support/log_builder.h"
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class ScratchFolder {

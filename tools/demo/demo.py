@@ -18,31 +18,16 @@ import sys
 import textwrap
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 
-import fixture  # noqa: E402
-import installation as inst  # noqa: E402
-from scenarios import convert_shots, read_journal, windows_path  # noqa: E402
-from wine_registry import RegFile, sz  # noqa: E402
+import pxwine.installation as inst  # noqa: E402
+from pxwine import session as wine_session  # noqa: E402
+from pxwine.driver import DriverRun  # noqa: E402
+from pxwine.registry import RegFile, sz  # noqa: E402
+from pxwine.texts import CONSUMER_LINE, LINE_NAMES, NT_LINE, REMOVING, prompt_name  # noqa: E402
+from pxwine.uninstall_log import LOG_NAME, read_entries  # noqa: E402
 
-LINE_NAMES = {
-    inst.NT_LINE: "NT line, Wine as Windows XP",
-    inst.CONSUMER_LINE: "consumer line, Wine as Windows 98",
-}
-LOG_NAME = "_pxunins.dat"
 EXE_NAME = "pxunins.exe"
-
-# The prompts a run can show, told apart by their text, with the short name their pictures get.
-PROMPT_NAMES = (
-    ("about to be uninstalled", "confirm"),
-    ("must be rebooted", "restart"),
-    ("uninstall is complete", "complete"),
-    ("cannot start", "fallback"),
-    ("Administrator privileges", "rights"),
-    ("Failed to automatically reboot", "reboot-failed"),
-    ("uninstall file is corrupt", "corrupt"),
-)
 
 # What the driver answers: the confirmation Yes, the restart question No (the prefix stays to be looked
 # at), the completion OK, the fallback dialog "Go on".
@@ -89,8 +74,7 @@ def write_log_with_pxlog(pxlog, prefix, installation, scratch_dir):
                            check=False)
     verdict = check.stdout.decode(errors="replace").strip().splitlines()
     with open(log, "rb") as stream:
-        data = stream.read()
-    count = int.from_bytes(data[8:12], "little", signed=True)  # the entry count of the header
+        count = len(read_entries(stream.read()))
     return count, verdict[0].split(": ", 1)[-1] if verdict else "no answer"
 
 
@@ -123,10 +107,10 @@ def add_wine_fonts(prefix):
             shutil.copyfile(os.path.join(WINE_FONTS, name), os.path.join(target, name))
 
 
-def install(arguments, values, prefix):
-    environment = fixture.wine_environment(values)
+def install(arguments, session):
+    prefix = session.prefix
     add_wine_fonts(prefix)
-    installation = inst.stage_installation(prefix, environment, arguments.line,
+    installation = inst.stage_installation(prefix, session.environment, arguments.line,
                                            shared_count=2 if arguments.shared else 1,
                                            uninstaller=arguments.exe, scratch_dir=arguments.state,
                                            write_log=False)
@@ -141,19 +125,12 @@ def install(arguments, values, prefix):
 # The run
 
 
-def prompt_name(text):
-    for needle, name in PROMPT_NAMES:
-        if needle in text:
-            return name
-    return "prompt"
-
-
 class HeadlessRun:
     """pxdriver answers from a script, so the prompts to expect are known before the run."""
 
-    def __init__(self, arguments, values, installation):
+    def __init__(self, arguments, session, installation):
         self.arguments = arguments
-        self.values = values
+        self.session = session
         self.installation = installation
         self.prompts = []    # (name, caption, text, answer)
         self.exit_code = None
@@ -166,41 +143,25 @@ class HeadlessRun:
         return [ANSWERS["confirm"], ANSWERS[last]]
 
     def run(self):
-        state = self.arguments.state
-        shots = os.path.join(state, "shots")
-        journal = os.path.join(state, "journal-%s.txt" % self.arguments.line)
-        if os.path.exists(journal):
-            os.remove(journal)
-        command = ["wine", self.arguments.driver, "--journal", windows_path(journal),
-                   "--shots", windows_path(os.path.join(shots, self.arguments.line)),
-                   "--timeout", str(DRIVER_TIMEOUT_SECONDS), "--version", self.arguments.line,
-                   self.installation.win(EXE_NAME)] + self.script()
-        with open(os.path.join(state, "driver.log"), "wb") as output:
-            result = subprocess.run(command, env=fixture.wine_environment(self.values),
-                                    stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT,
-                                    timeout=DRIVER_TIMEOUT_SECONDS * 4, check=False).returncode
-        events = read_journal(journal) if os.path.exists(journal) else []
-        convert_shots(events, shots, self.arguments.line)
-        self.name_shots(events, shots)
+        run = DriverRun(self.session, self.arguments.driver, self.arguments.line,
+                        self.installation.win(EXE_NAME), self.script(), self.arguments.line,
+                        timeout=DRIVER_TIMEOUT_SECONDS, echo=False)
+        self.name_shots(run.events, self.session.shots)
         names_seen = 0
         progress_row = None
-        for event in events:
+        for event in run.events:
             if event[0] == "window" and event[2] == "progress":
                 progress_row = len(self.prompts)
                 self.prompts.append(None)
-            elif event[0] == "progress" and event[1].startswith("Removing: "):
+            elif event[0] == "progress" and event[1].startswith(REMOVING + " "):
                 names_seen += 1
             elif event[0] in ("box", "dialog"):
-                self.prompts.append((prompt_name(event[2]), event[1], event[2], event[5]))
-            elif event[0] == "exit":
-                self.exit_code = int(event[1])
-            elif event[0] in ("unscripted", "unmatched", "timeout", "unused", "killed", "launchfailed"):
-                self.problems.append(" ".join(event))
+                self.prompts.append((prompt_name(event), event[1], event[2], event[5]))
         if progress_row is not None:
             self.prompts[progress_row] = ("progress", "", "Removing: ...", "the driver saw %d of the names"
                                           % names_seen)
-        if result != 0:
-            self.problems.append("the driver ended with %d; its journal is %s" % (result, journal))
+        self.exit_code = run.exit_code()
+        self.problems = run.troubles()
 
     def name_shots(self, events, shots):
         """<line>-<n>.png becomes <line>-<n>-<what>.png, so the folder reads as the run went."""
@@ -212,7 +173,7 @@ class HeadlessRun:
                 if event[2] == "progress":
                     names[event[1]] = "progress"
             elif event[0] in ("box", "dialog") and last_window is not None:
-                names[last_window] = prompt_name(event[2])
+                names[last_window] = prompt_name(event)
         self.shots = []
         for seq, name in sorted(names.items(), key=lambda item: int(item[0])):
             plain = os.path.join(shots, "%s-%s.png" % (self.arguments.line, seq))
@@ -225,9 +186,9 @@ class HeadlessRun:
 class DisplayRun:
     """The uninstaller on the person's own display, started as the start-menu shortcut starts it."""
 
-    def __init__(self, arguments, values, installation):
+    def __init__(self, arguments, session, installation):
         self.arguments = arguments
-        self.values = values
+        self.session = session
         self.installation = installation
         self.prompts = []
         self.exit_code = None
@@ -235,11 +196,7 @@ class DisplayRun:
         self.shots = []
 
     def environment(self):
-        environment = dict(os.environ)
-        for key in ("WINEPREFIX", "WINEARCH", "WINEDEBUG", "WINEDLLOVERRIDES"):
-            environment[key] = self.values[key]
-        environment["DISPLAY"] = self.arguments.on_display
-        return environment
+        return wine_session.wine_environment(self.session.values, display=self.arguments.on_display)
 
     def prepare(self):
         """On a real display the window manager may frame and move the dialogs, and the Windows version
@@ -248,7 +205,7 @@ class DisplayRun:
         changes.set_values("HKCU\\Software\\Wine\\X11 Driver", {"Decorated": None, "Managed": None})
         changes.set_values("HKCU\\Software\\Wine\\AppDefaults\\" + EXE_NAME,
                            {"Version": sz(self.arguments.line)})
-        changes.apply(fixture.wine_environment(self.values), self.arguments.state)
+        changes.apply(self.session.environment, self.arguments.state)
 
     def run(self):
         say("   The uninstaller opens on display %s: answer its dialogs as you like."
@@ -291,7 +248,7 @@ def shorten(path, installation):
 def driver_registration(items, line):
     """Where the driver is listed as a MIDI driver, as readable lines."""
     found = []
-    if line == inst.NT_LINE:
+    if line == NT_LINE:
         for name in ["midi"] + ["midi%d" % i for i in range(1, 100)]:
             value = value_of(items, inst.DRIVERS32_KEY, name)
             if value is not None and value.kind == 1 and value.text().lower() == inst.DRIVER_NAME:
@@ -308,7 +265,7 @@ def driver_registration(items, line):
 def pending_deletions(items, line, driver_file):
     """The record that deletes the driver's file at the next start of Windows."""
     wanted = driver_file.lower()
-    if line == inst.NT_LINE:
+    if line == NT_LINE:
         value = value_of(items, inst.SESSION_MANAGER_KEY, inst.PENDING_RENAMES)
         strings = value.strings() if value is not None and value.kind == 7 else []
         return ["PendingFileRenameOperations: %s -> (delete)" % strings[i]
@@ -474,14 +431,14 @@ def report(arguments, installation, log, before, after, run):
 
 
 def other_pending(items, line):
-    if line == inst.NT_LINE:
+    if line == NT_LINE:
         value = value_of(items, inst.SESSION_MANAGER_KEY, inst.PENDING_RENAMES)
         return value is not None and value.kind == 7 and inst.OTHER_PENDING in value.strings()
     return inst.OTHER_WININIT_LINE in items.get(("ini", "wininit.ini", "rename"), ())
 
 
 def driver_registration_other(items, line):
-    if line == inst.NT_LINE:
+    if line == NT_LINE:
         value = value_of(items, inst.DRIVERS32_KEY, "midi")
         return value is not None and value.text().lower() == inst.OTHER_MIDI_DRIVER
     return any(text.lower() == "midi=" + inst.OTHER_MIDI_DRIVER
@@ -499,7 +456,7 @@ def main(argv):
     parser.add_argument("--exe", required=True)
     parser.add_argument("--driver", required=True)
     parser.add_argument("--pxlog", required=True)
-    parser.add_argument("--line", choices=(inst.NT_LINE, inst.CONSUMER_LINE), default=inst.NT_LINE)
+    parser.add_argument("--line", choices=(NT_LINE, CONSUMER_LINE), default=NT_LINE)
     parser.add_argument("--no-log", action="store_true")
     parser.add_argument("--shared", action="store_true")
     parser.add_argument("--on-display")
@@ -514,38 +471,38 @@ def main(argv):
     phase("creating a fresh Wine prefix in %s (Xvfb, wineboot: up to a minute)"
           % os.path.relpath(arguments.state))
     try:
-        fixture.start(arguments.state, arguments.driver)
+        wine_session.start(arguments.state, arguments.driver)
     except (RuntimeError, OSError, subprocess.TimeoutExpired) as error:
         say("scripts/demo: the prefix could not be made: %s (see %s)"
             % (error, os.path.relpath(os.path.join(arguments.state, "wine.log"))))
-        fixture.stop(arguments.state)
+        wine_session.stop(arguments.state)
         return 1
-    values = fixture.load_env(arguments.state)
-    prefix = values["WINEPREFIX"]
-    environment = fixture.wine_environment(values)
+    session = wine_session.Session(arguments.state)
+    prefix = session.prefix
+    environment = session.environment
     stopped = False
     try:
         phase("installing Plexitone into the prefix (%s)" % LINE_NAMES[arguments.line])
-        installation, log = install(arguments, values, prefix)
+        installation, log = install(arguments, session)
         if arguments.on_display:
-            run = DisplayRun(arguments, values, installation)
+            run = DisplayRun(arguments, session, installation)
             run.prepare()
             # The screenless server and its desktop go; the person's display takes over. The first
             # program of a new wineserver boots the prefix, and a boot carries out pending deletions:
             # one server, kept until the end, makes the run and both looks at the prefix one session.
-            fixture.stop(arguments.state)
+            wine_session.stop(arguments.state)
             stopped = True
             environment = run.environment()
-            wine_log = os.path.join(arguments.state, "wine.log")
-            fixture.run_logged(["wineserver", "-p"], environment, wine_log, 60)
+            wine_log = session.wine_log
+            wine_session.run_logged(["wineserver", "-p"], environment, wine_log, 60)
             # The boot's background services inherit this command's output file, not a later pipe.
-            fixture.run_logged(["wine", "wineboot"], environment, wine_log, 120)
+            wine_session.run_logged(["wine", "wineboot"], environment, wine_log, 120)
             before = inst.snapshot(prefix, environment, arguments.state)
             phase("running %s on display %s" % (installation.win(EXE_NAME), arguments.on_display))
             run.run()
         else:
             before = inst.snapshot(prefix, environment, arguments.state)
-            run = HeadlessRun(arguments, values, installation)
+            run = HeadlessRun(arguments, session, installation)
             phase("running %s, answering %s" % (installation.win(EXE_NAME), ", then ".join(
                 answer.replace("&", "") for answer in run.script())))
             run.run()
@@ -555,10 +512,9 @@ def main(argv):
         report(arguments, installation, log, before, after, run)
     finally:
         if stopped:
-            fixture.run_logged(["wineserver", "-k"], run.environment(),
-                               os.path.join(arguments.state, "wine.log"), 60)
+            wine_session.run_logged(["wineserver", "-k"], run.environment(), session.wine_log, 60)
         else:
-            fixture.stop(arguments.state)
+            wine_session.stop(arguments.state)
     phase("done")
     return 0 if run.exit_code == 0 and not run.problems else 1
 

@@ -1,8 +1,8 @@
 // pxlog check: would the uninstaller accept the log, and what in it will not go as meant.
 #include "commands.h"
 
+#include "foundation/paths.h"
 #include "lint.h"
-#include "path_text.h"
 
 static const char kCheckHelp[] =
     "usage: pxlog check LOG [--install-dir WINPATH]\n"
@@ -13,9 +13,11 @@ static const char kCheckHelp[] =
     "\n"
     "For an accepted log, lists what will not go as meant, by entry number:\n"
     "  a folder listed after entries inside it (it is not empty at its turn and stays),\n"
-    "  the same path twice, a relative path, a path outside the install folder,\n"
-    "  the uninstaller (pxunins.exe) or the log (_pxunins.dat) itself,\n"
-    "  a NUL inside a path, bytes after the last counted entry.\n"
+    "  the same path twice, a path outside the install folder once \".\" and \"..\" are\n"
+    "  resolved, a path that is not full (neither \"X:\\...\" nor \"\\\\server\\...\", with \"/\"\n"
+    "  as good as \"\\\"), which the uninstaller leaves alone, the uninstaller (pxunins.exe)\n"
+    "  itself, which stays, the log (_pxunins.dat) itself, which goes and leaves the next run\n"
+    "  without a log, a NUL inside a path, bytes after the last counted entry.\n"
     "\n"
     "  --install-dir WINPATH   the folder the application is installed in, e.g.\n"
     "                          \"C:\\Program Files\\App\"; enables the outside-the-folder check\n"
@@ -59,7 +61,7 @@ int RunCheck(const std::vector<std::string>& words, const Streams& streams)
     if (arguments.positional.size() != 1)
         return UsageError(streams, "check", "give exactly one LOG file");
     std::string installDir = OptionValue(arguments, "--install-dir");
-    if (HasOption(arguments, "--install-dir") && !IsAbsoluteWindowsPath(installDir))
+    if (HasOption(arguments, "--install-dir") && !IsFullPath(installDir.c_str()))
         return UsageError(streams, "check", "--install-dir wants a Windows path such as "
                                             "\"C:\\Program Files\\App\"; got \"" + installDir + "\"");
 

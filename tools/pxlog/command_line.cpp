@@ -3,24 +3,48 @@
 
 #include <string.h>
 
-static const char kToolHelp[] =
-    "pxlog: make, show, check and plan uninstall logs (_pxunins.dat).\n"
-    "\n"
-    "usage: pxlog COMMAND [ARGUMENTS]\n"
-    "\n"
-    "  make OUT                     write a log from \"file PATH\" / \"dir PATH\" lines on stdin\n"
-    "  make OUT --from-dir DIR --as WINPATH\n"
-    "                               write a log that lists a local folder tree as WINPATH\n"
-    "  show LOG                     header, entries in file order, and the removal order\n"
-    "  check LOG [--install-dir WINPATH]\n"
-    "                               would the uninstaller accept it, and what will go wrong\n"
-    "  plan LOG --root WINPATH=DIR  dry-run the removal against a local folder tree\n"
-    "  nsis --from-dir DIR          NSIS lines that install DIR and log it (installer/pxunins.nsh)\n"
-    "\n"
-    "Every command reads logs with the uninstaller's own loader.\n"
-    "Exit codes: 0 ok or clean, 1 findings, 2 refused log or usage error,\n"
-    "3 pxlog and the uninstaller's loader disagree about a log (please report).\n"
-    "\"pxlog COMMAND --help\" tells more.\n";
+// One row a command: its name, its lines in the tool's help, and what runs it. A new command
+// is a row here and its Run function in commands.h.
+struct Command {
+    const char* name;
+    const char* synopsis;
+    int (*run)(const std::vector<std::string>& words, const Streams& streams);
+};
+
+static const Command kCommands[] = {
+    {"make",
+     "  make OUT                     write a log from \"file PATH\" / \"dir PATH\" lines on stdin\n"
+     "  make OUT --from-dir DIR --as WINPATH\n"
+     "                               write a log that lists a local folder tree as WINPATH\n",
+     RunMake},
+    {"show", "  show LOG                     header, entries in file order, and the removal order\n",
+     RunShow},
+    {"check",
+     "  check LOG [--install-dir WINPATH]\n"
+     "                               would the uninstaller accept it, and what will go wrong\n",
+     RunCheck},
+    {"plan", "  plan LOG --root WINPATH=DIR  dry-run the removal against a local folder tree\n",
+     RunPlan},
+    {"nsis", "  nsis --from-dir DIR          NSIS lines that install DIR and log it (installer/pxunins.nsh)\n",
+     RunNsis},
+};
+
+static void PrintToolHelp(FILE* stream)
+{
+    fputs("pxlog: the tool for uninstall logs (_pxunins.dat).\n"
+          "\n"
+          "usage: pxlog COMMAND [ARGUMENTS]\n"
+          "\n",
+          stream);
+    for (const Command& command : kCommands)
+        fputs(command.synopsis, stream);
+    fputs("\n"
+          "Every command reads logs with the uninstaller's own loader.\n"
+          "Exit codes: 0 ok or clean, 1 findings, 2 refused log or usage error,\n"
+          "3 pxlog and the uninstaller's loader disagree about a log (please report).\n"
+          "\"pxlog COMMAND --help\" tells more.\n",
+          stream);
+}
 
 static int IsOneOf(const std::string& name, const std::vector<std::string>& names)
 {
@@ -135,22 +159,18 @@ int RunPxlog(int argc, char** argv, const Streams& streams)
 {
     if (argc < 2 || strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 ||
         strcmp(argv[1], "help") == 0) {
-        fputs(kToolHelp, argc < 2 ? streams.err : streams.out);
+        PrintToolHelp(argc < 2 ? streams.err : streams.out);
         return argc < 2 ? kExitRefused : kExitClean;
     }
     std::vector<std::string> words(argv + 2, argv + argc);
-    std::string command = argv[1];
-    if (command == "make")
-        return RunMake(words, streams);
-    if (command == "show")
-        return RunShow(words, streams);
-    if (command == "check")
-        return RunCheck(words, streams);
-    if (command == "plan")
-        return RunPlan(words, streams);
-    if (command == "nsis")
-        return RunNsis(words, streams);
-    fprintf(streams.err, "pxlog: unknown command \"%s\"; the commands are make, show, check, "
-            "plan and nsis (see \"pxlog --help\")\n", argv[1]);
+    std::string names;
+    for (const Command& command : kCommands) {
+        if (strcmp(argv[1], command.name) == 0)
+            return command.run(words, streams);
+        names += std::string(names.empty() ? "" : ", ") + command.name;
+    }
+    fprintf(streams.err,
+            "pxlog: unknown command \"%s\"; the commands are %s (see \"pxlog --help\")\n",
+            argv[1], names.c_str());
     return kExitRefused;
 }

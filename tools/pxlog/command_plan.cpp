@@ -11,7 +11,8 @@ static const char kPlanHelp[] =
     "Walks the removal order of LOG (newest first) against a folder tree, without deleting\n"
     "anything, and says for every entry whether the uninstaller removes it or it stays, and\n"
     "why: missing, a folder not empty at its turn (files the log does not name, or entries\n"
-    "inside it that the log lists before it), a file listed as a folder, not mapped.\n"
+    "inside it that the log lists before it), a file listed as a folder, not a full path\n"
+    "(the uninstaller leaves such an entry alone), not under any --root.\n"
     "\n"
     "  --root WINPATH=DIR   the local folder DIR stands for the Windows folder WINPATH, e.g.\n"
     "                       --root \"C:\\Program Files\\App=stage/app\"; names match without\n"
@@ -41,9 +42,9 @@ static int PrintSummary(const std::vector<PlanStep>& steps, FILE* out)
     int stay = (int)steps.size() - counts[PlanRemoved];
     fprintf(out, "%d removed, %d stay", counts[PlanRemoved], stay);
     if (stay > 0)
-        fprintf(out, " (%d missing, %d not empty, %d of the wrong kind, %d not mapped)",
-                counts[PlanMissing], counts[PlanNotEmpty], counts[PlanWrongKind],
-                counts[PlanNotMapped]);
+        fprintf(out, " (%d missing, %d not empty, %d of the wrong kind, %d not a full path, "
+                "%d not mapped)", counts[PlanMissing], counts[PlanNotEmpty], counts[PlanWrongKind],
+                counts[PlanNotFullPath], counts[PlanNotMapped]);
     fprintf(out, "\n");
     return stay > 0 ? kExitFindings : kExitClean;
 }

@@ -5,6 +5,7 @@
 #include <map>
 #include <utility>
 
+#include "foundation/paths.h"
 #include "path_text.h"
 #include "uninstall_log/removal_list.h"
 
@@ -101,15 +102,18 @@ static void CheckRepeated(const LintContext& context, std::vector<LintFinding>* 
     }
 }
 
-static void CheckRelative(const LintContext& context, size_t index,
-                          std::vector<LintFinding>* findings)
+// The removal pass hands a path to Windows only when it is full: anything else would resolve
+// against the current folder, the system folder when started from the list of programs.
+static void CheckNotFullPath(const LintContext& context, size_t index,
+                             std::vector<LintFinding>* findings)
 {
     const std::string& path = context.reading.entries[index].path;
-    if (IsAbsoluteWindowsPath(path))
+    if (IsFullPath(path.c_str()))
         return;
     Add(findings, context.reading, index,
-        Quote(path) + " is relative; Windows resolves it against the uninstaller's current "
-        "folder, which need not be the install folder. Use \"X:\\...\" or \"\\\\server\\...\"");
+        Quote(path) + " is not a full path; the uninstaller accepts the log and shows the entry "
+        "in its progress, but leaves it alone and never deletes it. Use \"X:\\...\" or "
+        "\"\\\\server\\share\\...\"");
 }
 
 static void CheckOutsideInstallDir(const LintContext& context, size_t index,
@@ -117,16 +121,22 @@ static void CheckOutsideInstallDir(const LintContext& context, size_t index,
 {
     const std::string& path = context.reading.entries[index].path;
     const std::string& key = context.keys[index];
-    if (context.installKey.empty() || !IsAbsoluteWindowsPath(path))
+    if (context.installKey.empty() || !IsFullPath(path.c_str()))
         return;
     if (key == context.installKey || IsInsideKey(key, context.installKey))
         return;
-    Add(findings, context.reading, index, Quote(path) + " is outside the install folder");
+    std::string resolved = ResolveFullPath(path);
+    Add(findings, context.reading, index,
+        Quote(path) + " is outside the install folder" +
+            (resolved == path ? "" : " (Windows resolves it to " + Quote(resolved) + ")"));
 }
 
 // With the install folder known, only its own copy counts; without, any file of that name.
+// An entry that is not a full path is left alone, whatever its name.
 static int IsOwnFile(const LintContext& context, size_t index, const char* name)
 {
+    if (!IsFullPath(context.reading.entries[index].path.c_str()))
+        return 0;
     if (context.installKey.empty())
         return FoldCase(LastComponent(context.keys[index])) == name;
     return context.keys[index] == JoinWindowsPath(context.installKey, name);
@@ -142,8 +152,9 @@ static void CheckOwnFiles(const LintContext& context, size_t index,
             "own file, so it stays, and so does its folder");
     if (IsOwnFile(context, index, kLogName))
         Add(findings, context.reading, index,
-            Quote(path) + " is the uninstall log itself; the log lists what the installation "
-            "made, not itself");
+            Quote(path) + " is the uninstall log itself; the uninstaller closes the log once it "
+            "is loaded, so the removal pass deletes it, and the next run finds no log and takes "
+            "the fallback road, removing nothing of the installation folder");
 }
 
 static void CheckEmbeddedNul(const LintContext& context, size_t index,
@@ -173,7 +184,7 @@ static void CheckTrailingBytes(const LogReading& reading, std::vector<LintFindin
 
 std::vector<LintFinding> LintLog(const LogReading& reading, const std::string& installDir)
 {
-    static const EntryCheck checks[] = {CheckEmbeddedNul, CheckRelative, CheckOutsideInstallDir,
+    static const EntryCheck checks[] = {CheckEmbeddedNul, CheckNotFullPath, CheckOutsideInstallDir,
                                         CheckOwnFiles};
     LintContext context = {reading, {}, installDir.empty() ? "" : PathKey(installDir)};
     for (const LoggedEntry& entry : reading.entries)

@@ -134,7 +134,8 @@ static int ReadEntryFields(const std::string& bytes, int number, long* offset,
     entry.length = (int32_t)lengthWord;
     if (entry.length < 1 || entry.length > kLongestLoggedPath) {
         Refuse(reading, *offset + 4, EntryField(number, "path length"),
-               std::to_string(entry.length), "must be 1 to 259");
+               std::to_string(entry.length),
+               "must be 1 to " + std::to_string(kLongestLoggedPath));
         return 0;
     }
     if (reading->fileSize - (*offset + 8) < entry.length) {

@@ -3,6 +3,10 @@
 
 #include <stdio.h>
 
+#include <vector>
+
+#include "foundation/paths.h"
+
 std::string FoldCase(const std::string& path)
 {
     std::string folded = path;
@@ -25,9 +29,59 @@ std::string TrimTrailingSeparators(const std::string& path)
     return trimmed;
 }
 
+static int IsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+// Where the root of a full path ends: after "C:\", or after "\\server\share\", which ".."
+// cannot climb above either.
+static size_t RootLength(const std::string& path)
+{
+    if (!IsSeparator(path[0]))
+        return 3;
+    size_t end = 2;
+    for (int part = 0; part < 2; part++) {
+        while (end < path.size() && !IsSeparator(path[end]))
+            end++;
+        while (end < path.size() && IsSeparator(path[end]))
+            end++;
+    }
+    return end;
+}
+
+std::string ResolveFullPath(const std::string& path)
+{
+    size_t rootLength = RootLength(path);
+    std::vector<std::string> names;
+    for (size_t start = rootLength; start < path.size();) {
+        size_t end = start;
+        while (end < path.size() && !IsSeparator(path[end]))
+            end++;
+        std::string name = path.substr(start, end - start);
+        if (name == "..") {
+            if (!names.empty())
+                names.pop_back();
+        } else if (!name.empty() && name != ".") {
+            names.push_back(name);
+        }
+        start = end + 1;
+    }
+    std::string resolved = path.substr(0, rootLength);
+    for (char& c : resolved)
+        if (c == '/')
+            c = '\\';
+    for (size_t i = 0; i < names.size(); i++)
+        resolved += (i > 0 ? "\\" : "") + names[i];
+    return TrimTrailingSeparators(resolved);
+}
+
 std::string PathKey(const std::string& path)
 {
-    return FoldCase(TrimTrailingSeparators(path));
+    // A path that is not full is never handed to Windows; its key is its text.
+    if (!IsFullPath(path.c_str()))
+        return FoldCase(TrimTrailingSeparators(path));
+    return FoldCase(ResolveFullPath(path));
 }
 
 int IsInsideKey(const std::string& pathKey, const std::string& folderKey)
@@ -38,15 +92,6 @@ int IsInsideKey(const std::string& pathKey, const std::string& folderKey)
         return 0;
     // "C:\" already ends in its separator; every other folder key does not.
     return folderKey.back() == '\\' || pathKey[folderKey.size()] == '\\';
-}
-
-int IsAbsoluteWindowsPath(const std::string& path)
-{
-    if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') {
-        char drive = path[0];
-        return (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
-    }
-    return path.compare(0, 2, "\\\\") == 0;
 }
 
 std::string LastComponent(const std::string& path)

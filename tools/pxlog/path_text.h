@@ -4,9 +4,6 @@
 
 #include <string>
 
-// The longest path an entry may carry: a MAX_PATH block holds it with its NUL.
-enum { kLongestLoggedPath = 259 };
-
 // The path with A-Z turned into a-z and every other byte as it stands, as the uninstaller
 // compares names.
 std::string FoldCase(const std::string& path);
@@ -14,14 +11,17 @@ std::string FoldCase(const std::string& path);
 // The path without trailing backslashes, except the one of a drive's root ("C:\").
 std::string TrimTrailingSeparators(const std::string& path);
 
-// The key under which two spellings of one path meet: folded, without trailing backslashes.
+// A full path (IsFullPath) as Windows resolves it before the file system sees it: "/" and "\"
+// both separate, a run of separators counts as one, "." is the folder it stands in and ".." its
+// parent, never above the root ("C:\" or "\\server\share"). Backslashes, no trailing one.
+std::string ResolveFullPath(const std::string& path);
+
+// The key under which two spellings of one path meet: resolved when full, folded, without
+// trailing backslashes.
 std::string PathKey(const std::string& path);
 
 // 1 when path lies inside folder (both already keys), below it at any depth.
 int IsInsideKey(const std::string& pathKey, const std::string& folderKey);
-
-// 1 for "X:\..." and "\\server\..."; anything else resolves against the current folder.
-int IsAbsoluteWindowsPath(const std::string& path);
 
 // The last name of the path, after its last backslash or slash.
 std::string LastComponent(const std::string& path);

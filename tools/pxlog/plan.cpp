@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "foundation/paths.h"
 #include "path_text.h"
 #include "uninstall_log/removal_list.h"
 
@@ -71,7 +72,7 @@ void LoadRealDiskTree(const LogReading& reading, PlanTree* tree)
 {
     for (const LoggedEntry& entry : reading.entries) {
         // Listed already as part of an earlier folder's tree.
-        if (!IsAbsoluteWindowsPath(entry.path) || tree->items.count(PathKey(entry.path)))
+        if (!IsFullPath(entry.path.c_str()) || tree->items.count(PathKey(entry.path)))
             continue;
         std::error_code code;
         fs::file_status status = fs::symlink_status(entry.path, code);
@@ -87,7 +88,7 @@ void LoadRealDiskTree(const LogReading& reading, PlanTree* tree)
 static int IsMapped(const PlanTree& tree, const std::string& path)
 {
     if (tree.roots.empty())
-        return IsAbsoluteWindowsPath(path);
+        return 1;
     std::string key = PathKey(path);
     for (const PlanRoot& root : tree.roots) {
         std::string rootKey = PathKey(root.windowsDir);
@@ -191,10 +192,11 @@ static PlanStep PlanEntry(const LogReading& reading, PlanTree* tree, const Entry
                           size_t entry)
 {
     const LoggedEntry& logged = reading.entries[entry];
+    // The removal pass hands Windows only full paths; the rest it reports and leaves alone.
+    if (!IsFullPath(logged.path.c_str()))
+        return {entry, PlanNotFullPath, "not a full path"};
     if (!IsMapped(*tree, logged.path))
-        return {entry, PlanNotMapped,
-                tree->roots.empty() ? "relative: resolved against the uninstaller's current folder"
-                                    : "not under any --root"};
+        return {entry, PlanNotMapped, "not under any --root"};
     std::string key = PathKey(logged.path);
     auto found = tree->items.find(key);
     if (found == tree->items.end() || !found->second.present)

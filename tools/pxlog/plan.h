@@ -29,7 +29,14 @@ struct PlanTree {
     std::vector<std::string> warnings;
 };
 
-enum PlanVerdict { PlanRemoved, PlanMissing, PlanWrongKind, PlanNotEmpty, PlanNotMapped };
+enum PlanVerdict {
+    PlanRemoved,
+    PlanMissing,
+    PlanWrongKind,
+    PlanNotEmpty,
+    PlanNotFullPath,
+    PlanNotMapped,
+};
 
 struct PlanStep {
     size_t entry;         // index into the reading's entries

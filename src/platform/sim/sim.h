@@ -16,7 +16,11 @@
 // ---- process: module path, version, code page, debugger, libraries, exit -------------------
 
 struct SimProcess {
+    // The program's path as GetModuleFileNameA renders it in the ANSI code page.
     std::string modulePath = "C:\\Program Files\\Plexitone\\pxunins.exe";
+    // The path the loader really mapped the program from, when the ANSI rendering differs from it
+    // (a folder name outside the code page: "?" or a look-alike in modulePath); empty: the same.
+    std::string loadedModulePath;
     DWORD platformId = VER_PLATFORM_WIN32_NT;  // VER_PLATFORM_WIN32_WINDOWS for the consumer line
     DWORD majorVersion = 5, minorVersion = 1, buildNumber = 2600;
     bool doubleByteCodePage = false;  // true: code page 932, lead bytes 0x81-0x9F and 0xE0-0xFC
@@ -28,6 +32,8 @@ struct SimProcess {
     std::map<std::string, bool> privilegesEnabled = {{"SeShutdownPrivilege", false}};
     int openTokens = 0;       // token handles open now
     bool restartRequested = false;  // ExitWindowsEx(EWX_REBOOT) accepted
+    UINT exitWindowsFlags = 0;      // the flags of the last ExitWindowsEx call the system accepted
+    std::vector<DWORD> tokenAccessOpened;  // the access of every token OpenProcessToken opened
     int libraryRefs = 0;            // LoadLibraryA references not yet given back by FreeLibrary
     std::map<ULONG_PTR, DWORD> tokens;  // open token handles and the access they were opened with
 };
@@ -51,6 +57,9 @@ struct SimDisk {
     std::string windowsFolder = "C:\\WINDOWS";
     std::string systemFolderNt = "C:\\WINDOWS\\system32";
     std::string systemFolderConsumer = "C:\\WINDOWS\\SYSTEM";
+    // The process's working folder, against which a path that is not full resolves: the system
+    // folder when the list of installed programs starts a program.
+    std::string currentFolder = "C:\\WINDOWS\\system32";
     int openStreams = 0;  // streams from _fsopen not yet closed
 };
 
@@ -129,12 +138,26 @@ struct SimUiEvent {
     std::string text;     // a dialog's control texts, joined with " | "
     UINT type = 0;        // a message box's type
     INT_PTR answer = 0;   // the result handed back
+    int openStreams = 0;  // C streams open while a message box was up
 };
 
+// Keys a scripted user presses, beside the control ids that stand for clicks.
+enum SimKeyPress : INT_PTR {
+    SimKeyEscape = -1,
+    SimKeyEnter = -2,
+    SimKeyCloseBox = -3,  // the caption's close box: WM_SYSCOMMAND SC_CLOSE
+};
+// Alt with a letter: the control whose text marks that letter with '&'.
+inline INT_PTR SimKeyAlt(char letter)
+{
+    return -0x100 - (unsigned char)letter;
+}
+
 struct SimUi {
-    // Answers for message boxes and modal dialogs, taken in order. For a message box, the result
-    // to return (IDYES, IDNO, IDOK, or 0 for a failed box). For a dialog, the control id to
-    // press (a WM_COMMAND with BN_CLICKED); -1 for Esc, -2 for Enter, -3 for the close box.
+    // Answers for message boxes and modal dialogs, taken in order until the prompt ends. For a
+    // message box, the button clicked (IDYES, IDNO, IDOK...), a SimKeyPress, or 0 for a box that
+    // fails to appear. For a dialog, the control id to press (a WM_COMMAND with BN_CLICKED) or a
+    // SimKeyPress. A press the prompt ignores (the greyed close box) lets the next answer follow.
     std::vector<INT_PTR> answers;
     size_t nextAnswer = 0;
     // Standing answers by a message box's text or a dialog's caption, given every time that
@@ -240,9 +263,9 @@ LRESULT SendToDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 HDC SimDeviceContextFor(HWND window);
 // The background colour last set on a device context (white when never set).
 COLORREF SimBackgroundColour(HDC hdc);
-// Acts on a live dialog as the user would, with the codes of SimUi::answers (a control id, -1 Esc,
-// -2 Enter, -3 the close box), for a modeless dialog that no DialogBoxParamA answers for. False
-// when the action is impossible: another negative code, or the close box of a dialog without one.
+// Acts on a live dialog as the user would, with a control id or a SimKeyPress, for a modeless dialog
+// that no DialogBoxParamA answers for. False when the action is impossible: a code that is no
+// key, or the close box of a dialog without one.
 bool PressInDialog(HWND dialog, INT_PTR answer);
 
 #endif

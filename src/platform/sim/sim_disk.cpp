@@ -8,10 +8,60 @@
 
 #include "platform/sim/sim_internal.h"
 
+static bool IsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+// A path that is not full resolves against the working folder, as the Windows path parser
+// resolves it: a bare name below it, "\\name" on its drive's root, "X:name" below it when X is
+// its drive and on X's root otherwise.
+static std::string FullPath(const std::string& path)
+{
+    const std::string& current = Machine().disk.currentFolder;
+    bool drive = path.size() >= 2 && path[1] == ':';
+    if (drive && path.size() >= 3 && IsSeparator(path[2]))
+        return path;
+    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]))
+        return path;
+    if (!path.empty() && IsSeparator(path[0]))
+        return current.substr(0, 2) + path;
+    if (drive && FoldCase(path.substr(0, 1)) != FoldCase(current.substr(0, 1)))
+        return path.substr(0, 2) + "\\" + path.substr(2);
+    return current + "\\" + (drive ? path.substr(2) : path);
+}
+
+// "." names the folder it stands in and ".." its parent, which never climbs above the root
+// ("C:\\.." is the root), as the Windows path parser resolves them.
+static std::string DropDotComponents(const std::string& path)
+{
+    size_t rootLength = path.size() >= 2 && path[1] == ':' ? 2 : 0;
+    std::vector<std::string> kept;
+    size_t start = rootLength;
+    while (start < path.size()) {
+        size_t end = path.find('\\', start + 1);
+        if (end == std::string::npos)
+            end = path.size();
+        std::string component = path.substr(start, end - start);
+        if (component == "\\..") {
+            if (!kept.empty())
+                kept.pop_back();
+        } else if (component != "\\.") {
+            kept.push_back(component);
+        }
+        start = end;
+    }
+    std::string out = path.substr(0, rootLength);
+    for (const std::string& component : kept)
+        out += component;
+    return out;
+}
+
 // Both separators are accepted, repeated separators count as one (except the two that open a
 // network path) and a trailing separator is dropped, as the Windows path parser does.
-static std::string NormalPath(const std::string& path)
+static std::string NormalPath(const std::string& relativePath)
 {
+    std::string path = FullPath(relativePath);
     std::string out;
     for (size_t i = 0; i < path.size(); ++i) {
         char c = path[i] == '/' ? '\\' : path[i];
@@ -21,7 +71,7 @@ static std::string NormalPath(const std::string& path)
     }
     while (out.size() > 1 && out.back() == '\\')
         out.pop_back();
-    return out;
+    return DropDotComponents(out);
 }
 
 // A component written in its 8.3 form names the same item as its long form, as on Windows.
@@ -98,13 +148,6 @@ static bool HasChildren(const std::string& key)
     return next != items.end() && next->first.compare(0, prefix.size(), prefix) == 0;
 }
 
-static BOOL Fail(const char* operation, const std::string& argument, DWORD error)
-{
-    Machine().process.lastError = error;
-    SimRecordCall(operation, argument, 0);
-    return FALSE;
-}
-
 static void HelperMisuse(const char* helper, const std::string& path)
 {
     fprintf(stderr, "%s: no item at %s on the simulated disk\n", helper, path.c_str());
@@ -115,16 +158,16 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
 {
     std::string path = lpFileName ? lpFileName : "";
     if (SimFaultHit("DeleteFileA", path.c_str(), nullptr))
-        return Fail("DeleteFileA", path, ERROR_ACCESS_DENIED);
+        return SimFail("DeleteFileA", path, ERROR_ACCESS_DENIED);
     std::string key = PathKey(path);
     SimDiskItem* item = key.empty() ? nullptr : FindItem(key);
     if (!item)
-        return Fail("DeleteFileA", path, key.empty() ? ERROR_PATH_NOT_FOUND : MissingError(key));
+        return SimFail("DeleteFileA", path, key.empty() ? ERROR_PATH_NOT_FOUND : MissingError(key));
     // A folder is no file: Windows refuses it as access denied.
     if (item->isFolder)
-        return Fail("DeleteFileA", path, ERROR_ACCESS_DENIED);
+        return SimFail("DeleteFileA", path, ERROR_ACCESS_DENIED);
     if (item->inUse)
-        return Fail("DeleteFileA", path, ERROR_SHARING_VIOLATION);
+        return SimFail("DeleteFileA", path, ERROR_SHARING_VIOLATION);
     Machine().disk.items.erase(key);
     SimRecordCall("DeleteFileA", path, TRUE);
     return TRUE;
@@ -134,17 +177,17 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName)
 {
     std::string path = lpPathName ? lpPathName : "";
     if (SimFaultHit("RemoveDirectoryA", path.c_str(), nullptr))
-        return Fail("RemoveDirectoryA", path, ERROR_ACCESS_DENIED);
+        return SimFail("RemoveDirectoryA", path, ERROR_ACCESS_DENIED);
     std::string key = PathKey(path);
     SimDiskItem* item = key.empty() ? nullptr : FindItem(key);
     if (!item)
-        return Fail("RemoveDirectoryA", path,
+        return SimFail("RemoveDirectoryA", path,
                     key.empty() ? ERROR_PATH_NOT_FOUND : MissingError(key));
     if (!item->isFolder)
-        return Fail("RemoveDirectoryA", path, ERROR_DIRECTORY);
+        return SimFail("RemoveDirectoryA", path, ERROR_DIRECTORY);
     // Only an empty folder can be removed; nothing is removed with it.
     if (HasChildren(key))
-        return Fail("RemoveDirectoryA", path, ERROR_DIR_NOT_EMPTY);
+        return SimFail("RemoveDirectoryA", path, ERROR_DIR_NOT_EMPTY);
     Machine().disk.items.erase(key);
     SimRecordCall("RemoveDirectoryA", path, TRUE);
     return TRUE;
@@ -153,7 +196,7 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName)
 UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize)
 {
     if (SimFaultHit("GetSystemDirectoryA", "", nullptr))
-        return (UINT)Fail("GetSystemDirectoryA", "", ERROR_ACCESS_DENIED);
+        return (UINT)SimFail("GetSystemDirectoryA", "", ERROR_ACCESS_DENIED);
     const SimDisk& disk = Machine().disk;
     const std::string& folder = Machine().process.platformId == VER_PLATFORM_WIN32_NT
                                     ? disk.systemFolderNt
@@ -173,9 +216,9 @@ DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD c
 {
     std::string path = lpszLongPath ? lpszLongPath : "";
     if (SimFaultHit("GetShortPathNameA", path.c_str(), nullptr))
-        return (DWORD)Fail("GetShortPathNameA", path, ERROR_ACCESS_DENIED);
+        return (DWORD)SimFail("GetShortPathNameA", path, ERROR_ACCESS_DENIED);
     if (path.empty())
-        return (DWORD)Fail("GetShortPathNameA", path, ERROR_INVALID_PARAMETER);
+        return (DWORD)SimFail("GetShortPathNameA", path, ERROR_INVALID_PARAMETER);
 
     // Separators and the drive are copied as written; each existing component is replaced by
     // its 8.3 name when it has one and kept as written when it has none.
@@ -198,7 +241,7 @@ DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD c
             SimDiskItem* item = FindItem(key);
             // Wine gives ERROR_FILE_NOT_FOUND for any missing component, a folder on the way too.
             if (!item)
-                return (DWORD)Fail("GetShortPathNameA", path, ERROR_FILE_NOT_FOUND);
+                return (DWORD)SimFail("GetShortPathNameA", path, ERROR_FILE_NOT_FOUND);
             result += item->shortName.empty() ? component : item->shortName;
         }
         i = end;
@@ -219,12 +262,12 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
 {
     std::string path = lpExistingFileName ? lpExistingFileName : "";
     if (SimFaultHit("MoveFileExA", path.c_str(), nullptr))
-        return Fail("MoveFileExA", path, ERROR_ACCESS_DENIED);
+        return SimFail("MoveFileExA", path, ERROR_ACCESS_DENIED);
     // Wine schedules the deletion on the consumer line as well, where Windows 98 has no MoveFileExA.
     // Only a deletion can be scheduled here; renames are beyond this machine. Without the delay
     // flag a NULL new name is refused, as Windows does.
     if (lpNewFileName || (dwFlags & MOVEFILE_DELAY_UNTIL_REBOOT) == 0)
-        return Fail("MoveFileExA", path, ERROR_INVALID_PARAMETER);
+        return SimFail("MoveFileExA", path, ERROR_INVALID_PARAMETER);
     // The source is not looked at: a missing file is scheduled all the same (Wine).
     Machine().disk.pendingDeletes.push_back(path);
     SimRecordCall("MoveFileExA", path, TRUE);

@@ -13,6 +13,10 @@ bool SimFaultHit(const char* operation, const char* argument, SimFaultKind* kind
 // Appends "operation(argument) = result" to Machine().calls.
 void SimRecordCall(const std::string& operation, const std::string& argument, long long result);
 
+// A declared fault or a refusal: sets the last error, records "operation(argument) = 0" and
+// returns FALSE.
+BOOL SimFail(const char* operation, const std::string& argument, DWORD error);
+
 // Folds A-Z to a-z and nothing else: Windows compares names this way, whatever the code page.
 std::string FoldCase(std::string text);
 

@@ -61,6 +61,13 @@ void FailCall(const std::string& operation, int occurrence, SimFaultKind kind,
     Machine().faults.push_back(fault);
 }
 
+BOOL SimFail(const char* operation, const std::string& argument, DWORD error)
+{
+    Machine().process.lastError = error;
+    SimRecordCall(operation, argument, 0);
+    return FALSE;
+}
+
 bool SimFaultHit(const char* operation, const char* argument, SimFaultKind* kind)
 {
     if (Machine().faults.empty())

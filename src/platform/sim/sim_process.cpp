@@ -10,13 +10,6 @@ static char g_kernelModule;
 static HANDLE const kCurrentProcess = (HANDLE)(LONG_PTR)-1;  // the pseudo-handle Windows gives
 static ULONG_PTR g_nextToken = 0x7000;
 
-static BOOL Fail(const char* operation, const std::string& argument, DWORD error)
-{
-    Machine().process.lastError = error;
-    SimRecordCall(operation, argument, 0);
-    return FALSE;
-}
-
 static bool IsNtLine()
 {
     return Machine().process.platformId == VER_PLATFORM_WIN32_NT;
@@ -26,7 +19,7 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize)
 {
     (void)hModule;  // every module of this process lives at the program's own path
     if (SimFaultHit("GetModuleFileNameA", "", nullptr))
-        return (DWORD)Fail("GetModuleFileNameA", "", ERROR_FILE_NOT_FOUND);
+        return (DWORD)SimFail("GetModuleFileNameA", "", ERROR_FILE_NOT_FOUND);
     const std::string& path = Machine().process.modulePath;
     DWORD length = (DWORD)path.size();
     DWORD result;
@@ -43,16 +36,37 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize)
     return result;
 }
 
+// The loader matches a name with a path against the full path each module was mapped from,
+// without regard to case; a bare name against the module's file name alone.
+HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName)
+{
+    if (lpModuleName == NULL) {
+        SimRecordCall("GetModuleHandleA", "", 1);
+        return (HMODULE)SimInstance();
+    }
+    std::string name = lpModuleName;
+    if (SimFaultHit("GetModuleHandleA", name.c_str(), nullptr))
+        return (HMODULE)(ULONG_PTR)SimFail("GetModuleHandleA", name, ERROR_MOD_NOT_FOUND);
+    const SimProcess& p = Machine().process;
+    std::string loaded = p.loadedModulePath.empty() ? p.modulePath : p.loadedModulePath;
+    bool hasPath = name.find_first_of("\\/") != std::string::npos;
+    std::string compared = hasPath ? loaded : loaded.substr(loaded.find_last_of("\\/") + 1);
+    if (FoldCase(name) != FoldCase(compared))
+        return (HMODULE)(ULONG_PTR)SimFail("GetModuleHandleA", name, ERROR_MOD_NOT_FOUND);
+    SimRecordCall("GetModuleHandleA", name, 1);
+    return (HMODULE)SimInstance();
+}
+
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation)
 {
     if (SimFaultHit("GetVersionExA", "", nullptr))
-        return Fail("GetVersionExA", "", ERROR_INVALID_PARAMETER);
+        return SimFail("GetVersionExA", "", ERROR_INVALID_PARAMETER);
     const SimProcess& p = Machine().process;
     DWORD size = lpVersionInformation->dwOSVersionInfoSize;
-    // 148 is OSVERSIONINFOA, 156 OSVERSIONINFOEXA; the consumer line knows only the former.
-    bool known = size == sizeof(OSVERSIONINFOA) || (size == 156 && IsNtLine());
+    // 148 is OSVERSIONINFOA, 156 OSVERSIONINFOEXA; Wine takes both on either line.
+    bool known = size == sizeof(OSVERSIONINFOA) || size == 156;
     if (!known)
-        return Fail("GetVersionExA", "", ERROR_INSUFFICIENT_BUFFER);
+        return SimFail("GetVersionExA", "", ERROR_INSUFFICIENT_BUFFER);
     lpVersionInformation->dwMajorVersion = p.majorVersion;
     lpVersionInformation->dwMinorVersion = p.minorVersion;
     lpVersionInformation->dwPlatformId = p.platformId;
@@ -86,10 +100,10 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName)
 {
     std::string name = lpLibFileName ? lpLibFileName : "";
     if (SimFaultHit("LoadLibraryA", name.c_str(), nullptr))
-        return (HMODULE)(ULONG_PTR)Fail("LoadLibraryA", name, ERROR_MOD_NOT_FOUND);
+        return (HMODULE)(ULONG_PTR)SimFail("LoadLibraryA", name, ERROR_MOD_NOT_FOUND);
     // Only kernel32 is on this machine; its name is matched as Windows matches file names.
     if (FoldCase(name) != "kernel32.dll" && FoldCase(name) != "kernel32")
-        return (HMODULE)(ULONG_PTR)Fail("LoadLibraryA", name, ERROR_MOD_NOT_FOUND);
+        return (HMODULE)(ULONG_PTR)SimFail("LoadLibraryA", name, ERROR_MOD_NOT_FOUND);
     ++Machine().process.libraryRefs;
     SimRecordCall("LoadLibraryA", name, 1);
     return (HMODULE)&g_kernelModule;
@@ -99,12 +113,12 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
 {
     std::string name = lpProcName ? lpProcName : "";
     if (SimFaultHit("GetProcAddress", name.c_str(), nullptr))
-        return (FARPROC)(ULONG_PTR)Fail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
+        return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
     if (hModule != (HMODULE)&g_kernelModule || Machine().process.libraryRefs <= 0)
-        return (FARPROC)(ULONG_PTR)Fail("GetProcAddress", name, ERROR_INVALID_HANDLE);
+        return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_INVALID_HANDLE);
     // Export names are case-sensitive.
     if (name != "IsDebuggerPresent" || !Machine().process.kernelHasIsDebuggerPresent)
-        return (FARPROC)(ULONG_PTR)Fail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
+        return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
     SimRecordCall("GetProcAddress", name, 1);
     // Through void (*)(void), the generic function pointer type, as the caller casts it back.
     return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(&SimIsDebuggerPresent));
@@ -113,9 +127,9 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
 BOOL WINAPI FreeLibrary(HMODULE hLibModule)
 {
     if (SimFaultHit("FreeLibrary", "", nullptr))
-        return Fail("FreeLibrary", "", ERROR_INVALID_HANDLE);
+        return SimFail("FreeLibrary", "", ERROR_INVALID_HANDLE);
     if (hLibModule != (HMODULE)&g_kernelModule || Machine().process.libraryRefs <= 0)
-        return Fail("FreeLibrary", "", ERROR_INVALID_HANDLE);
+        return SimFail("FreeLibrary", "", ERROR_INVALID_HANDLE);
     --Machine().process.libraryRefs;
     SimRecordCall("FreeLibrary", "", TRUE);
     return TRUE;
@@ -133,11 +147,11 @@ void WINAPI ExitProcess(UINT uExitCode)
     SimRecordCall("ExitProcess", "", uExitCode);
     fflush(stdout);
     for (const SimUiEvent& event : Machine().ui.journal) {
-        fprintf(stderr, "%s owner=%p caption=\"%s\" type=0x%X answer=%ld text=\"%s\"\n",
+        fprintf(stderr, "%s owner=%p caption=\"%s\" type=0x%X answer=%ld text=\"%s\" streams=%d\n",
                 event.kind.c_str(), (void*)event.owner, event.caption.c_str(), event.type,
-                (long)event.answer, event.text.c_str());
+                (long)event.answer, event.text.c_str(), event.openStreams);
     }
-    fprintf(stderr, "ExitProcess(%u)\n", uExitCode);
+    fprintf(stderr, "ExitProcess(%u) breakpoints=%d\n", uExitCode, Machine().process.breakpointTraps);
     fflush(stderr);
     _exit((int)uExitCode);
 }
@@ -151,15 +165,16 @@ HANDLE WINAPI GetCurrentProcess(void)
 BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle)
 {
     if (SimFaultHit("OpenProcessToken", "", nullptr))
-        return Fail("OpenProcessToken", "", ERROR_ACCESS_DENIED);
+        return SimFail("OpenProcessToken", "", ERROR_ACCESS_DENIED);
     // The consumer line has no security: its advapi32 answers every token call with this.
     if (!IsNtLine())
-        return Fail("OpenProcessToken", "", ERROR_CALL_NOT_IMPLEMENTED);
+        return SimFail("OpenProcessToken", "", ERROR_CALL_NOT_IMPLEMENTED);
     if (ProcessHandle != kCurrentProcess)
-        return Fail("OpenProcessToken", "", ERROR_INVALID_HANDLE);
+        return SimFail("OpenProcessToken", "", ERROR_INVALID_HANDLE);
     SimProcess& p = Machine().process;
     ULONG_PTR token = g_nextToken += 4;
     p.tokens[token] = DesiredAccess;
+    p.tokenAccessOpened.push_back(DesiredAccess);
     p.openTokens = (int)p.tokens.size();
     *TokenHandle = (HANDLE)token;
     SimRecordCall("OpenProcessToken", "", TRUE);
@@ -169,14 +184,14 @@ BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE 
 BOOL WINAPI CloseHandle(HANDLE hObject)
 {
     if (SimFaultHit("CloseHandle", "", nullptr))
-        return Fail("CloseHandle", "", ERROR_INVALID_HANDLE);
+        return SimFail("CloseHandle", "", ERROR_INVALID_HANDLE);
     SimProcess& p = Machine().process;
     if (hObject == kCurrentProcess) {  // closing the pseudo-handle is allowed and does nothing
         SimRecordCall("CloseHandle", "", TRUE);
         return TRUE;
     }
     if (p.tokens.erase((ULONG_PTR)hObject) == 0)
-        return Fail("CloseHandle", "", ERROR_INVALID_HANDLE);
+        return SimFail("CloseHandle", "", ERROR_INVALID_HANDLE);
     p.openTokens = (int)p.tokens.size();
     SimRecordCall("CloseHandle", "", TRUE);
     return TRUE;
@@ -203,9 +218,9 @@ BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLu
     (void)lpSystemName;  // every system answers with the same LUIDs here
     std::string name = lpName ? lpName : "";
     if (SimFaultHit("LookupPrivilegeValueA", name.c_str(), nullptr))
-        return Fail("LookupPrivilegeValueA", name, ERROR_NO_SUCH_PRIVILEGE);
+        return SimFail("LookupPrivilegeValueA", name, ERROR_NO_SUCH_PRIVILEGE);
     if (!IsNtLine())
-        return Fail("LookupPrivilegeValueA", name, ERROR_CALL_NOT_IMPLEMENTED);
+        return SimFail("LookupPrivilegeValueA", name, ERROR_CALL_NOT_IMPLEMENTED);
     // Privilege names are matched without regard to case.
     for (const auto& privilege : kPrivileges) {
         if (FoldCase(privilege.name) == FoldCase(name)) {
@@ -215,7 +230,7 @@ BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLu
             return TRUE;
         }
     }
-    return Fail("LookupPrivilegeValueA", name, ERROR_NO_SUCH_PRIVILEGE);
+    return SimFail("LookupPrivilegeValueA", name, ERROR_NO_SUCH_PRIVILEGE);
 }
 
 static const char* PrivilegeName(const LUID& luid)
@@ -233,17 +248,17 @@ BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
 {
     (void)BufferLength;  // no previous state is kept, so there is nothing to size
     if (SimFaultHit("AdjustTokenPrivileges", "", nullptr))
-        return Fail("AdjustTokenPrivileges", "", ERROR_ACCESS_DENIED);
+        return SimFail("AdjustTokenPrivileges", "", ERROR_ACCESS_DENIED);
     if (!IsNtLine())
-        return Fail("AdjustTokenPrivileges", "", ERROR_CALL_NOT_IMPLEMENTED);
+        return SimFail("AdjustTokenPrivileges", "", ERROR_CALL_NOT_IMPLEMENTED);
     SimProcess& p = Machine().process;
     auto token = p.tokens.find((ULONG_PTR)TokenHandle);
     if (token == p.tokens.end())
-        return Fail("AdjustTokenPrivileges", "", ERROR_INVALID_HANDLE);
+        return SimFail("AdjustTokenPrivileges", "", ERROR_INVALID_HANDLE);
     if ((token->second & TOKEN_ADJUST_PRIVILEGES) == 0)
-        return Fail("AdjustTokenPrivileges", "", ERROR_ACCESS_DENIED);
+        return SimFail("AdjustTokenPrivileges", "", ERROR_ACCESS_DENIED);
     if (PreviousState || ReturnLength)
-        return Fail("AdjustTokenPrivileges", "", ERROR_INVALID_PARAMETER);
+        return SimFail("AdjustTokenPrivileges", "", ERROR_INVALID_PARAMETER);
     bool allAssigned = true;
     if (DisableAllPrivileges) {
         for (auto& privilege : p.privilegesEnabled)
@@ -271,17 +286,18 @@ BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD dwReason)
 {
     (void)dwReason;
     if (SimFaultHit("ExitWindowsEx", "", nullptr))
-        return Fail("ExitWindowsEx", "", ERROR_ACCESS_DENIED);
+        return SimFail("ExitWindowsEx", "", ERROR_ACCESS_DENIED);
     // The NT line refuses a process whose token has not enabled the shutdown privilege; the
     // consumer line has no privileges to check.
     if (IsNtLine()) {
         const auto& privileges = Machine().process.privilegesEnabled;
         auto shutdown = privileges.find(SE_SHUTDOWN_NAME);
         if (shutdown == privileges.end() || !shutdown->second)
-            return Fail("ExitWindowsEx", "", ERROR_PRIVILEGE_NOT_HELD);
+            return SimFail("ExitWindowsEx", "", ERROR_PRIVILEGE_NOT_HELD);
     }
     if (!Machine().ui.exitWindowsSucceeds)
-        return Fail("ExitWindowsEx", "", ERROR_ACCESS_DENIED);
+        return SimFail("ExitWindowsEx", "", ERROR_ACCESS_DENIED);
+    Machine().process.exitWindowsFlags = uFlags;
     if (uFlags & EWX_REBOOT)
         Machine().process.restartRequested = true;
     SimRecordCall("ExitWindowsEx", "", TRUE);

@@ -126,13 +126,6 @@ static bool SaveProfile(const std::string& path, const Profile& profile)
     return true;
 }
 
-static BOOL Fail(const char* operation, const std::string& argument, DWORD error)
-{
-    Machine().process.lastError = error;
-    SimRecordCall(operation, argument, 0);
-    return FALSE;
-}
-
 DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize,
                                        LPCSTR lpFileName)
 {
@@ -142,7 +135,7 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString,
     if (!lpAppName || !lpReturnedString || nSize == 0 || (fault && kind != SimFaultShortRead)) {
         if (lpReturnedString && nSize > 0)
             lpReturnedString[0] = '\0';
-        return (DWORD)Fail("GetPrivateProfileSectionA", sectionName,
+        return (DWORD)SimFail("GetPrivateProfileSectionA", sectionName,
                            fault ? ERROR_READ_FAULT : ERROR_INVALID_PARAMETER);
     }
     Profile profile = LoadProfile(ProfilePath(lpFileName));
@@ -203,9 +196,9 @@ BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCST
 {
     std::string sectionName = lpAppName ? lpAppName : "";
     if (SimFaultHit("WritePrivateProfileSectionA", sectionName.c_str(), nullptr))
-        return Fail("WritePrivateProfileSectionA", sectionName, ERROR_WRITE_FAULT);
+        return SimFail("WritePrivateProfileSectionA", sectionName, ERROR_WRITE_FAULT);
     if (!lpAppName || !lpFileName)
-        return Fail("WritePrivateProfileSectionA", sectionName, ERROR_INVALID_PARAMETER);
+        return SimFail("WritePrivateProfileSectionA", sectionName, ERROR_INVALID_PARAMETER);
     std::string path = ProfilePath(lpFileName);
     Profile profile = LoadProfile(path);
     ProfileSection* section = FindSection(profile, sectionName);
@@ -237,7 +230,7 @@ BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCST
         }
     }
     if (!SaveProfile(path, profile))
-        return Fail("WritePrivateProfileSectionA", sectionName, ERROR_PATH_NOT_FOUND);
+        return SimFail("WritePrivateProfileSectionA", sectionName, ERROR_PATH_NOT_FOUND);
     SimRecordCall("WritePrivateProfileSectionA", sectionName, TRUE);
     return TRUE;
 }
@@ -247,9 +240,9 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
 {
     std::string sectionName = lpAppName ? lpAppName : "";
     if (SimFaultHit("WritePrivateProfileStringA", sectionName.c_str(), nullptr))
-        return Fail("WritePrivateProfileStringA", sectionName, ERROR_WRITE_FAULT);
+        return SimFail("WritePrivateProfileStringA", sectionName, ERROR_WRITE_FAULT);
     if (!lpAppName || !lpFileName)
-        return Fail("WritePrivateProfileStringA", sectionName, ERROR_INVALID_PARAMETER);
+        return SimFail("WritePrivateProfileStringA", sectionName, ERROR_INVALID_PARAMETER);
     std::string path = ProfilePath(lpFileName);
     Profile profile = LoadProfile(path);
     ProfileSection* section = FindSection(profile, sectionName);
@@ -302,7 +295,7 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
     // A file is written only when something changed, so a deletion from a missing file
     // creates none.
     if (changed && !SaveProfile(path, profile))
-        return Fail("WritePrivateProfileStringA", sectionName, ERROR_PATH_NOT_FOUND);
+        return SimFail("WritePrivateProfileStringA", sectionName, ERROR_PATH_NOT_FOUND);
     SimRecordCall("WritePrivateProfileStringA", sectionName, TRUE);
     return TRUE;
 }

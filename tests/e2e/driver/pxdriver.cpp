@@ -1,7 +1,7 @@
 // Runs a program under Wine, answers its prompts from a script and writes every window it shows to a journal.
 //
 // Usage: pxdriver --journal FILE [--shots PREFIX] [--cwd DIR] [--timeout SECONDS] [--version NAME]
-//                 PROGRAM [ANSWER...]
+//                 [--start ansi|wide] PROGRAM [ANSWER...]
 //        pxdriver --desktop hold|probe
 //
 // An answer is a button's text ("Yes", "&Go on"; the '&' may be left out) or a key: {ENTER}, {ESC},
@@ -22,6 +22,9 @@
 //   unscripted seq  caption  |  unmatched seq  answer  |  timeout seconds  |  unused answer
 //   exit      code                                         (or: killed code, launchfailed error)
 //
+// --start wide starts the program with CreateProcessW and the wide form of PROGRAM, as the shell does: a
+// path with characters outside the ANSI code page then names the program exactly.
+//
 // Exit code: 0 when the program ran to its end, 2 after a time-out, 3 after a prompt the script could not
 // answer, 4 when the program could not be started or the arguments are wrong.
 #include <windows.h>
@@ -29,6 +32,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include "wine_windows.h"
 
 enum WindowKind { KindBox, KindDialog, KindProgress };
 
@@ -64,7 +69,6 @@ struct ChildList {
 struct TopLevelList {
     HWND items[MaxWindows];
     int count;
-    DWORD processId;
 };
 
 static FILE *Journal;
@@ -108,16 +112,6 @@ static void ReadWindowText(HWND hwnd, char *buffer, int capacity)
         return;
     int written = WideCharToMultiByte(CP_ACP, 0, wide, length, buffer, capacity - 1, NULL, NULL);
     buffer[written > 0 ? written : 0] = '\0';
-}
-
-static BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM param)
-{
-    TopLevelList *list = (TopLevelList *)param;
-    DWORD processId = 0;
-    GetWindowThreadProcessId(hwnd, &processId);
-    if (processId == list->processId && IsWindowVisible(hwnd) && list->count < MaxWindows)
-        list->items[list->count++] = hwnd;
-    return TRUE;
 }
 
 static BOOL CALLBACK CollectChild(HWND hwnd, LPARAM param)
@@ -554,26 +548,45 @@ static int SetWindowsVersion(const char *program, const char *version)
     return status == ERROR_SUCCESS;
 }
 
-// Wine starts its desktop process (explorer.exe /desktop) for the first program that draws, lets it go again
-// soon after the last one ends, and a program that ends in the desktop's first ten seconds or so waits for
-// them at its exit. One process that holds the desktop for the whole test run ("hold", ended by the
-// fixture) and one that waits for it to settle ("probe") keep every scenario free of that wait.
-static int UseDesktop(const char *mode)
+// The ANSI road, or the wide one with the program's path as the wide command line holds it: argv has
+// already lost what the ANSI code page cannot hold.
+static int StartProgram(const char *program, int programArg, int wide, const char *folder,
+                        PROCESS_INFORMATION *process)
 {
-    HDC screen = GetDC(NULL);
-    if (screen == NULL)
-        return 4;
-    ReleaseDC(NULL, screen);
-    if (strcmp(mode, "hold") == 0)
-        for (;;)
-            Sleep(60000);
-    return strcmp(mode, "probe") == 0 ? 0 : 4;
+    if (!wide) {
+        char commandLine[MAX_PATH + 8];
+        snprintf(commandLine, sizeof commandLine, "\"%s\"", program);
+        STARTUPINFOA startup;
+        memset(&startup, 0, sizeof startup);
+        startup.cb = sizeof startup;
+        return CreateProcessA(program, commandLine, NULL, NULL, FALSE, 0, NULL, folder, &startup, process);
+    }
+    int count = 0;
+    LPWSTR *arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (arguments == NULL || programArg >= count)
+        return 0;
+    WCHAR programW[MAX_PATH];
+    lstrcpynW(programW, arguments[programArg], MAX_PATH);
+    LocalFree(arguments);
+    WCHAR folderW[MAX_PATH];
+    lstrcpynW(folderW, programW, MAX_PATH);
+    WCHAR *lastSeparator = wcsrchr(folderW, L'\\');
+    if (lastSeparator != NULL)
+        lastSeparator[1] = L'\0';
+    if (folder != NULL)
+        MultiByteToWideChar(CP_ACP, 0, folder, -1, folderW, MAX_PATH);
+    WCHAR commandLine[MAX_PATH + 8];
+    wsprintfW(commandLine, L"\"%s\"", programW);
+    STARTUPINFOW startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    return CreateProcessW(programW, commandLine, NULL, NULL, FALSE, 0, NULL, folderW, &startup, process);
 }
 
 static void Usage(void)
 {
     fputs("usage: pxdriver --journal FILE [--shots PREFIX] [--cwd DIR] [--timeout SECONDS] [--version NAME]"
-          " PROGRAM [ANSWER...]\n       pxdriver --desktop hold|probe\n", stderr);
+          " [--start ansi|wide] PROGRAM [ANSWER...]\n       pxdriver --desktop hold|probe\n", stderr);
 }
 
 int main(int argc, char **argv)
@@ -581,6 +594,7 @@ int main(int argc, char **argv)
     const char *journalPath = NULL;
     const char *folder = NULL;
     const char *version = NULL;
+    int wideStart = 0;
     int timeoutSeconds = 20;
     if (argc == 3 && strcmp(argv[1], "--desktop") == 0)
         return UseDesktop(argv[2]);
@@ -596,6 +610,8 @@ int main(int argc, char **argv)
             timeoutSeconds = atoi(argv[arg + 1]);
         else if (strcmp(argv[arg], "--version") == 0)
             version = argv[arg + 1];
+        else if (strcmp(argv[arg], "--start") == 0)
+            wideStart = strcmp(argv[arg + 1], "wide") == 0;
         else {
             Usage();
             return 4;
@@ -614,6 +630,7 @@ int main(int argc, char **argv)
         return 4;
     }
 
+    const char *folderGiven = folder;
     char programFolder[MAX_PATH];
     if (folder == NULL) {
         lstrcpynA(programFolder, program, sizeof programFolder);
@@ -631,13 +648,8 @@ int main(int argc, char **argv)
         return 4;
     }
 
-    char commandLine[MAX_PATH + 8];
-    snprintf(commandLine, sizeof commandLine, "\"%s\"", program);
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
-    if (!CreateProcessA(program, commandLine, NULL, NULL, FALSE, 0, NULL, folder, &startup, &process)) {
+    if (!StartProgram(program, arg, wideStart, wideStart ? folderGiven : folder, &process)) {
         char codeText[16];
         FormatInt(codeText, sizeof codeText, (long)GetLastError());
         const char *fields[] = { "launchfailed", codeText };
@@ -652,9 +664,7 @@ int main(int argc, char **argv)
     DWORD lastActivity = GetTickCount();
     for (;;) {
         int ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
-        windows->count = 0;
-        windows->processId = process.dwProcessId;
-        EnumWindows(CollectTopLevel, (LPARAM)windows);
+        windows->count = CollectVisibleWindows(process.dwProcessId, windows->items, MaxWindows);
         for (int i = 0; i < windows->count && result == 0; ++i) {
             if (FindSeen(windows->items[i]) != NULL || SeenCount >= MaxWindows)
                 continue;

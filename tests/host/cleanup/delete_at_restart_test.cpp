@@ -131,4 +131,21 @@ TEST_F(DeleteAtRestartTest, ReturnsZeroAndLeavesRestartNeededWhenNothingIsSchedu
     EXPECT_EQ(RestartNeeded, 1);
 }
 
+// The line decides everything that follows, so a version query that fails must end the process
+// before a missing folder could end the call quietly with 0.
+TEST(DeleteAtRestartDeathTest, AFailedVersionQueryEndsTheProcessBeforeAnyPathWork)
+{
+    for (DWORD line : {VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS}) {
+        SCOPED_TRACE(line);
+        EXPECT_EXIT(
+            {
+                ResetProcess(line);
+                ScriptAnswers({IDOK});
+                FailCall("GetVersionExA");
+                ScheduleDeleteAtRestart("C:\\Nowhere", "a.drv");
+            },
+            ::testing::ExitedWithCode(1), "File 10\\s+Line 37");
+    }
+}
+
 }  // namespace

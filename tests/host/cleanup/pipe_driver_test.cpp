@@ -9,6 +9,7 @@
 #include "foundation/process_state.h"
 #include "support/installation.h"
 #include "support/machine_fixture.h"
+#include "support/texts.h"
 
 namespace {
 
@@ -16,9 +17,7 @@ const char kProduct[] = "SOFTWARE\\Morvaine\\Plexitone";
 const char kShared[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 const char kDrivers32[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
 const char kDesc[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc";
-const std::string kAdminMessage =
-    "MessageBox owner=none caption=Plexitone Uninstall text=You need to have Administrator "
-    "privileges\nto remove the Plexitone pipe driver type=0x0 answer=1";
+const std::string kAdminMessage = texts::BoxRow(texts::kNoAdmin, "0x0") + "1";
 
 class PipeDriverTest : public MachineTest {
   protected:
@@ -111,45 +110,61 @@ struct FailureRow {
     void (*arrange)();
     int result;
     bool messageShown;
+    bool untouched;  // failed before the shared-use count was consulted: nothing changed
 };
 
 TEST_F(PipeDriverTest, StopsAtTheFirstFailureAndKeepsTheProductKey)
 {
     const FailureRow rows[] = {
         {"no product key", VER_PLATFORM_WIN32_NT,
-         [] { RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone"); }, 0, false},
+         [] { RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone"); }, 0, false, true},
         {"no PlexitonePipe value", VER_PLATFORM_WIN32_NT,
          [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "Version", "1");
               HKEY key; RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", 0, KEY_ALL_ACCESS, &key);
-              RegDeleteValueA(key, "PlexitonePipe"); RegCloseKey(key); }, 0, false},
+              RegDeleteValueA(key, "PlexitonePipe"); RegCloseKey(key); }, 0, false, true},
         {"an empty PlexitonePipe", VER_PLATFORM_WIN32_NT,
-         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", ""); }, 0, false},
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", ""); }, 0, false, true},
         {"PlexitonePipe filling the buffer without NUL", VER_PLATFORM_WIN32_NT,
-         [] { SetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", REG_BINARY, std::string(260, 'p')); }, 0, false},
+         [] { SetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", REG_BINARY, std::string(260, 'p')); }, 0, false, true},
         {"PlexitonePipe longer than the buffer", VER_PLATFORM_WIN32_NT,
-         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", std::string(260, 'p')); }, 0, false},
-        {"no system folder", VER_PLATFORM_WIN32_NT, [] { FailCall("GetSystemDirectoryA"); }, 0, false},
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", std::string(260, 'p')); }, 0, false, true},
+        {"PlexitonePipe climbing out of the system folder", VER_PLATFORM_WIN32_NT,
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", "..\\EXPLORER.EXE"); }, 0, false, true},
+        {"PlexitonePipe with a forward slash", VER_PLATFORM_WIN32_WINDOWS,
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", "drivers/pxpipe.drv"); }, 0, false, true},
+        {"PlexitonePipe naming a drive", VER_PLATFORM_WIN32_NT,
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", "C:pxpipe.drv"); }, 0, false, true},
+        {"PlexitonePipe is a dot", VER_PLATFORM_WIN32_NT,
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", "."); }, 0, false, true},
+        {"PlexitonePipe is two dots", VER_PLATFORM_WIN32_WINDOWS,
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", ".."); }, 0, false, true},
+        {"no system folder", VER_PLATFORM_WIN32_NT, [] { FailCall("GetSystemDirectoryA"); }, 0, false, true},
+        // Its use count of 1 would be deleted if it were consulted.
         {"driver path too long", VER_PLATFORM_WIN32_NT,
-         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", std::string(240, 'p')); }, 0, false},
-        {"driver listed under midi100 only", VER_PLATFORM_WIN32_NT,
-         [] { HKEY key; RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", 0, KEY_ALL_ACCESS, &key);
-              RegDeleteValueA(key, "midi1"); RegCloseKey(key);
-              SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi100", "pxpipe.drv"); }, 0, false},
-        {"driver listed as REG_EXPAND_SZ", VER_PLATFORM_WIN32_NT,
-         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi1", "pxpipe.drv", REG_EXPAND_SZ); }, 0, false},
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", std::string(240, 'p'));
+              SetDword(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", std::string(240, 'p'), 1); }, 0, false, true},
         {"no right to Drivers32", VER_PLATFORM_WIN32_NT,
-         [] { DenyAllAccess(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32"); }, 0, true},
-        {"no description", VER_PLATFORM_WIN32_NT,
-         [] { HKEY key; RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc", 0, KEY_ALL_ACCESS, &key);
-              RegDeleteValueA(key, "pxpipe.drv"); RegCloseKey(key); }, 0, false},
+         [] { DenyAllAccess(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32"); }, 0, true, false},
+        // A limited user may read the product key, and so learns the name before being refused.
+        {"a limited user", VER_PLATFORM_WIN32_NT,
+         [] { DenyAllAccess(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone");
+              DenyAllAccess(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32"); }, 0, true, false},
+        {"the list value cannot be deleted", VER_PLATFORM_WIN32_NT,
+         [] { FailCall("RegDeleteValueA", 1, SimFaultError, "midi1"); }, 0, false, false},
+        {"no right to drivers.desc", VER_PLATFORM_WIN32_NT,
+         [] { DenyAllAccess(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc"); }, 0, false, false},
+        // The first deletion of that name is the use count's; the second is the description.
+        {"the description cannot be deleted", VER_PLATFORM_WIN32_NT,
+         [] { FailCall("RegDeleteValueA", 2, SimFaultError, "pxpipe.drv"); }, 0, false, false},
         {"system.ini cannot be written", VER_PLATFORM_WIN32_WINDOWS,
-         [] { FailCall("WritePrivateProfileStringA"); }, 0, false},
-        {"the file cannot be scheduled", VER_PLATFORM_WIN32_NT, [] { FailCall("MoveFileExA"); }, 0, false},
+         [] { FailCall("WritePrivateProfileStringA"); }, 0, false, false},
+        {"the file cannot be scheduled", VER_PLATFORM_WIN32_NT, [] { FailCall("MoveFileExA"); }, 0, false, false},
     };
     for (const FailureRow& row : rows) {
         SCOPED_TRACE(row.name);
         Stage(row.line);
         row.arrange();
+        registryBefore = ListRegistry();
         Machine().calls.clear();
         if (row.messageShown)
             ScriptAnswers({IDOK});
@@ -161,7 +176,71 @@ TEST_F(PipeDriverTest, StopsAtTheFirstFailureAndKeepsTheProductKey)
         EXPECT_EQ(UiRows(), row.messageShown ? std::vector<std::string>{kAdminMessage}
                                              : std::vector<std::string>{});
         EXPECT_EQ(Machine().registry.openKeys, 0);
+        if (row.untouched)
+            EXPECT_TRUE(Untouched());
     }
+}
+
+struct UnregisteredRow {
+    const char* name;
+    void (*arrange)();
+    std::vector<std::string> driverListAfter;  // Drivers32 values left, "name=data"
+};
+
+// A run stopped after deleting the list value, or a user who took the driver out of the MIDI
+// list, leaves a driver that is no longer registered: the rest of it must still go.
+TEST_F(PipeDriverTest, ADriverNoLongerRegisteredIsStillRemoved)
+{
+    const UnregisteredRow rows[] = {
+        {"no list value", [] { HKEY key; RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", 0, KEY_ALL_ACCESS, &key);
+              RegDeleteValueA(key, "midi1"); RegCloseKey(key); },
+         {"midi=other.drv"}},
+        {"listed under midi100 only", [] { HKEY key; RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", 0, KEY_ALL_ACCESS, &key);
+              RegDeleteValueA(key, "midi1"); RegCloseKey(key);
+              SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi100", "pxpipe.drv"); },
+         {"midi=other.drv", "midi100=pxpipe.drv"}},
+        {"listed as REG_EXPAND_SZ", [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi1", "pxpipe.drv", REG_EXPAND_SZ); },
+         {"midi=other.drv", "midi1=pxpipe.drv"}},
+        {"no description value", [] { HKEY key; RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc", 0, KEY_ALL_ACCESS, &key);
+              RegDeleteValueA(key, "pxpipe.drv"); RegCloseKey(key); },
+         {"midi=other.drv"}},
+        {"no drivers.desc key", [] { RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc"); },
+         {"midi=other.drv"}},
+    };
+    for (const UnregisteredRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Stage(VER_PLATFORM_WIN32_NT);
+        row.arrange();
+        EXPECT_EQ(RemovePipeDriver(), 1);
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProduct));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine"));
+        EXPECT_EQ(Machine().disk.pendingDeletes,
+                  std::vector<std::string>{"C:\\WINDOWS\\system32\\pxpipe.drv"});
+        EXPECT_EQ(RestartNeeded, 1);
+        std::vector<std::string> driverList;
+        for (const char* name : {"midi", "midi1", "midi100"})
+            if (ValueExists(HKEY_LOCAL_MACHINE, kDrivers32, name))
+                driverList.push_back(std::string(name) + "=" +
+                                     ValueData(HKEY_LOCAL_MACHINE, kDrivers32, name).c_str());
+        EXPECT_EQ(driverList, row.driverListAfter);
+        EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kDesc, kDriverName));
+        EXPECT_TRUE(UiRows().empty());
+    }
+}
+
+// Shift-JIS 0x95 0x5C: the trail byte is the separator's byte, yet the name is one file name.
+TEST_F(PipeDriverTest, ADoubleByteNameWithASeparatorTrailByteIsAFileName)
+{
+    const std::string name = "\x95\x5C.drv";
+    Stage(VER_PLATFORM_WIN32_NT);
+    Machine().process.doubleByteCodePage = true;
+    SetString(HKEY_LOCAL_MACHINE, kProduct, "PlexitonePipe", name);
+    SetString(HKEY_LOCAL_MACHINE, kDrivers32, "midi1", name);
+    SetString(HKEY_LOCAL_MACHINE, kDesc, name, "Plexitone Pipe");
+    EXPECT_EQ(RemovePipeDriver(), 1);
+    EXPECT_EQ(Machine().disk.pendingDeletes,
+              std::vector<std::string>{"C:\\WINDOWS\\system32\\" + name});
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kDrivers32, "midi1"));
 }
 
 TEST_F(PipeDriverTest, FindsTheFirstDriverListValueNamingTheDriverInAnyCase)
@@ -188,16 +267,6 @@ TEST_F(PipeDriverTest, TriesExactlyOneHundredDriverListNames)
     EXPECT_EQ(RemovePipeDriver(), 1);
     std::vector<std::string> reads = CallsOf({"RegQueryValueExA"});
     EXPECT_EQ(reads.size(), 102u);  // PlexitonePipe, the count, midi ... midi99
-}
-
-TEST_F(PipeDriverTest, WithoutDriversDescTheListValueIsAlreadyGone)
-{
-    Stage(VER_PLATFORM_WIN32_NT);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kDesc);
-    EXPECT_EQ(RemovePipeDriver(), 0);
-    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kDrivers32, "midi1"));
-    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kShared, kDriverName));
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProduct));
 }
 
 TEST_F(PipeDriverTest, TheAdministratorMessageIsOwnedByTheProgressDialogWhenThereIsOne)

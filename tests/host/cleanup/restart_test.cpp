@@ -53,6 +53,12 @@ TEST_F(RestartSystemTest, RestartsOnlyOnYes)
         RestartSystem();
 
         EXPECT_EQ(Machine().process.restartRequested, row.restarted);
+        // A plain restart: no force flag, so no program loses unsaved work unasked.
+        if (row.restarted)
+            EXPECT_EQ(Machine().process.exitWindowsFlags, (UINT)EWX_REBOOT);
+        // The token is asked for the one right the adjustment needs, nothing more.
+        for (DWORD access : Machine().process.tokenAccessOpened)
+            EXPECT_EQ(access, (DWORD)TOKEN_ADJUST_PRIVILEGES);
         std::vector<std::string> names;
         for (const std::string& call : CallsOf({"LookupPrivilegeValueA", "OpenProcessToken",
                                                 "AdjustTokenPrivileges", "CloseHandle"}))

@@ -8,7 +8,7 @@ namespace {
 
 struct AnswerRow {
     const char* name;
-    std::vector<INT_PTR> presses;  // control ids, or -1 Esc, -2 Enter, -3 close box
+    std::vector<INT_PTR> presses;  // control ids and SimKeyPress keys
     INT_PTR result;
 };
 
@@ -19,9 +19,9 @@ TEST_F(FallbackDialogTest, EndsWith1ForGoOnAnd2ForCancel)
     const AnswerRow rows[] = {
         {"&Go on", {IDOK}, 1},
         {"Cancel", {IDCANCEL}, 2},
-        {"Enter chooses the default &Go on", {-2}, 1},
-        {"Esc", {-1}, 2},
-        {"close box", {-3}, 2},
+        {"Enter chooses the default &Go on", {SimKeyEnter}, 1},
+        {"Esc", {SimKeyEscape}, 2},
+        {"close box", {SimKeyCloseBox}, 2},
         {"another id leaves it open", {1234, IDCANCEL}, 2},
     };
     for (const AnswerRow& row : rows) {

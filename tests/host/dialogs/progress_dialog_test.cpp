@@ -4,6 +4,8 @@
 #include <string>
 
 #include "dialogs/dialog_ids.h"
+#include "dialogs/dialog_shared.h"
+#include "dialogs/fallback_dialog.h"
 #include "dialogs/progress_dialog.h"
 #include "foundation/process_state.h"
 #include "support/machine_fixture.h"
@@ -94,26 +96,49 @@ TEST_F(ProgressDialogTest, ShowsRemovingAndTheNameOrNothing)
     }
 }
 
-TEST_F(ProgressDialogTest, PaintsItsBackgroundInTheButtonFaceColour)
+struct ColourRow {
+    const char* name;
+    const char* templateName;
+    DLGPROC procedure;
+};
+
+// Both dialogs paint themselves, their buttons and their texts in the button-face colour.
+TEST_F(ProgressDialogTest, BothDialogsPaintTheirBackgroundInTheButtonFaceColour)
 {
-    const UINT painted[] = {WM_CTLCOLORBTN, WM_CTLCOLORDLG, WM_CTLCOLORSTATIC};
-    for (UINT message : painted) {
-        SCOPED_TRACE(message);
-        HDC dc = SimDeviceContextFor(ProgressDialog);
-        LRESULT brush = SendToDialog(ProgressDialog, message, (WPARAM)dc, 0);
-        EXPECT_EQ(brush, (LRESULT)GetSysColorBrush(COLOR_BTNFACE));
-        EXPECT_EQ(SimBackgroundColour(dc), GetSysColor(COLOR_BTNFACE));
+    const ColourRow rows[] = {
+        {"progress dialog", "Uninstalling", ProgressDialogProc},
+        {"fallback dialog", "AfterRun", FallbackDialogProc},
+    };
+    for (const ColourRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        HWND dialog = CreateDialogParamA(SimInstance(), row.templateName, NULL, row.procedure, 0);
+        ASSERT_NE(dialog, nullptr);
+        const UINT painted[] = {WM_CTLCOLORBTN, WM_CTLCOLORDLG, WM_CTLCOLORSTATIC};
+        for (UINT message : painted) {
+            SCOPED_TRACE(message);
+            HDC dc = SimDeviceContextFor(dialog);
+            LRESULT brush = SendToDialog(dialog, message, (WPARAM)dc, 0);
+            EXPECT_EQ(brush, (LRESULT)GetSysColorBrush(COLOR_BTNFACE));
+            EXPECT_EQ(SimBackgroundColour(dc), GetSysColor(COLOR_BTNFACE));
+        }
+        const UINT ignored[] = {WM_CTLCOLORMSGBOX, WM_CTLCOLOREDIT, WM_CTLCOLORLISTBOX,
+                                WM_CTLCOLORSCROLLBAR};
+        for (UINT message : ignored) {
+            SCOPED_TRACE(message);
+            HDC dc = SimDeviceContextFor(dialog);
+            COLORREF before = SimBackgroundColour(dc);
+            EXPECT_EQ(SendToDialog(dialog, message, (WPARAM)dc, 0), 0);
+            EXPECT_EQ(SimBackgroundColour(dc), before);
+        }
+        DestroyWindow(dialog);
     }
-    const UINT ignored[] = {WM_CTLCOLORMSGBOX, WM_CTLCOLOREDIT, WM_CTLCOLORLISTBOX,
-                            WM_CTLCOLORSCROLLBAR, WM_COMMAND, WM_CLOSE};
-    for (UINT message : ignored) {
-        SCOPED_TRACE(message);
-        HDC dc = SimDeviceContextFor(ProgressDialog);
-        COLORREF before = SimBackgroundColour(dc);
-        EXPECT_EQ(SendToDialog(ProgressDialog, message, message == WM_COMMAND ? IDCANCEL : (WPARAM)dc, 0), 0);
-        EXPECT_EQ(SimBackgroundColour(dc), before);
-    }
-    // Esc, Enter and the close box leave the dialog up.
+}
+
+// Esc, Enter and the close box arrive as commands; the progress dialog stays up through them.
+TEST_F(ProgressDialogTest, IgnoresCommandsAndTheCloseMessage)
+{
+    EXPECT_EQ(SendToDialog(ProgressDialog, WM_COMMAND, IDCANCEL, 0), 0);
+    EXPECT_EQ(SendToDialog(ProgressDialog, WM_CLOSE, 0, 0), 0);
     EXPECT_FALSE(WindowState(ProgressDialog)->destroyed);
 }
 

@@ -7,17 +7,36 @@
 
 namespace {
 
-TEST(InternalErrorDeathTest, ShowsFileAndLineThenEndsWithExitCode1)
+struct ReportRow {
+    const char* name;
+    bool debuggerAttached;
+    const char* expected;  // what the machine recorded: the box, streams open under it, traps
+};
+
+// The log may be open when the report comes: it is closed before the box goes up. The trap
+// stops only an attached debugger; without one it would end the process with a crash report.
+TEST(InternalErrorDeathTest, ShowsFileAndLineWithEveryStreamClosedThenEndsWithExitCode1)
 {
-    EXPECT_EXIT(
-        {
-            ResetProcess(VER_PLATFORM_WIN32_NT);
-            ScriptAnswers({IDOK});
-            InternalError(10, 664);
-        },
-        ::testing::ExitedWithCode(1),
-        "MessageBox owner=\\(nil\\) caption=\"Internal Error\" type=0x2000 answer=1 "
-        "text=\"File 10\nLine 664\"");
+    const ReportRow rows[] = {
+        {"no debugger", false,
+         "MessageBox owner=\\(nil\\) caption=\"Internal Error\" type=0x2000 answer=1 "
+         "text=\"File 10\nLine 664\" streams=0\nExitProcess\\(1\\) breakpoints=0"},
+        {"a debugger attached", true,
+         "text=\"File 10\nLine 664\" streams=0\nExitProcess\\(1\\) breakpoints=1"},
+    };
+    for (const ReportRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EXIT(
+            {
+                ResetProcess(VER_PLATFORM_WIN32_NT);
+                Machine().process.debuggerAttached = row.debuggerAttached;
+                AddFile("C:\\log.dat", "log");
+                _fsopen("C:\\log.dat", "rb", _SH_DENYNO);
+                ScriptAnswers({IDOK});
+                InternalError(10, 664);
+            },
+            ::testing::ExitedWithCode(1), row.expected);
+    }
 }
 
 TEST(InternalErrorDeathTest, ANestedReportEndsWithoutASecondBox)

@@ -13,11 +13,10 @@
 #include "support/end_state.h"
 #include "support/installation.h"
 #include "support/machine_fixture.h"
+#include "support/texts.h"
 
 namespace {
 
-const char kConfirmText[] = "The Plexitone is about to be uninstalled. Proceed?";
-const char kRestartText[] = "The computer must be rebooted in order\nto complete uninstall. Reboot now?";
 
 struct SweepScenario {
     const char* name;
@@ -41,8 +40,8 @@ void StageScenario(const SweepScenario& scenario)
     SimUi& ui = Machine().ui;
     for (const std::string& text : OwnTexts())
         ui.answersByText[text] = IDOK;
-    ui.answersByText[kConfirmText] = IDYES;
-    ui.answersByText[kRestartText] = IDNO;
+    ui.answersByText[texts::kConfirm] = IDYES;
+    ui.answersByText[texts::kRestart] = IDNO;
     ui.answersByText["Uninstall Plexitone"] = IDOK;  // the fallback dialog: "&Go on"
 }
 

@@ -11,6 +11,7 @@
 #include "support/installation.h"
 #include "support/log_builder.h"
 #include "support/machine_fixture.h"
+#include "support/texts.h"
 
 namespace {
 
@@ -73,10 +74,9 @@ TEST(NothingElseRemoved, RandomInstallationsLogsAndAnswers)
         SimUi& ui = Machine().ui;
         for (const std::string& text : OwnTexts())
             ui.answersByText[text] = IDOK;
-        ui.answersByText["The Plexitone is about to be uninstalled. Proceed?"] = confirm[random() % 3];
-        ui.answersByText["The computer must be rebooted in order\nto complete uninstall. Reboot now?"] =
-            restart[random() % 3];
-        ui.answersByText["Uninstall Plexitone"] = random() % 2 ? IDOK : IDCANCEL;
+        ui.answersByText[texts::kConfirm] = confirm[random() % 3];
+        ui.answersByText[texts::kRestart] = restart[random() % 3];
+        ui.answersByText[texts::kDialogCaption] = random() % 2 ? IDOK : IDCANCEL;
         Machine().ui.exitWindowsSucceeds = random() % 2;
 
         MachineImage before = Image();

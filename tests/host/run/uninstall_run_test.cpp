@@ -9,27 +9,17 @@
 #include "support/installation.h"
 #include "support/log_builder.h"
 #include "support/machine_fixture.h"
+#include "support/texts.h"
 
 namespace {
 
-const std::string kConfirm =
-    "MessageBox owner=none caption=Plexitone Uninstall text=The Plexitone is about to be "
-    "uninstalled. Proceed? type=0x104 answer=";
-const std::string kComplete =
-    "MessageBox owner=none caption=Plexitone Uninstall text=The uninstall is complete type=0x0 answer=1";
-const std::string kRestartQuestion =
-    "MessageBox owner=none caption=Plexitone Uninstall text=The computer must be rebooted in "
-    "order\nto complete uninstall. Reboot now? type=0x4 answer=";
-const std::string kCorrupt =
-    "MessageBox owner=none caption=Plexitone Uninstall text=The uninstall file is corrupt type=0x0 answer=1";
-const std::string kRebootFailed =
-    "MessageBox owner=none caption=Plexitone Uninstall text=Failed to automatically reboot the "
-    "system.\nPlease use Start->ShutDown to reboot manually type=0x0 answer=1";
+const std::string kConfirm = texts::BoxRow(texts::kConfirm, "0x104");
+const std::string kComplete = texts::BoxRow(texts::kComplete, "0x0") + "1";
+const std::string kRestartQuestion = texts::BoxRow(texts::kRestart, "0x4");
+const std::string kCorrupt = texts::BoxRow(texts::kCorrupt, "0x0") + "1";
+const std::string kRebootFailed = texts::BoxRow(texts::kRebootFailed, "0x0") + "1";
 const std::string kFallback =
-    "Dialog owner=none caption=Uninstall Plexitone text=The Plexitone uninstall cannot start. The "
-    "program had possibly been already uninstalled. | However the uninstall may attempt to remove "
-    "the Plexitone pipe driver and/or start menu group if they are left in the system. | &Go on | "
-    "Cancel type=0x0 answer=";
+    "Dialog owner=none caption=" + texts::kDialogCaption + " text=" + texts::kFallbackTexts + " type=0x0 answer=";
 
 const std::string kFolder = kInstallFolder;
 
@@ -109,6 +99,20 @@ TEST_F(UninstallRunTest, RunsTheStepsInTheirOrderUnderTheProgressDialog)
     ASSERT_EQ(texts.size(), 7u);
     for (size_t i = 0; i < 7; i++)
         EXPECT_NE(texts[i].find(expectedTexts[i]), std::string::npos) << texts[i];
+    // Start menu, registry, pipe driver: the first call each step makes, in the machine's record.
+    auto firstCall = [](const std::string& prefix) {
+        const std::vector<std::string>& calls = Machine().calls;
+        for (size_t i = 0; i < calls.size(); i++)
+            if (calls[i].compare(0, prefix.size(), prefix) == 0)
+                return i;
+        return calls.size();
+    };
+    size_t startMenu = firstCall("SHGetSpecialFolderLocation(");
+    size_t registry = firstCall("RegOpenKeyExA(Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\px.exe)");
+    size_t pipeDriver = firstCall("RegQueryValueExA(PlexitonePipe)");
+    EXPECT_LT(startMenu, registry);
+    EXPECT_LT(registry, pipeDriver);
+    EXPECT_LT(pipeDriver, Machine().calls.size());
     EXPECT_EQ(names[names.size() - 3], "ShowWindow");
     EXPECT_EQ(names[names.size() - 2], "DestroyWindow");
     EXPECT_EQ(names.back(), "MessageBoxA");
@@ -190,6 +194,7 @@ struct FallbackRow {
     std::string log;      // empty: no log file
     SimFaultKind moduleFault;
     bool failModulePath;
+    std::string loadedModulePath;  // where the program really runs from, when the ANSI path differs
 };
 
 TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
@@ -203,11 +208,18 @@ TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
         {"module path unknown", kFolder + "\\pxunins.exe", good, SimFaultError, true},
         {"folder of 248 characters", folder248 + "pxunins.exe", good, SimFaultError, false},
         {"module path of 260 characters is cut", "C:\\" + std::string(253, 'm') + "\\x.exe", good, SimFaultError, false},
+        // "Plexitone \u0100" outside the code page: the ANSI path names another installation's
+        // folder, or nothing at all. Either way that log is not ours.
+        {"folder name rendered as a look-alike", "C:\\Program Files\\Plexitone A\\pxunins.exe", good, SimFaultError,
+         false, "C:\\Program Files\\Plexitone \xC4\x80\\pxunins.exe"},
+        {"folder name rendered with a question mark", "C:\\Program Files\\Plexitone ?\\pxunins.exe", good, SimFaultError,
+         false, "C:\\Program Files\\Plexitone \xC4\x80\\pxunins.exe"},
     };
     for (const FallbackRow& row : rows) {
         SCOPED_TRACE(row.name);
         Stage(VER_PLATFORM_WIN32_NT);
         Machine().process.modulePath = row.modulePath;
+        Machine().process.loadedModulePath = row.loadedModulePath;
         std::string folder = row.modulePath.substr(0, row.modulePath.rfind('\\'));
         AddFolder(folder);
         if (!row.log.empty())

@@ -4,17 +4,13 @@
 #include <set>
 
 #include "support/installation.h"
+#include "support/texts.h"
 
 const std::set<std::string>& OwnTexts()
 {
     static const std::set<std::string> texts = {
-        "The Plexitone is about to be uninstalled. Proceed?",
-        "The computer must be rebooted in order\nto complete uninstall. Reboot now?",
-        "The uninstall file is corrupt",
-        "The uninstall is complete",
-        "Failed to automatically reboot the system.\nPlease use Start->ShutDown to reboot manually",
-        "You need to have Administrator privileges\nto remove the Plexitone pipe driver",
-        "File 10\nLine 37",
+        texts::kConfirm, texts::kRestart, texts::kCorrupt, texts::kComplete,
+        texts::kRebootFailed, texts::kNoAdmin, "File 10\nLine 37",
     };
     return texts;
 }

@@ -1,4 +1,5 @@
-// Writes uninstall logs field by field, so each test states exactly the bytes it feeds.
+// Writes uninstall logs field by field, so each test states exactly the bytes it feeds: the one
+// C++ writer of log bytes for the host tests, the pxlog tests and the load benchmark.
 #ifndef TESTS_HOST_SUPPORT_LOG_BUILDER_H
 #define TESTS_HOST_SUPPORT_LOG_BUILDER_H
 

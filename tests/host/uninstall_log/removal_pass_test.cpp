@@ -93,6 +93,11 @@ TEST_F(RemovalPassTest, AFolderGoesOnlyWhenItIsEmptyAtItsTurn)
          {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\b", "C:\\App\\Sub\\inuse", "C:\\App\\keep.txt"}},
         {"logged with other case", {{EntryKindFile, "c:\\app\\sub\\A"}, {EntryKindFile, "C:\\APP\\SUB\\B"}, {EntryKindDirectory, "c:\\App\\Sub"}},
          {"C:\\App", "C:\\App\\Sub", "C:\\App\\keep.txt"}},
+        {"forward slashes make a full path", {{EntryKindDirectory, "C:/App/Sub"}, {EntryKindFile, "c:/app/sub/a"}, {EntryKindFile, "C:/App/Sub/b"}},
+         {"C:\\App", "C:\\App\\keep.txt"}},
+        // The working folder is C:\App\Sub: each of these would name a file there.
+        {"paths that are not full stay", {{EntryKindFile, "a"}, {EntryKindFile, "\\App\\Sub\\b"}, {EntryKindFile, "C:a"}, {EntryKindFile, "./b"}},
+         {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\a", "C:\\App\\Sub\\b", "C:\\App\\keep.txt"}},
     };
     for (const OrderRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -105,10 +110,13 @@ TEST_F(RemovalPassTest, AFolderGoesOnlyWhenItIsEmptyAtItsTurn)
             AddFile("C:\\App\\Sub\\inuse");
             SetInUse("C:\\App\\Sub\\inuse");
         }
+        Machine().disk.currentFolder = "C:\\App\\Sub";
         for (const auto& entry : row.log)
             Add(entry.first, entry.second);
-        RunRemovalPass(&list, NULL);
+        reports.clear();
+        RunRemovalPass(&list, RecordReport);
         EXPECT_EQ(PathsUnder("C:\\App"), row.left);
+        EXPECT_EQ(reports.size(), row.log.size()) << "every entry is reported, removed or not";
         EXPECT_EQ(list.oldest, nullptr);
     }
 }

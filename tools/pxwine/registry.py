@@ -1,7 +1,7 @@
 """Reads and writes the registry of the test prefix through Wine's own regedit.
 
 Reading: one `regedit /e` of the whole registry per snapshot (about a second), parsed here. The hive
-files (system.reg, user.reg) are not read: the fixture keeps one wineserver for the whole run, and it
+files (system.reg, user.reg) are not read: the session keeps one wineserver for the whole run, and it
 writes them only now and then, so they may lag behind what a program just changed. regedit asks the
 server itself and sees every change the moment it is made.
 
@@ -13,6 +13,8 @@ Wine's own UTF-16 layout.
 import os
 import subprocess
 import tempfile
+
+from pxwine.paths import windows_path
 
 REG_SZ = 1
 REG_EXPAND_SZ = 2
@@ -40,11 +42,6 @@ def full_key(path):
 def normal_key(path):
     """The registry compares key and value names without regard to case; so does every lookup here."""
     return full_key(path).lower()
-
-
-def windows_path(unix_path):
-    """Wine maps the Linux root to drive Z:."""
-    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
 
 
 def run_regedit(arguments, environment):

@@ -1,7 +1,10 @@
-"""Puts a complete Plexitone installation into a Wine prefix, as the application's installer leaves it.
+"""Stages what a run of the uninstaller meets in a Wine prefix, and takes snapshots of the whole system.
 
-    stage_installation(prefix, environment, line, ...) -> Installation
-    snapshot(prefix, environment, scratch_dir)         -> {item: state}
+    Stage(prefix, "C:\\e2e\\x\\")                      -> an empty folder of a test's own: .file(), .folder(),
+                                                        .copy(), .win(), .snapshot()
+    stage_installation(prefix, environment, line, ...) -> Installation: Plexitone as its installer leaves it
+    snapshot(prefix, environment, scratch_dir)         -> {item: state} of registry, files, INI lines
+    compare(expected, actual), without(items, ...)     -> the differences; a snapshot minus what a run removes
     reset_system(prefix, environment, scratch_dir)     -> removes every trace of an installation
 
 An installation is: the installation folder with nested folders, the uninstaller and its log
@@ -21,12 +24,10 @@ import os
 import shutil
 import struct
 
-from scenarios import programs_folder
-from uninstall_log import ENTRY_KIND_DIRECTORY, ENTRY_KIND_FILE, sound_log
-from wine_registry import RegFile, dword, export_registry, multi_sz, normal_key, sz
-
-NT_LINE = "winxp"
-CONSUMER_LINE = "win98"
+from pxwine.paths import common_programs_folder, programs_folder, unix_path
+from pxwine.registry import RegFile, dword, export_registry, multi_sz, normal_key, sz
+from pxwine.texts import CONSUMER_LINE, NT_LINE
+from pxwine.uninstall_log import ENTRY_KIND_DIRECTORY, ENTRY_KIND_FILE, LOG_NAME, sound_log
 
 DEFAULT_INSTALL_DIR = "C:\\Program Files\\Plexitone"
 DRIVER_NAME = "pxpipe.drv"
@@ -62,18 +63,6 @@ def uninstall_key(line):
     """The NT line lists a per-user installation under the user; the consumer line has only the machine's
     list."""
     return ("HKCU\\" if line == NT_LINE else "HKLM\\") + UNINSTALL_SUBKEY
-
-
-def unix_path(prefix, windows_path):
-    assert windows_path[1:3] == ":\\", windows_path
-    drive = os.path.join(prefix, "drive_" + windows_path[0].lower())
-    parts = [part for part in windows_path[3:].split("\\") if part]
-    return os.path.join(drive, *parts)
-
-
-def common_programs_folder(prefix):
-    """CSIDL_COMMON_PROGRAMS: the start menu of all users, which the uninstaller must leave alone."""
-    return os.path.join(prefix, "drive_c", "ProgramData", "Microsoft", "Windows", "Start Menu", "Programs")
 
 
 # ---------------------------------------------------------------------------------------------------------
@@ -135,6 +124,55 @@ def shell_link(target, description, working_dir, target_size=0):
             + link_string(description)                   # NAME_STRING
             + link_string(working_dir)                   # WORKING_DIR
             + struct.pack("<I", 0))                      # TerminalBlock of the ExtraData
+
+
+# ---------------------------------------------------------------------------------------------------------
+# A folder of a test's own
+
+
+class Stage:
+    """A folder under the prefix: its Windows path (with the trailing backslash) and where it lies on the
+    disk. It starts empty: whatever an earlier run left there goes."""
+
+    def __init__(self, prefix, windows_dir):
+        assert windows_dir[1:3] == ":\\" and windows_dir.endswith("\\"), windows_dir
+        self.windows_dir = windows_dir
+        self.prefix = prefix
+        self.unix_dir = unix_path(prefix, windows_dir)
+        self.outside = []  # files of other programs, outside the folder, that must survive the run
+        if os.path.exists(self.unix_dir):
+            shutil.rmtree(self.unix_dir)
+        os.makedirs(self.unix_dir)
+
+    def outside_file(self, windows_path, content=b"another program's\r\n"):
+        path = unix_path(self.prefix, windows_path)
+        write_file(path, content)
+        self.outside.append(path)
+
+    def win(self, relative):
+        return self.windows_dir + relative
+
+    def unix(self, relative):
+        return os.path.join(self.unix_dir, *relative.split("\\"))
+
+    def file(self, relative, content=b"plexitone\r\n"):
+        write_file(self.unix(relative), content)
+
+    def folder(self, relative):
+        os.makedirs(self.unix(relative), exist_ok=True)
+
+    def copy(self, source, relative):
+        shutil.copyfile(source, self.unix(relative))
+
+    def snapshot(self):
+        """Every file and folder below the folder, as relative Windows paths; folders end in '\\'."""
+        found = set()
+        for root, folders, files in os.walk(self.unix_dir):
+            relative_root = os.path.relpath(root, self.unix_dir)
+            base = "" if relative_root == "." else relative_root.replace(os.sep, "\\") + "\\"
+            found.update(base + name + "\\" for name in folders)
+            found.update(base + name for name in files)
+        return found
 
 
 # ---------------------------------------------------------------------------------------------------------
@@ -304,7 +342,7 @@ def stage_installation(prefix, environment, line, install_dir=DEFAULT_INSTALL_DI
     shared_count: the SharedDLLs use count of the driver; None leaves the value out.
     uninstaller:  the pxunins.exe to copy into the installation folder (None: no uninstaller).
     write_log:    False leaves "_pxunins.dat" out, as after a broken installation.
-    app_path:     the default value of the application path (a wine_registry Value); None names px.exe in
+    app_path:     the default value of the application path (a pxwine.registry Value); None names px.exe in
                   the installation folder, as the installer writes it.
     extra_changes: a RegFile applied after the installation's own entries, in the same import.
     Whatever an earlier installation left is removed first."""
@@ -321,7 +359,7 @@ def stage_installation(prefix, environment, line, install_dir=DEFAULT_INSTALL_DI
         shutil.copyfile(uninstaller, unix_path(prefix, installation.win("pxunins.exe")))
     installation.log_entries = logged_entries(install_dir)
     if write_log:
-        write_file(unix_path(prefix, installation.win("_pxunins.dat")), sound_log(installation.log_entries))
+        write_file(unix_path(prefix, installation.win(LOG_NAME)), sound_log(installation.log_entries))
 
     # The start-menu group of the current user. All users' start menu gets a group of the same name,
     # as a second installation for everyone would leave it.

@@ -1,12 +1,13 @@
-#!/usr/bin/env python3
-"""Starts and stops what the end-to-end tests run in: one X server without a screen and one Wine prefix.
+"""Starts and stops what a Wine run lives in: one X server without a screen and one 32-bit Wine prefix whose
+desktop a holder program keeps up.
 
-    fixture.py start STATE_DIR PXDRIVER.EXE -> Xvfb on a free display, a fresh 32-bit prefix with its
-                                               desktop held by the driver, STATE_DIR/env
-    fixture.py stop STATE_DIR               -> the holder, the prefix's wineserver and that Xvfb end;
-                                               the prefix stays for a look
+    python3 -m pxwine.session start STATE_DIR HOLDER.EXE -> Xvfb on a free display, a fresh prefix in
+                                                            STATE_DIR/prefix, the desktop held, STATE_DIR/env
+    python3 -m pxwine.session stop STATE_DIR             -> the holder, the prefix's wineserver and that
+                                                            Xvfb end; the prefix stays for a look
 
-The scenarios read STATE_DIR/env (KEY=VALUE lines) through load_env().
+start() and stop() do the same from Python; Session(STATE_DIR) reads STATE_DIR/env (KEY=VALUE lines) in
+any later process. The holder is any program of ours with `--desktop hold|probe` (pxdriver, bench_clock).
 """
 
 import os
@@ -22,20 +23,22 @@ SCREEN = "1024x768x24"
 DLL_OVERRIDES = "mscoree,mshtml="
 
 # Without a window manager on the X server Wine must draw the caption and frame itself, or the
-# screenshots lose them; unmanaged windows also stay exactly where the program puts them.
+# screenshots lose them; unmanaged windows also stay exactly where the program puts them. A crashing
+# program ends instead of waiting behind winedbg's dialog. The Windows version a program sees is set per
+# run by the driver (AppDefaults under the program's file name).
 PREFIX_SETTINGS = """REGEDIT4
 
 [HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]
 "Decorated"="N"
 "Managed"="N"
 
-[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\pxunins.exe]
-"Version"="winxp"
+[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]
+"ShowCrashDialog"=dword:00000000
 """
 
 
 def log(message):
-    print("[e2e fixture] " + message, flush=True)
+    print("[pxwine] " + message, flush=True)
 
 
 def env_path(state_dir):
@@ -53,22 +56,59 @@ def load_env(state_dir):
     return values
 
 
-def wine_environment(values):
-    """The process environment for any wine command of this run."""
+def write_env(state_dir, values):
+    with open(env_path(state_dir), "w", encoding="utf-8") as stream:
+        for key, value in values.items():
+            stream.write("%s=%s\n" % (key, value))
+
+
+def wine_environment(values, display=None):
+    """The process environment for any wine command of this run; display replaces the screenless one."""
     environment = dict(os.environ)
     for key in ("DISPLAY", "WINEPREFIX", "WINEARCH", "WINEDEBUG", "WINEDLLOVERRIDES"):
         environment[key] = values[key]
-    # A leftover XAUTHORITY of a desktop session would point the X client at the wrong cookie file.
-    environment.pop("XAUTHORITY", None)
+    if display is not None:
+        environment["DISPLAY"] = display
+    else:
+        # A leftover XAUTHORITY of a desktop session would point the X client at the wrong cookie file.
+        environment.pop("XAUTHORITY", None)
     return environment
 
 
 def run_logged(command, environment, log_file, timeout):
     """Runs a wine tool with its output in a file: a wineserver it spawns inherits these handles, and one
-    that held the test's own pipes would keep CTest waiting after the test ends."""
+    that held the caller's own pipes would keep CTest waiting after the test ends."""
     with open(log_file, "ab") as output:
         return subprocess.run(command, env=environment, stdin=subprocess.DEVNULL, stdout=output,
                               stderr=subprocess.STDOUT, timeout=timeout, check=False).returncode
+
+
+class Session:
+    """A started prefix seen from any process: its env values, the Wine environment and the folders where
+    runs leave their journals and screenshots."""
+
+    def __init__(self, state_dir):
+        self.state_dir = os.path.abspath(state_dir)
+        self.values = load_env(self.state_dir)
+        self.prefix = self.values["WINEPREFIX"]
+        self.environment = wine_environment(self.values)
+        self.wine_log = os.path.join(self.state_dir, "wine.log")
+        self.journals = os.path.join(self.state_dir, "journals")
+        self.shots = os.path.join(self.state_dir, "shots")
+        os.makedirs(self.journals, exist_ok=True)
+        os.makedirs(self.shots, exist_ok=True)
+
+    def run_logged(self, command, timeout):
+        return run_logged(command, self.environment, self.wine_log, timeout)
+
+    def keep_desktop_held(self, holder):
+        """A restart of the prefix may end the session's processes: a lost desktop holder is started
+        again, so the next run does not pay Wine's desktop delay. Returns what it found."""
+        pid = self.values.get("HOLDER_PID", "")
+        if pid.isdigit() and process_alive(int(pid), self.values.get("HOLDER_NAME", "pxdriver")):
+            return "the desktop holder survived"
+        hold_desktop(self.state_dir, self.values, holder)
+        return "the desktop holder was gone and was started again"
 
 
 def process_alive(pid, name):
@@ -126,47 +166,47 @@ def wait_for_display(display):
     raise RuntimeError("the X server on %s does not answer" % display)
 
 
-def stop_previous(state_dir):
-    """A run that was killed leaves its Xvfb and wineserver behind; end exactly those."""
-    if not os.path.exists(env_path(state_dir)):
-        return
-    values = load_env(state_dir)
-    if os.path.isdir(values.get("WINEPREFIX", "")):
-        run_logged(["wineserver", "-k"], wine_environment(values), os.path.join(state_dir, "wine.log"), 60)
+def end_processes(state_dir, values):
+    """The holder, the prefix's wineserver and the Xvfb named in values, each by its id."""
+    environment = wine_environment(values)
+    wine_log = os.path.join(state_dir, "wine.log")
     if values.get("HOLDER_PID", "").isdigit():
-        stop_process(int(values["HOLDER_PID"]), "pxdriver")
+        stop_process(int(values["HOLDER_PID"]), values.get("HOLDER_NAME", "pxdriver"))
+    if os.path.isdir(values.get("WINEPREFIX", "")):
+        run_logged(["wineserver", "-k"], environment, wine_log, 60)
+        run_logged(["wineserver", "-w"], environment, wine_log, 60)
     if values.get("XVFB_PID", "").isdigit():
         stop_process(int(values["XVFB_PID"]), "Xvfb")
     os.remove(env_path(state_dir))
 
 
-def write_env(state_dir, values):
-    with open(env_path(state_dir), "w", encoding="utf-8") as stream:
-        for key, value in values.items():
-            stream.write("%s=%s\n" % (key, value))
-
-
-def hold_desktop(state_dir, values, driver):
-    """See UseDesktop in the driver: one holder for the run, then one probe that waits for the desktop."""
+def hold_desktop(state_dir, values, holder):
+    """See UseDesktop in tools/pxwine/c: one holder for the run, then one probe that waits for the
+    desktop."""
     environment = wine_environment(values)
     with open(os.path.join(state_dir, "holder.log"), "ab") as output:
-        holder = subprocess.Popen(["wine", driver, "--desktop", "hold"], env=environment,
-                                  stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT,
-                                  start_new_session=True)
-    values["HOLDER_PID"] = str(holder.pid)
+        process = subprocess.Popen(["wine", holder, "--desktop", "hold"], env=environment,
+                                   stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT,
+                                   start_new_session=True)
+    values["HOLDER_PID"] = str(process.pid)
+    values["HOLDER_NAME"] = os.path.splitext(os.path.basename(holder))[0]
     write_env(state_dir, values)
     started = time.time()
-    if run_logged(["wine", driver, "--desktop", "probe"], environment,
+    if run_logged(["wine", holder, "--desktop", "probe"], environment,
                   os.path.join(state_dir, "wine.log"), 120) != 0:
-        raise RuntimeError("the driver cannot reach the desktop; see wine.log")
+        raise RuntimeError("the holder cannot reach the desktop; see wine.log")
     log("desktop settled in %.0f s" % (time.time() - started))
 
 
-def start(state_dir, driver):
+def start(state_dir, holder, fresh=True):
+    """Xvfb, the prefix STATE_DIR/prefix (made anew when fresh, else kept when it was booted before) and
+    the desktop held by `holder`. A run that was killed left its processes behind: those end first."""
+    state_dir = os.path.abspath(state_dir)
     os.makedirs(state_dir, exist_ok=True)
-    stop_previous(state_dir)
+    if os.path.exists(env_path(state_dir)):
+        end_processes(state_dir, load_env(state_dir))
     prefix = os.path.join(state_dir, "prefix")
-    if os.path.exists(prefix):
+    if fresh and os.path.exists(prefix):
         shutil.rmtree(prefix)
     shots = os.path.join(state_dir, "shots")
     if os.path.exists(shots):
@@ -190,50 +230,43 @@ def start(state_dir, driver):
 
     environment = wine_environment(values)
     wine_log = os.path.join(state_dir, "wine.log")
-    os.makedirs(prefix)
-    # A persistent wineserver spares every scenario the server's start-up; the cleanup ends it.
+    os.makedirs(prefix, exist_ok=True)
+    # A persistent wineserver spares every run the server's start-up; the cleanup ends it.
     if run_logged(["wineserver", "-p"], environment, wine_log, 60) != 0:
         raise RuntimeError("wineserver did not start; see " + wine_log)
-    log("creating the Wine prefix %s (takes up to a minute)" % prefix)
     started = time.time()
-    if run_logged(["wineboot", "-i"], environment, wine_log, 600) != 0:
-        raise RuntimeError("wineboot failed; see " + wine_log)
+    if not os.path.exists(os.path.join(prefix, "system.reg")):
+        log("creating the Wine prefix %s (takes up to a minute)" % prefix)
+        if run_logged(["wineboot", "-i"], environment, wine_log, 600) != 0:
+            raise RuntimeError("wineboot failed; see " + wine_log)
     settings = os.path.join(state_dir, "settings.reg")
     with open(settings, "w", encoding="ascii", newline="\r\n") as stream:
         stream.write(PREFIX_SETTINGS)
     if run_logged(["wine", "regedit", "/S", settings], environment, wine_log, 120) != 0:
         raise RuntimeError("regedit failed; see " + wine_log)
     log("prefix ready in %.0f s" % (time.time() - started))
-    hold_desktop(state_dir, values, driver)
+    hold_desktop(state_dir, values, holder)
 
 
 def stop(state_dir):
+    state_dir = os.path.abspath(state_dir)
     if not os.path.exists(env_path(state_dir)):
         log("nothing to stop")
         return
     values = load_env(state_dir)
-    environment = wine_environment(values)
-    wine_log = os.path.join(state_dir, "wine.log")
-    if values.get("HOLDER_PID", "").isdigit():
-        stop_process(int(values["HOLDER_PID"]), "pxdriver")
-    if os.path.isdir(values["WINEPREFIX"]):
-        run_logged(["wineserver", "-k"], environment, wine_log, 60)
-        run_logged(["wineserver", "-w"], environment, wine_log, 60)
-    stop_process(int(values["XVFB_PID"]), "Xvfb")
-    os.remove(env_path(state_dir))
+    end_processes(state_dir, values)
     log("stopped Xvfb %s and the prefix's wineserver" % values["XVFB_PID"])
 
 
 def main(argv):
     if not (len(argv) == 4 and argv[1] == "start" or len(argv) == 3 and argv[1] == "stop"):
-        print("usage: fixture.py start STATE_DIR PXDRIVER.EXE | stop STATE_DIR", file=sys.stderr)
+        print("usage: python3 -m pxwine.session start STATE_DIR HOLDER.EXE | stop STATE_DIR", file=sys.stderr)
         return 2
-    state_dir = os.path.abspath(argv[2])
     try:
         if argv[1] == "start":
-            start(state_dir, os.path.abspath(argv[3]))
+            start(argv[2], os.path.abspath(argv[3]))
         else:
-            stop(state_dir)
+            stop(argv[2])
     except (RuntimeError, OSError, subprocess.TimeoutExpired) as error:
         log("failed: %s" % error)
         return 1

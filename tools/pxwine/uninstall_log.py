@@ -1,4 +1,5 @@
-"""Writes "_pxunins.dat" files for the end-to-end scenarios, one field at a time.
+"""Writes and reads "_pxunins.dat", the uninstall log, for the end-to-end tests, the demo, the benchmark and
+the fuzz seeds. (The fuzzer's reference reader in tests/fuzz is a second, independent reading on purpose.)
 
 Every number is a 32-bit little-endian integer; nothing is padded or aligned. A sound log is built with
 sound_log(); a malformed one is spelled out field by field with LogBuilder, so each test shows the one
@@ -7,6 +8,7 @@ field it breaks.
 
 import struct
 
+LOG_NAME = "_pxunins.dat"
 UNINSTALL_LOG_MAGIC = 0x5749AAE0  # on disk E0 AA 49 57
 ENTRY_KIND_FILE = 0
 ENTRY_KIND_DIRECTORY = 1
@@ -33,9 +35,9 @@ class LogBuilder:
         self._data += data
         return self
 
-    def header(self, count):
-        self.u32(UNINSTALL_LOG_MAGIC)  # magic
-        self.u32(0)                    # second header word: must be 0
+    def header(self, count, magic=UNINSTALL_LOG_MAGIC, second=0):
+        self.u32(magic)                # magic
+        self.u32(second)               # second header word: must be 0
         self.i32(count)                # entry count, signed; 0 or less lists nothing
         return self
 
@@ -56,3 +58,15 @@ def sound_log(entries):
     for kind, path in entries:
         builder.entry(kind, path)
     return builder.bytes()
+
+
+def read_entries(data):
+    """The (kind, path) pairs of a sound log, in file order."""
+    count = struct.unpack_from("<i", data, 8)[0]
+    offset = 12
+    entries = []
+    for _ in range(max(count, 0)):
+        kind, length = struct.unpack_from("<Ii", data, offset)
+        entries.append((kind, data[offset + 8:offset + 8 + length].decode(PATH_ENCODING)))
+        offset += 8 + length
+    return entries
