@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""The demonstration behind scripts/demo: a scratch Wine prefix, a Plexitone installation in it, one run of
-pxunins.exe, and a report of what the run removed and what it left, with the reason for each thing left.
+"""The demonstration behind scripts/demo: a scratch Wine prefix, Plexitone installed in it by its real
+installer (silent), one run of pxunins.exe, and a report of what the installer made, what the run removed
+and what it left, with the reason for each thing left.
 
-    demo.py --state DIR --exe PXUNINS.EXE --driver PXDRIVER.EXE --pxlog PXLOG
+    demo.py --state DIR --exe PXUNINS.EXE --driver PXDRIVER.EXE --pxlog PXLOG --setup PLEXITONE-SETUP.EXE
             [--line winxp|win98] [--no-log] [--shared] [--on-display DISPLAY] [--started EPOCH]
 
 Without --on-display the uninstaller runs on a screenless X server and the driver answers its prompts as
@@ -23,11 +24,13 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import pxwine.installation as inst  # noqa: E402
 from pxwine import session as wine_session  # noqa: E402
 from pxwine.driver import DriverRun  # noqa: E402
-from pxwine.registry import RegFile, sz  # noqa: E402
+from pxwine.paths import windows_path  # noqa: E402
+from pxwine.registry import RegFile, dword, multi_sz, sz  # noqa: E402
 from pxwine.texts import CONSUMER_LINE, LINE_NAMES, NT_LINE, REMOVING, prompt_name  # noqa: E402
 from pxwine.uninstall_log import LOG_NAME, read_entries  # noqa: E402
 
 EXE_NAME = "pxunins.exe"
+SETUP_NAME = "plexitone-setup.exe"
 
 # What the driver answers: the confirmation Yes, the restart question No (the prefix stays to be looked
 # at), the completion OK, the fallback dialog "Go on".
@@ -50,22 +53,9 @@ def say(text=""):
 # The installation
 
 
-def write_log_with_pxlog(pxlog, prefix, installation, scratch_dir):
-    """The log the installer writes: every folder and file it put into the installation folder, each
-    folder before its contents. The uninstaller and the log are not in it: a running program cannot delete
-    its own file, and the log does not list itself. Returns the entry count and pxlog check's verdict."""
-    folder = inst.unix_path(prefix, installation.install_dir)
-    listed = os.path.join(scratch_dir, "listed")
-    if os.path.exists(listed):
-        shutil.rmtree(listed)
-    shutil.copytree(folder, listed, ignore=shutil.ignore_patterns(EXE_NAME, LOG_NAME))
-    log = os.path.join(folder, LOG_NAME)
-    result = subprocess.run([pxlog, "make", log, "--from-dir", listed, "--as", installation.install_dir],
-                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                            check=False)
-    shutil.rmtree(listed)
-    if result.returncode != 0:
-        raise RuntimeError("pxlog make failed: " + result.stdout.decode(errors="replace"))
+def check_log(pxlog, prefix, installation, scratch_dir):
+    """The installer's log: its entry count and pxlog check's verdict; pxlog show's listing beside."""
+    log = inst.unix_path(prefix, installation.win(LOG_NAME))
     with open(os.path.join(scratch_dir, "log.txt"), "wb") as stream:
         subprocess.run([pxlog, "show", log], stdin=subprocess.DEVNULL, stdout=stream,
                        stderr=subprocess.STDOUT, check=False)
@@ -74,22 +64,44 @@ def write_log_with_pxlog(pxlog, prefix, installation, scratch_dir):
                            check=False)
     verdict = check.stdout.decode(errors="replace").strip().splitlines()
     with open(log, "rb") as stream:
-        count = len(read_entries(stream.read()))
-    return count, verdict[0].split(": ", 1)[-1] if verdict else "no answer"
+        installation.log_entries = read_entries(stream.read())
+    return len(installation.log_entries), verdict[0].split(": ", 1)[-1] if verdict else "no answer"
+
+
+def stage_neighbours(session, line, shared, scratch_dir):
+    """What other programs left in the prefix, so that a run which touches more than its own shows: another
+    MIDI driver before ours, another shared file's use count, a group of the same name in all users' start
+    menu, another program's pending deletion; with shared, another program that uses the pipe driver."""
+    prefix = session.prefix
+    inst.reset_files(prefix)
+    changes = inst.reset_changes()
+    shared_counts = {inst.OTHER_SHARED_FILE: dword(2)}
+    if shared:
+        shared_counts[inst.DRIVER_NAME] = dword(1)
+        inst.write_file(inst.unix_path(prefix, inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME),
+                        b"MZ plexitone pipe driver\r\n")
+    changes.set_values(inst.SHARED_DLLS_KEY, shared_counts)
+    if line == NT_LINE:
+        changes.set_values(inst.DRIVERS32_KEY, {"midi": sz(inst.OTHER_MIDI_DRIVER)})
+        changes.set_values(inst.DRIVERS_DESC_KEY, {inst.OTHER_MIDI_DRIVER: sz("Other Synth")})
+    else:
+        inst.set_ini_lines(inst.system_ini(prefix), "drivers", inst.OTHER_SYSTEM_INI_DRIVERS)
+    changes.set_values(inst.SESSION_MANAGER_KEY, {inst.PENDING_RENAMES: multi_sz([inst.OTHER_PENDING, ""])})
+    inst.write_ini(inst.wininit_ini(prefix), [("rename", [inst.OTHER_WININIT_LINE])])
+    common_group = os.path.join(inst.common_programs_folder(prefix), inst.GROUP_NAME)
+    inst.write_file(os.path.join(common_group, "Plexitone.lnk"),
+                    inst.shell_link(inst.DEFAULT_INSTALL_DIR + "\\px.exe", "Plexitone", inst.DEFAULT_INSTALL_DIR))
+    # The installer asks which line it runs on, as the uninstaller does.
+    changes.set_values("HKCU\\Software\\Wine\\AppDefaults\\" + os.path.basename(SETUP_NAME),
+                       {"Version": sz(line)})
+    changes.apply(session.environment, scratch_dir)
 
 
 # A sample library like the one the full product brings: enough files that the progress dialog stays on the
-# screen long enough to be seen (and photographed), as it does for a real installation.
+# screen long enough to be seen (and photographed), as it does for a real installation. The installer's
+# payload (installer/make_staging.py) carries it.
 SAMPLE_LIBRARY = "Samples\\Library"
 SAMPLE_COUNT = 400
-
-
-def add_sample_library(prefix, installation):
-    folder = inst.unix_path(prefix, installation.win(SAMPLE_LIBRARY))
-    os.makedirs(folder, exist_ok=True)
-    for index in range(SAMPLE_COUNT):
-        with open(os.path.join(folder, "sound%03d.wav" % index), "wb") as stream:
-            stream.write(b"RIFF sample %03d\r\n" % index)
 
 
 # Wine's own faces (MS Sans Serif, Tahoma, Marlett for the caption's close box) come with its fonts
@@ -107,18 +119,31 @@ def add_wine_fonts(prefix):
             shutil.copyfile(os.path.join(WINE_FONTS, name), os.path.join(target, name))
 
 
+class Setup:
+    """One silent run of the installer: its exit code, its time, and the prefix just before it."""
+
+    def __init__(self, arguments, session):
+        stage_neighbours(session, arguments.line, arguments.shared, arguments.state)
+        self.before = inst.snapshot(session.prefix, session.environment, arguments.state)
+        # Through cmd, with /D= unquoted and last: NSIS ignores a quoted "/D=...".
+        command = ["wine", "cmd", "/c", "%s /S /D=%s" % (windows_path(arguments.setup), inst.DEFAULT_INSTALL_DIR)]
+        started = time.time()
+        self.exit_code = session.run_logged(command, 300)
+        self.seconds = time.time() - started
+
+
 def install(arguments, session):
     prefix = session.prefix
     add_wine_fonts(prefix)
-    installation = inst.stage_installation(prefix, session.environment, arguments.line,
-                                           shared_count=2 if arguments.shared else 1,
-                                           uninstaller=arguments.exe, scratch_dir=arguments.state,
-                                           write_log=False)
-    add_sample_library(prefix, installation)
-    log = (0, "")
-    if not arguments.no_log:
-        log = write_log_with_pxlog(arguments.pxlog, prefix, installation, arguments.state)
-    return installation, log
+    setup = Setup(arguments, session)
+    if setup.exit_code != 0:
+        raise RuntimeError("the installer ended with exit code %d (see %s)"
+                           % (setup.exit_code, os.path.relpath(session.wine_log)))
+    installation = inst.Installation(prefix, arguments.line, inst.DEFAULT_INSTALL_DIR)
+    log = check_log(arguments.pxlog, prefix, installation, arguments.state)
+    if arguments.no_log:
+        os.remove(inst.unix_path(prefix, installation.win(LOG_NAME)))
+    return installation, log, setup
 
 
 # ---------------------------------------------------------------------------------------------------------
@@ -274,6 +299,26 @@ def pending_deletions(items, line, driver_file):
             if text.lower().startswith("nul=") and text.lower().endswith(wanted[2:])]
 
 
+def report_installer(arguments, setup, installed, after):
+    """What the installer made, against what the uninstall removed of it."""
+    made = [item for item in installed if item not in setup.before]
+    changed = [item for item in installed if item in setup.before and installed[item] != setup.before[item]]
+    left = [item for item in made if item in after]
+    kinds = {}
+    for item in made:
+        kinds[item[0]] = kinds.get(item[0], 0) + 1
+    say()
+    say("Plexitone installed by its installer, then uninstalled:")
+    say("  %s /S, exit code %d in %.1f s: made %s; changed %d"
+        % (os.path.relpath(arguments.setup), setup.exit_code, setup.seconds,
+           ", ".join("%d %ss" % (number, kind) for kind, number in sorted(kinds.items())), len(changed)))
+    say("  the uninstall removed %d of the %d things made; left:" % (len(made) - len(left), len(made)))
+    for item in sorted(left, key=lambda item: tuple(str(part) for part in item))[:12]:
+        say("    " + inst.describe(item))
+    if len(left) > 12:
+        say("    ... and %d more" % (len(left) - 12))
+
+
 def report(arguments, installation, log, before, after, run):
     install_dir = installation.install_dir
     line = arguments.line
@@ -299,9 +344,9 @@ def report(arguments, installation, log, before, after, run):
     say("Installed:")
     say("  %d files in %d folders under %s" % (len(files_before), len(folders_before), install_dir))
     if arguments.no_log:
-        say("  no uninstall log (%s left out on purpose)" % LOG_NAME)
+        say("  no uninstall log (%s, %d entries from the installer, deleted on purpose)" % (LOG_NAME, log[0]))
     else:
-        say("  the uninstall log %s, %d entries, written by pxlog make (pxlog show: %s)"
+        say("  the uninstall log %s, %d entries, written by the installer (pxlog show: %s)"
             % (LOG_NAME, log[0], os.path.relpath(os.path.join(arguments.state, "log.txt"))))
         say("    pxlog check: %s" % log[1])
     say("  %d shortcuts in the start-menu group \"%s\"" % (len(shortcuts_before), inst.GROUP_NAME))
@@ -425,9 +470,6 @@ def report(arguments, installation, log, before, after, run):
         say("Pictures of the dialogs:")
         for shot in run.shots:
             say("  " + os.path.relpath(shot))
-    say()
-    say("The prefix stays for a look: WINEPREFIX=%s"
-        % os.path.relpath(os.path.join(arguments.state, "prefix")))
 
 
 def other_pending(items, line):
@@ -456,6 +498,7 @@ def main(argv):
     parser.add_argument("--exe", required=True)
     parser.add_argument("--driver", required=True)
     parser.add_argument("--pxlog", required=True)
+    parser.add_argument("--setup", required=True)
     parser.add_argument("--line", choices=(NT_LINE, CONSUMER_LINE), default=NT_LINE)
     parser.add_argument("--no-log", action="store_true")
     parser.add_argument("--shared", action="store_true")
@@ -464,7 +507,7 @@ def main(argv):
     arguments = parser.parse_args(argv[1:])
     if arguments.started:
         STARTED = arguments.started
-    for name in ("state", "exe", "driver", "pxlog"):
+    for name in ("state", "exe", "driver", "pxlog", "setup"):
         setattr(arguments, name, os.path.abspath(getattr(arguments, name)))
     os.makedirs(arguments.state, exist_ok=True)
 
@@ -483,7 +526,7 @@ def main(argv):
     stopped = False
     try:
         phase("installing Plexitone into the prefix (%s)" % LINE_NAMES[arguments.line])
-        installation, log = install(arguments, session)
+        installation, log, setup = install(arguments, session)
         if arguments.on_display:
             run = DisplayRun(arguments, session, installation)
             run.prepare()
@@ -509,7 +552,10 @@ def main(argv):
 
         phase("looking at what is left")
         after = inst.snapshot(prefix, environment, arguments.state)
+        report_installer(arguments, setup, before, after)
         report(arguments, installation, log, before, after, run)
+        say()
+        say("The prefix stays for a look: WINEPREFIX=%s" % os.path.relpath(prefix))
     finally:
         if stopped:
             wine_session.run_logged(["wineserver", "-k"], run.environment(), session.wine_log, 60)
