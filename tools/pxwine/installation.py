@@ -420,9 +420,10 @@ def stage_installation(prefix, environment, line, install_dir=DEFAULT_INSTALL_DI
 
 
 # Registry trees a run may touch or must leave alone. HKCU\Software\Wine is left out: the driver writes the
-# program's Windows version there before every run.
+# program's Windows version there before every run. So is NetworkCards: Wine lists the host's network
+# adapters there when a fresh prefix first asks for them, whichever program asks, at any moment of a test.
 SNAPSHOT_TREES = ("HKLM\\Software", "HKCU\\Software", SESSION_MANAGER_KEY)
-SNAPSHOT_EXCLUDED = ("HKCU\\Software\\Wine",)
+SNAPSHOT_EXCLUDED = ("HKCU\\Software\\Wine", "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards")
 
 
 def in_tree(path, tree):
