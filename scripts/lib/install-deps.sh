@@ -12,7 +12,7 @@
 PX_PACKAGES=(
     cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libbenchmark-dev valgrind python3
     g++-mingw-w64-i686 binutils-mingw-w64-i686
-    wine wine32
+    wine wine32 wine64
     xvfb xauth x11-utils imagemagick
     nsis locales
 )

@@ -26,16 +26,22 @@ from pxwine.driver import DriverRun, prompts_differ  # noqa: E402
 from pxwine.installation import (DRIVERS32_KEY, DRIVERS_DESC_KEY, MACHINE_MAKER_KEY,  # noqa: E402
                                  PENDING_RENAMES, SESSION_MANAGER_KEY, SHARED_DLLS_KEY, USER_MAKER_KEY,
                                  USER_PRODUCT_KEY, USER_SETTINGS_KEYS)
+from pxwine.lanes import CONSUMER, NT32, NT64  # noqa: E402
 from pxwine.registry import RegFile, dword, expand_sz, multi_sz, normal_key, sz  # noqa: E402
-from pxwine.scenario import main  # noqa: E402
-from pxwine.texts import (COMPLETE, CONFIRM, CONSUMER_LINE, FALLBACK, NO_ADMIN, NT_LINE,  # noqa: E402
-                          REBOOT_FAILED, RESTART, answered)
+from pxwine.scenario import Row, main  # noqa: E402
+from pxwine.texts import (COMPLETE, CONFIRM, FALLBACK, NO_ADMIN, REBOOT_FAILED, RESTART,  # noqa: E402
+                          answered)
 from pxwine.uninstall_log import LOG_NAME, sound_log  # noqa: E402
 from scenarios import DRIVER_TIMEOUT_SECONDS, check_run  # noqa: E402
 
-# Both lines schedule the same short path: the system folder's short form (equal to its long form here)
-# and the driver's file name as stored under "PlexitonePipe".
-SCHEDULED_PATH = inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME
+
+
+def scheduled_path(lane):
+    """Both lines schedule the same short path: the system folder's short form (equal to its long form
+    here) and the driver's file name as stored under "PlexitonePipe". Under WoW64 the folder is the one
+    the file really lies in, syswow64: the restart runs as a 64-bit process, for which system32 is
+    another folder."""
+    return lane.system_dirs[0] + "\\" + inst.DRIVER_NAME
 
 # Wine's restart (wineboot) runs in its own process after ExitWindowsEx returns; the end state is read
 # once it is gone.
@@ -61,7 +67,7 @@ class Outcome:
         self.restart_done = restart_done      # Wine's restart has worked through the pending deletions
 
     def expected(self, installation, before):
-        line = installation.line
+        lane = installation.lane
         key_trees, values, paths = [], [], []
         if self.removal_pass:
             paths += installation.removed_by_pass()
@@ -76,14 +82,14 @@ class Outcome:
         elif self.user_keys == "settings":
             key_trees += [USER_PRODUCT_KEY + "\\" + name for name in USER_SETTINGS_KEYS]
         if self.uninstall_entry:
-            key_trees.append(inst.uninstall_key(line))
+            key_trees.append(inst.uninstall_key(lane))
         after = dict(before)
         if self.driver in ("removed", "failed before the list"):
             # The count 0 or 1 goes before anything else of the driver.
             values.append((SHARED_DLLS_KEY, inst.DRIVER_NAME))
         if self.driver == "removed":
             key_trees.append(MACHINE_MAKER_KEY)
-            if line == NT_LINE:
+            if lane.nt:
                 values += [(DRIVERS32_KEY, "midi1"), (DRIVERS_DESC_KEY, inst.DRIVER_NAME)]
             else:
                 drivers = ("ini", "system.ini", "drivers")
@@ -91,39 +97,46 @@ class Outcome:
                                        if entry != "MIDIPlexitone=" + inst.DRIVER_NAME)
             scheduled_nt = ("value", normal_key(SESSION_MANAGER_KEY), PENDING_RENAMES.lower())
             scheduled_consumer = ("ini", "wininit.ini", "rename")
-            if line == NT_LINE:
-                after[scheduled_nt] = multi_sz(before[scheduled_nt].strings() + ["\\??\\" + SCHEDULED_PATH, ""])
+            if lane.nt:
+                after[scheduled_nt] = multi_sz(before[scheduled_nt].strings()
+                                               + ["\\??\\" + scheduled_path(lane), ""])
             else:
-                after[scheduled_consumer] = before[scheduled_consumer] + ("nul=" + SCHEDULED_PATH,)
+                after[scheduled_consumer] = before[scheduled_consumer] + ("nul=" + scheduled_path(lane),)
             if self.restart_done:
                 # Wine's restart works through both records whatever the line (the other program's
                 # entries too): it deletes the files they name, drops the value, and keeps "wininit.ini"
                 # as "wininit.bak", as the consumer line's start does.
-                paths.append(SCHEDULED_PATH)
+                paths.append(scheduled_path(lane))
                 del after[scheduled_nt]
                 after[("ini", "wininit.bak", "rename")] = after.pop(scheduled_consumer)
-        return inst.without(after, key_trees=key_trees, values=values, paths=paths)
+        # The keys as a 32-bit program names them; under WoW64 below Wow6432Node, and in both places where
+        # Wine shares a key between the views (App Paths: a 64-bit export lists it twice).
+        def views(key):
+            return [key] + ([lane.machine_key(key)] if lane.machine_key(key) != key else [])
+        return inst.without(after, key_trees=[view for key in key_trees for view in views(key)],
+                            values=[(view, name) for key, name in values for view in views(key)], paths=paths)
 
 
 # ---------------------------------------------------------------------------------------------------------
 # The table
 
 
-class Scenario:
-    def __init__(self, name, line, answers, prompts, outcome, stage=None, after_stage=None,
-                 restart_answered_yes=False, deny_driver_list=False, run_from=None):
-        self.name = name
-        self.line = line
-        self.answers = answers
-        self.prompts = prompts                # [(kind, caption, text, buttons, default, answer)]
-        self.outcome = outcome
-        self.stage = stage or {}              # keyword arguments of stage_installation
-        self.after_stage = after_stage        # changes to the staged files, given the Installation
-        self.restart_answered_yes = restart_answered_yes
-        self.deny_driver_list = deny_driver_list
-        # A folder of its own that the uninstaller runs from, started as the shell starts it (wide):
-        # None runs the one in the installation folder.
-        self.run_from = run_from
+FIELDS = {
+    "answers": (),
+    "prompts": None,              # [(kind, caption, text, buttons, default, answer)]
+    "outcome": None,
+    "stage": {},                  # keyword arguments of stage_installation
+    "after_stage": None,          # changes to the staged files, given the Installation
+    "restart_answered_yes": False,
+    "deny_driver_list": False,
+    # A folder of its own that the uninstaller runs from, started as the shell starts it (wide): None runs
+    # the one in the installation folder.
+    "run_from": None,
+}
+
+
+def Scenario(name, lane, answers, prompts, outcome, **fields):
+    return Row(name, lane, FIELDS, answers=answers, prompts=prompts, outcome=outcome, **fields)
 
 
 def user_file_in_group(installation):
@@ -150,57 +163,63 @@ NOTHING_CHANGES = Outcome(removal_pass=False, shortcuts=False, group_folder=Fals
                           user_keys="none", uninstall_entry=False, driver="kept")
 
 
-def rows_for(line):
-    suffix = "nt" if line == NT_LINE else "consumer"
+def rows_for(lane):
     restart_no = [answered(CONFIRM, YES), answered(RESTART, NO)]
     rows = [
-        Scenario("full_restart_no", line, [YES, NO], restart_no, Outcome()),
+        Scenario("full_restart_no", lane, [YES, NO], restart_no, Outcome()),
         # A driver another program still uses: all of it stays, and so do the machine-wide keys.
-        Scenario("driver_shared_count_3", line, [YES, OK], [answered(CONFIRM, YES), answered(COMPLETE, OK)],
+        Scenario("driver_shared_count_3", lane, [YES, OK], [answered(CONFIRM, YES), answered(COMPLETE, OK)],
                  Outcome(driver="kept"), stage={"shared_count": 3}),
-        Scenario("driver_count_missing", line, [YES, NO], restart_no, Outcome(), stage={"shared_count": None}),
-        Scenario("app_path_other_folder", line, [YES, NO], restart_no, Outcome(app_path=False),
+        Scenario("driver_count_missing", lane, [YES, NO], restart_no, Outcome(), stage={"shared_count": None}),
+        Scenario("app_path_other_folder", lane, [YES, NO], restart_no, Outcome(app_path=False),
                  stage={"app_path": sz("C:\\Program Files\\Plexitone 2\\px.exe")}),
         # Same folder, other case: still ours.
-        Scenario("app_path_folder_in_other_case", line, [YES, NO], restart_no, Outcome(),
+        Scenario("app_path_folder_in_other_case", lane, [YES, NO], restart_no, Outcome(),
                  stage={"app_path": sz("c:\\PROGRAM FILES\\plexitone\\PX.EXE")}),
-        Scenario("app_path_expand_sz", line, [YES, NO], restart_no, Outcome(app_path=False),
+        Scenario("app_path_expand_sz", lane, [YES, NO], restart_no, Outcome(app_path=False),
                  stage={"app_path": expand_sz("C:\\Program Files\\Plexitone\\px.exe")}),
-        Scenario("group_with_user_file", line, [YES, NO], restart_no, Outcome(group_folder=False),
+        Scenario("group_with_user_file", lane, [YES, NO], restart_no, Outcome(group_folder=False),
                  after_stage=user_file_in_group),
         # No log: the start menu and the driver go, the registry clean-up never runs, and the pending
         # deletion brings no restart offer.
-        Scenario("fallback_go_on", line, [GO_ON], [answered(FALLBACK, GO_ON)],
+        Scenario("fallback_go_on", lane, [GO_ON], [answered(FALLBACK, GO_ON)],
                  Outcome(removal_pass=False, app_path=False, user_keys="none", uninstall_entry=False),
                  stage={"write_log": False}),
         # The NT line refuses to delete a key with subkeys, so the product key and the maker key stay; the
         # consumer line deletes the product key with its subkeys.
-        Scenario("user_product_unknown_subkey", line, [YES, NO], restart_no,
-                 Outcome(user_keys="settings" if line == NT_LINE else "all"),
+        Scenario("user_product_unknown_subkey", lane, [YES, NO], restart_no,
+                 Outcome(user_keys="settings" if lane.nt else "all"),
                  stage={"extra_changes": unknown_product_subkey()}),
     ]
-    rows.append(Scenario("own_folder_outside_code_page", line, [CANCEL], [answered(FALLBACK, CANCEL)],
+    rows.append(Scenario("own_folder_outside_code_page", lane, [CANCEL], [answered(FALLBACK, CANCEL)],
                          NOTHING_CHANGES, stage={"install_dir": LOOK_ALIKE_DIR},
                          run_from=OWN_DIR_OUTSIDE_CODE_PAGE))
-    if line == NT_LINE:
+    if lane.nt:
         # A run stopped right after deleting the driver-list value (its use count already released)
         # leaves a driver that is no longer listed: it is still removed, and the machine's keys go.
-        rows.append(Scenario("driver_no_longer_listed", line, [YES, NO], restart_no, Outcome(),
+        rows.append(Scenario("driver_no_longer_listed", lane, [YES, NO], restart_no, Outcome(),
                              stage={"shared_count": None,
                                     "extra_changes": RegFile().set_values(DRIVERS32_KEY, {"midi1": None})}))
         # A user who may only read the driver list: the message, owned by the progress dialog; the
         # use count is already released, nothing else of the driver changes, no restart is offered.
-        rows.append(Scenario("driver_list_read_only", line, [YES, OK, OK],
+        rows.append(Scenario("driver_list_read_only", lane, [YES, OK, OK],
                              [answered(CONFIRM, YES), answered(NO_ADMIN, OK), answered(COMPLETE, OK)],
                              Outcome(driver="failed before the list"), deny_driver_list=True))
-    # Last of its line: Wine's restart runs wineboot in this prefix.
-    rows.append(Scenario("full_restart_yes", line, [YES, YES, OK], None, Outcome(), restart_answered_yes=True))
+    # Last of its lane: Wine's restart runs wineboot in this prefix.
+    rows.append(Scenario("full_restart_yes", lane, [YES, YES, OK], None, Outcome(), restart_answered_yes=True))
+    if lane.wow64:
+        # Under WoW64 only the system folder and HKLM can change an outcome.
+        rows = [row for row in rows if row.name in WOW64_DECIDES]
+    suffix = {NT32: "nt", CONSUMER: "consumer", NT64: "nt64"}[lane]
     for row in rows:
         row.name = "cleanup_%s_%s" % (row.name, suffix)
     return rows
 
 
-SCENARIOS = rows_for(NT_LINE) + rows_for(CONSUMER_LINE)
+WOW64_DECIDES = ("full_restart_yes", "driver_shared_count_3", "driver_no_longer_listed")
+
+
+SCENARIOS = rows_for(NT32) + rows_for(CONSUMER) + rows_for(NT64)
 
 
 # ---------------------------------------------------------------------------------------------------------
@@ -325,7 +344,7 @@ def run_scenario(scenario, harness):
     install_dir = scenario.stage.get("install_dir", inst.DEFAULT_INSTALL_DIR)
     own_copy = None
     try:
-        installation = inst.stage_installation(prefix, environment, scenario.line, uninstaller=harness.exe,
+        installation = inst.stage_installation(prefix, environment, scenario.lane, uninstaller=harness.exe,
                                                scratch_dir=work, **scenario.stage)
         if scenario.after_stage is not None:
             scenario.after_stage(installation)
@@ -339,16 +358,16 @@ def run_scenario(scenario, harness):
             original_dacl = key_security(tool, environment, "get")
             key_security(tool, environment, "set", READ_ONLY_DACL)
 
-        print("%s line, installation in %s" % (scenario.line, installation.install_dir), flush=True)
-        run = DriverRun(session, harness.driver, scenario.name, program, scenario.answers, scenario.line,
+        print("%s lane, installation in %s" % (scenario.lane.name, installation.install_dir), flush=True)
+        run = DriverRun(session, harness.driver, scenario.name, program, scenario.answers, scenario.lane,
                         timeout=DRIVER_TIMEOUT_SECONDS, wide=scenario.run_from is not None)
         if tool is not None:
             key_security(tool, environment, "set", original_dacl)
             original_dacl = None
 
-        if scenario.restart_answered_yes and ["unused", OK] in run.events:
+        if scenario.restart_answered_yes and ("unused", OK) in run.events:
             # The answer kept for a failure message that a started restart never shows.
-            run.events.remove(["unused", OK])
+            run.events.remove(("unused", OK))
         check_run(run, failures)
         prompts = run.prompts()
 

@@ -10,7 +10,6 @@ other case), runs pxlog.exe plan on the prefix's disk, then the uninstaller, and
 planned "removed" is gone, every entry planned to stay (and present) is still there.
 """
 
-import collections
 import os
 import re
 import subprocess
@@ -20,9 +19,10 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 
 from pxwine.driver import DriverRun, prompts_differ  # noqa: E402
 from pxwine.installation import Stage  # noqa: E402
+from pxwine.lanes import CONSUMER, NT32  # noqa: E402
 from pxwine.paths import disk_path  # noqa: E402
-from pxwine.scenario import main  # noqa: E402
-from pxwine.texts import COMPLETE, CONFIRM, CONSUMER_LINE, NT_LINE, answered  # noqa: E402
+from pxwine.scenario import Row, main  # noqa: E402
+from pxwine.texts import COMPLETE, CONFIRM, answered  # noqa: E402
 from pxwine.uninstall_log import ENTRY_KIND_DIRECTORY, ENTRY_KIND_FILE, LOG_NAME, sound_log  # noqa: E402
 
 PLAN_LINE = re.compile(r"^\s+(removed|stays)\s+#(\d+)\s+(file|folder)\s+(.*?)(?: -- (.*))?$")
@@ -48,11 +48,13 @@ def stage_troubles(stage):
     ])
 
 
-Scenario = collections.namedtuple("Scenario", "name line")
+def Scenario(name, lane):
+    return Row(name, lane, {})
+
 
 SCENARIOS = [
-    Scenario("plan_predicts_run", NT_LINE),
-    Scenario("plan_predicts_run_consumer_line", CONSUMER_LINE),
+    Scenario("plan_predicts_run", NT32),
+    Scenario("plan_predicts_run_consumer_line", CONSUMER),
 ]
 
 
@@ -79,7 +81,7 @@ def run_scenario(scenario, harness):
         failures.append("the plan names %d entries, the log 12" % len(plan))
 
     run = DriverRun(session, harness.driver, scenario.name, stage.win("pxunins.exe"), ["Yes", "OK"],
-                    scenario.line, shots=False)
+                    scenario.lane, shots=False)
     difference = prompts_differ([answered(CONFIRM, "Yes"), answered(COMPLETE, "OK")], run.prompts())
     if difference:
         failures.append(difference)

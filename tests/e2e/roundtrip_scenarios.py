@@ -11,6 +11,11 @@ removes the installation, and the system is compared with the one before the ins
 everything is as before except what must stay: pxunins.exe and its log (a running
 program cannot delete its own file) with the folders that hold them, and the pipe driver's file, which
 waits for the restart (the restart question is answered No).
+
+On the 64-bit lane both programs run under WoW64, and another program keeps a 64-bit file of our driver's
+name in the real system32. There the restart is carried out too (wineboot -r, a 64-bit process): after it
+our driver in syswow64 is gone, the other program's file is still there, and the system is the one before
+the install but for the uninstaller and its log.
 """
 
 import os
@@ -23,11 +28,12 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 
 import pxwine.installation as inst  # noqa: E402
+from pxwine import scenario  # noqa: E402
 from pxwine.driver import DriverRun  # noqa: E402
+from pxwine.lanes import CONSUMER, NT32, NT64  # noqa: E402
 from pxwine.paths import windows_path  # noqa: E402
 from pxwine.registry import RegFile, normal_key, sz  # noqa: E402
-from pxwine.scenario import main  # noqa: E402
-from pxwine.texts import COMPLETE, CONFIRM, CONSUMER_LINE, NT_LINE, RESTART  # noqa: E402
+from pxwine.texts import COMPLETE, CONFIRM, RESTART  # noqa: E402
 from pxwine.uninstall_log import LOG_NAME  # noqa: E402
 
 SETUP_NAME = "plexitone-setup.exe"
@@ -38,21 +44,21 @@ SETUP_TIMEOUT_SECONDS = 120
 USER_PROGRAMS_LIST = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
 
 
-class Row:
-    """top: the outermost folder the install makes or finds; what the snapshot looks at.
-    expect: "installed", "stopped" (exit code 2, what was made is logged) or "refused" (exit code 2,
-    nothing made)."""
+FIELDS = {
+    "install_dir": None,
+    "top": None,            # the outermost folder the install makes or finds; what the snapshot looks at
+    "code_page": None,
+    "before": None,         # changes to the prefix before the install, given (prefix, row)
+    "installs": 1,
+    "expect": "installed",  # "installed", "stopped" (exit code 2, what was made is logged) or "refused"
+                            # (exit code 2, nothing made)
+}
 
-    def __init__(self, name, line, install_dir, top=None, code_page=None, before=None, installs=1,
-                 expect="installed"):
-        self.name = "roundtrip_" + name
-        self.line = line
-        self.install_dir = install_dir
-        self.top = top or install_dir
-        self.code_page = code_page
-        self.before = before
-        self.installs = installs
-        self.expect = expect
+
+def Row(name, lane, install_dir, **fields):
+    row = scenario.Row("roundtrip_" + name, lane, FIELDS, install_dir=install_dir, **fields)
+    row.top = row.top or install_dir
+    return row
 
 
 def put_user_file(prefix, row):
@@ -62,9 +68,10 @@ def put_user_file(prefix, row):
         stream.write(b"mine\r\n")
 
 
-def block_driver_file(prefix, _row):
+def block_driver_file(prefix, row):
     """A folder where the pipe driver's file goes: its File fails after the whole payload is in."""
-    os.makedirs(inst.unix_path(prefix, inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME), exist_ok=True)
+    os.makedirs(inst.unix_path(prefix, row.lane.disk_file(inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME)),
+                exist_ok=True)
 
 
 # The deepest path is the folder and "\Samples\Library\sound000.wav" (29 bytes): 259 bytes fit exactly,
@@ -72,18 +79,26 @@ def block_driver_file(prefix, _row):
 DEEPEST_FITS = "C:\\" + "D" * 227
 TOO_DEEP = "C:\\" + "D" * 228
 
+# The 64-bit rows are the ones whose outcome WoW64 can change: where the driver lies and is scheduled,
+# which registry view holds the machine's keys.
 ROWS = [
-    Row("nt_folder_with_spaces", NT_LINE, "C:\\Round Trip\\Plexitone Music", top="C:\\Round Trip"),
-    Row("consumer_folder_with_spaces", CONSUMER_LINE, "C:\\Round Trip\\Plexitone Music",
+    Row("nt_folder_with_spaces", NT32, "C:\\Round Trip\\Plexitone Music", top="C:\\Round Trip"),
+    Row("consumer_folder_with_spaces", CONSUMER, "C:\\Round Trip\\Plexitone Music",
         top="C:\\Round Trip"),
-    Row("nt_folder_with_user_file", NT_LINE, "C:\\Program Files\\Plexitone", before=put_user_file),
-    Row("nt_shift_jis_folder", NT_LINE, SJIS_FOLDER + "\\Plexitone", top=SJIS_FOLDER, code_page=932),
-    Row("nt_reinstall", NT_LINE, "C:\\Program Files\\Plexitone", installs=2),
-    Row("consumer_reinstall", CONSUMER_LINE, "C:\\Program Files\\Plexitone", installs=2),
-    Row("nt_stopped_half_way", NT_LINE, "C:\\Program Files\\Plexitone", before=block_driver_file,
+    Row("nt64_folder_with_spaces", NT64, "C:\\Round Trip\\Plexitone Music", top="C:\\Round Trip"),
+    Row("nt_folder_with_user_file", NT32, "C:\\Program Files\\Plexitone", before=put_user_file),
+    # Where the installer puts a 32-bit program on 64-bit Windows.
+    Row("nt64_folder_with_user_file", NT64, "C:\\Program Files (x86)\\Plexitone", before=put_user_file),
+    Row("nt_shift_jis_folder", NT32, SJIS_FOLDER + "\\Plexitone", top=SJIS_FOLDER, code_page=932),
+    Row("nt_reinstall", NT32, "C:\\Program Files\\Plexitone", installs=2),
+    Row("consumer_reinstall", CONSUMER, "C:\\Program Files\\Plexitone", installs=2),
+    Row("nt64_reinstall", NT64, "C:\\Program Files (x86)\\Plexitone", installs=2),
+    Row("nt_stopped_half_way", NT32, "C:\\Program Files\\Plexitone", before=block_driver_file,
         expect="stopped"),
-    Row("nt_deepest_path_259_bytes", NT_LINE, DEEPEST_FITS),
-    Row("nt_deepest_path_260_bytes", NT_LINE, TOO_DEEP, expect="refused"),
+    Row("nt64_stopped_half_way", NT64, "C:\\Program Files (x86)\\Plexitone", before=block_driver_file,
+        expect="stopped"),
+    Row("nt_deepest_path_259_bytes", NT32, DEEPEST_FITS),
+    Row("nt_deepest_path_260_bytes", NT32, TOO_DEEP, expect="refused"),
 ]
 
 
@@ -115,7 +130,8 @@ def row_environment(session, row):
 
 def forget(prefix, environment, work, row):
     """Leaves the prefix without the row's installation, its folders and its blocking folder."""
-    for folder in (row.top, inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME):
+    for folder in (row.top, inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME,
+                   inst.WOW64_SYSTEM_DIR + "\\" + inst.DRIVER_NAME):
         path = inst.unix_path(prefix, folder)
         if os.path.isdir(path):
             shutil.rmtree(path)
@@ -196,7 +212,7 @@ def uninstall(session, driver, row, failures):
     answers = ["{ALT+y}", "{ALT+n}"] if row.expect == "installed" else ["{ALT+y}", "{ENTER}"]
     started = time.time()
     run = DriverRun(session, driver, row.name, row.install_dir + "\\pxunins.exe", answers,
-                    row.line, shots=False)
+                    row.lane, shots=False)
     print("uninstall: driver exit code %d in %.1f s" % (run.result, time.time() - started), flush=True)
     failures.extend(run.troubles())
     # No restart question after a stopped install: it never registered the driver.
@@ -206,28 +222,45 @@ def uninstall(session, driver, row, failures):
         failures.append("the uninstall: exit code %s, prompts %r" % (run.exit_code(), prompts))
 
 
-def check_as_before(before, after, row, failures):
+def pending_texts(state):
+    """The lines of a pending record: the strings of PendingFileRenameOperations, the lines of wininit.ini."""
+    return list(state.strings()) if hasattr(state, "strings") else list(state)
+
+
+def check_as_before(before, after, row, failures, restarted=False):
+    """restarted: after the restart nothing of the driver may wait any more."""
     expected = expected_after(before, after, row)
     for item in after:
         if item[0] == "file" and item not in before and item[1].endswith(("\\pxunins.exe", "\\_pxunins.dat")):
             expected[item] = after[item]
-    if row.expect == "installed":
+    if row.expect == "installed" and not restarted:
         # The driver's file waits for the restart: in the pending renames on the NT line, in wininit.ini
-        # on the consumer line.
-        driver_file = ("file", (inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME).lower())
+        # on the consumer line, under the name of the folder it really lies in.
+        driver_disk_file = row.lane.disk_file(inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME).lower()
+        driver_file = ("file", driver_disk_file)
         if driver_file in after:
             expected[driver_file] = after[driver_file]
         pending = [item for item in after if after[item] != before.get(item)
                    and (item[0] == "ini" and item[1].startswith("wininit")
                         or item[0] == "value" and item[2] == inst.PENDING_RENAMES.lower())]
-        if not any(inst.DRIVER_NAME in repr(after[item]).lower() for item in pending):
-            failures.append("the driver's file is not awaiting the restart: %r" % pending)
+        if not any(text.lower().endswith(driver_disk_file) for item in pending
+                   for text in pending_texts(after[item])):
+            failures.append("the driver's file %s is not awaiting the restart: %r" % (driver_disk_file, pending))
         for item in pending:
             expected[item] = after[item]
     differences = inst.compare(expected, after)
     if differences:
-        failures.append("after the uninstall the system differs from the one before:\n    "
+        failures.append("%s the system differs from the one before:\n    "
+                        % ("after the restart" if restarted else "after the uninstall")
                         + "\n    ".join(differences))
+
+
+def put_other_64_bit_driver(prefix, row):
+    """Another program's 64-bit file of our driver's name in the real system32, which our 32-bit programs
+    cannot see there."""
+    if row.lane.wow64:
+        inst.write_file(inst.unix_path(prefix, inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME),
+                        inst.OTHER_DRIVER_64_CONTENT)
 
 
 def run_row(row, harness):
@@ -243,8 +276,9 @@ def run_row(row, harness):
     forget(prefix, environment, work, row)
     try:
         versions = RegFile()
-        versions.set_values("HKCU\\Software\\Wine\\AppDefaults\\" + SETUP_NAME, {"Version": sz(row.line)})
+        versions.set_values("HKCU\\Software\\Wine\\AppDefaults\\" + SETUP_NAME, {"Version": sz(row.lane.version)})
         versions.apply(environment, work)
+        put_other_64_bit_driver(prefix, row)
         if row.before is not None:
             row.before(prefix, row)
         before = system_state(prefix, environment, work, row)
@@ -267,10 +301,15 @@ def run_row(row, harness):
                                     "preset again" % harness.exe)
             uninstall(session, harness.driver, row, failures)
             check_as_before(before, system_state(prefix, environment, work, row), row, failures)
+            if row.lane.wow64:
+                print("restart: wineboot -r in %.1f s" % session.restart(), flush=True)
+                print(session.keep_desktop_held(harness.driver), flush=True)
+                check_as_before(before, system_state(prefix, environment, work, row), row, failures,
+                                restarted=True)
     finally:
         forget(prefix, environment, work, row)
     return failures
 
 
 if __name__ == "__main__":
-    sys.exit(main(ROWS, run_row, options=("pxlog", "setup")))
+    sys.exit(scenario.main(ROWS, run_row, options=("pxlog", "setup")))

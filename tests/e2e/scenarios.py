@@ -19,10 +19,11 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 
 from pxwine.driver import DriverRun, prompts_differ  # noqa: E402
 from pxwine.installation import SHORTCUTS, Stage, write_file  # noqa: E402
+from pxwine.lanes import CONSUMER, NT32  # noqa: E402
 from pxwine.paths import programs_folder  # noqa: E402
-from pxwine.scenario import main  # noqa: E402
-from pxwine.texts import (CAPTION_DIALOG, COMPLETE, CONFIRM, CONSUMER_LINE, FALLBACK,  # noqa: E402
-                          NO_ADMIN, NT_LINE, REMOVING, answered)
+from pxwine.scenario import Row, main  # noqa: E402
+from pxwine.texts import (CAPTION_DIALOG, COMPLETE, CONFIRM, FALLBACK, NO_ADMIN, REMOVING,  # noqa: E402
+                          answered)
 from pxwine.uninstall_log import (ENTRY_KIND_DIRECTORY, ENTRY_KIND_FILE, LOG_NAME,  # noqa: E402
                                   LogBuilder, read_entries, sound_log)
 
@@ -239,35 +240,35 @@ def stage_relative_entries(stage):
 # The table
 
 
-class Scenario:
-    def __init__(self, name, stager, answers, prompts, start_menu, removes=False, line=NT_LINE,
-                 folder_length=None, progress=False, working_folder=None):
-        self.name = name
-        self.removes = removes          # whether the removal pass runs, or the folder stays as staged
-        self.stager = stager
-        self.answers = answers
-        self.prompts = prompts          # [(kind, caption, text, buttons, default, answer)]
-        self.start_menu = start_menu    # "removed" or "kept": the group staged before the run
-        self.line = line
-        self.folder_length = folder_length
-        self.progress = progress
-        self.working_folder = working_folder  # None: the program's own folder
+FIELDS = {
+    "stager": None,
+    "answers": (),
+    "prompts": (),               # [(kind, caption, text, buttons, default, answer)]
+    "start_menu": "kept",        # "removed" or "kept": the group staged before the run
+    "removes": False,            # whether the removal pass runs, or the folder stays as staged
+    "folder_length": None,
+    "progress": False,
+    "working_folder": None,      # None: the program's own folder
+}
 
 
-def main_road(name, stager, line=NT_LINE, folder_length=None, progress=False, working_folder=None):
+def Scenario(name, stager, answers, prompts, start_menu, lane=NT32, **fields):
+    return Row(name, lane, FIELDS, stager=stager, answers=answers, prompts=prompts, start_menu=start_menu,
+               **fields)
+
+
+def main_road(name, stager, lane=NT32, **fields):
     return Scenario(name, stager, ["Yes", "OK"], [answered(CONFIRM, "Yes"), answered(COMPLETE, "OK")],
-                    "removed", removes=True, line=line, folder_length=folder_length, progress=progress,
-                    working_folder=working_folder)
+                    "removed", lane=lane, removes=True, **fields)
 
 
-def refused(name, stager, line=NT_LINE, folder_length=None):
-    return Scenario(name, stager, ["Cancel"], [answered(FALLBACK, "Cancel")], "kept", line=line,
-                    folder_length=folder_length)
+def refused(name, stager, lane=NT32, **fields):
+    return Scenario(name, stager, ["Cancel"], [answered(FALLBACK, "Cancel")], "kept", lane=lane, **fields)
 
 
 SCENARIOS = [
     main_road("confirm_yes", stage_basic),
-    main_road("confirm_yes_consumer_line", stage_basic, line=CONSUMER_LINE),
+    main_road("confirm_yes_consumer_line", stage_basic, lane=CONSUMER),
     Scenario("confirm_no", stage_basic, ["No"], [answered(CONFIRM, "No")], "kept"),
     # Enter takes the default button, which must be No.
     Scenario("confirm_enter_is_no", stage_basic, ["{ENTER}"], [answered(CONFIRM, "{ENTER}")], "kept"),
@@ -286,7 +287,7 @@ SCENARIOS = [
     refused("log_path_length_260", malformed(log_path_length(260))),
     refused("log_ends_inside_entry", malformed(log_ends_inside_entry)),
     refused("log_fewer_entries_than_counted", malformed(log_fewer_entries)),
-    refused("log_fewer_entries_consumer_line", malformed(log_fewer_entries), line=CONSUMER_LINE),
+    refused("log_fewer_entries_consumer_line", malformed(log_fewer_entries), lane=CONSUMER),
     # The fallback dialog's answers: "&Go on" (also Enter and Alt+G) removes the start-menu group and
     # nothing else; "Cancel" (also Esc and the close box) removes nothing. No message follows either.
     Scenario("fallback_go_on", stage_missing_log, ["&Go on"], [answered(FALLBACK, "&Go on")], "removed"),
@@ -302,7 +303,7 @@ SCENARIOS = [
     refused("folder_248_characters", stage_basic, folder_length=248),
     main_road("progress_dialog", stage_progress, progress=True),
     main_road("relative_entries_left_alone", stage_relative_entries, working_folder="C:\\windows\\system32"),
-    main_road("relative_entries_left_alone_consumer_line", stage_relative_entries, line=CONSUMER_LINE,
+    main_road("relative_entries_left_alone_consumer_line", stage_relative_entries, lane=CONSUMER,
               working_folder="C:\\windows\\system32"),
 ]
 
@@ -325,48 +326,44 @@ def truncated_half(value):
     return -((-value) // 2) if value < 0 else value // 2
 
 
-def parse_geometry(window):
-    x, y, width, height = (int(part) for part in window[5].split(","))
-    screen_width, screen_height = (int(part) for part in window[6].split(","))
-    return x, y, width, height, screen_width, screen_height
-
-
 def check_centred(window, failures):
-    x, y, width, height, screen_width, screen_height = parse_geometry(window)
+    x, y, width, height = window.rect("geometry")
+    screen_width, screen_height = window.rect("screen")
     expected = (truncated_half(screen_width - width), truncated_half(screen_height - height))
     if (x, y) != expected:
         failures.append("window %s (%s) at %d,%d, size %dx%d: centred on %dx%d it would be at %d,%d"
-                        % (window[1], window[4], x, y, width, height, screen_width, screen_height,
+                        % (window.seq, window.caption, x, y, width, height, screen_width, screen_height,
                            expected[0], expected[1]))
 
 
 def controls_of(events, seq):
-    return [event for event in events if event[0] == "control" and event[1] == seq]
+    return [event for event in events if event.kind == "control" and event.seq == seq]
 
 
 def check_fallback_controls(events, window, failures):
-    buttons = {control[5]: control for control in controls_of(events, window[1]) if control[3].lower() == "button"}
+    buttons = {control.text: control for control in controls_of(events, window.seq)
+               if control.control_class.lower() == "button"}
     # The dialog's result is the button's id: 1 goes on, 2 stops; Enter takes the BS_DEFPUSHBUTTON one.
     for text, control_id, style in (("&Go on", "1", 0x50010001), ("Cancel", "2", 0x50010000)):
         control = buttons.get(text)
         if control is None:
             failures.append("fallback dialog has no button %r" % text)
-        elif control[2] != control_id or int(control[4], 16) & 0xFFFF000F != style & 0xFFFF000F:
+        elif control.id != control_id or int(control.style, 16) & 0xFFFF000F != style & 0xFFFF000F:
             failures.append("fallback button %r: id %s style %s, expected id %s style 0x%08X"
-                            % (text, control[2], control[4], control_id, style))
+                            % (text, control.id, control.style, control_id, style))
 
 
 def check_progress(log_paths, events, failures):
-    windows = [event for event in events if event[0] == "window" and event[2] == "progress"]
+    windows = [event for event in events if event.kind == "window" and event.window_kind == "progress"]
     if len(windows) != 1:
         failures.append("expected the progress dialog once, saw it %d times" % len(windows))
         return
     window = windows[0]
-    if window[4] != CAPTION_DIALOG or window[7] != "none":
-        failures.append("progress dialog caption %r owner %s" % (window[4], window[7]))
-    controls = {control[2]: control for control in controls_of(events, window[1])}
-    if controls.get("100", [""] * 4)[3].lower() != "static" or controls.get("200", [""] * 4)[3] != "msctls_progress32":
-        failures.append("progress dialog controls: %s" % sorted((c[2], c[3]) for c in controls.values()))
+    if window.caption != CAPTION_DIALOG or window.owner != "none":
+        failures.append("progress dialog caption %r owner %s" % (window.caption, window.owner))
+    classes = {control.id: control.control_class for control in controls_of(events, window.seq)}
+    if classes.get("100", "").lower() != "static" or classes.get("200") != "msctls_progress32":
+        failures.append("progress dialog controls: %s" % sorted(classes.items()))
 
     # The pass goes newest first; position k of n shows "Removing: <path>" and then the bar at k/n.
     removal_order = list(reversed(log_paths))
@@ -379,9 +376,9 @@ def check_progress(log_paths, events, failures):
     last_k = -1
     largest_fill = -1
     for event in events:
-        if event[0] != "progress":
+        if event.kind != "progress":
             continue
-        text, pos, fill = event[1], int(event[2]), int(event[3])
+        text, pos, fill = event.text, int(event.pos), int(event.fill)
         if pos != -1 and not 0 <= pos <= 100:
             failures.append("progress bar position %d out of 0..100" % pos)
         largest_fill = max(largest_fill, fill)
@@ -413,22 +410,22 @@ def check_windows(run, failures):
     """The dialogs centred, the fallback dialog's buttons, and every box without an owner but the
     administrator message, which the progress dialog owns."""
     for window in run.windows():
-        if window[2] in ("dialog", "progress"):
+        if window.window_kind in ("dialog", "progress"):
             check_centred(window, failures)
-        if window[2] == "dialog":
+        if window.window_kind == "dialog":
             check_fallback_controls(run.events, window, failures)
-    box_prompts = [prompt for prompt in run.prompts() if prompt[0] == "box"]
+    box_prompts = [prompt for prompt in run.prompts() if prompt.kind == "box"]
     for window, prompt in zip(run.windows("box"), box_prompts):
-        owner = "progress" if prompt[2] == NO_ADMIN[2] else "none"
-        if window[7] != owner:
-            failures.append("box %r has owner %s, expected %s" % (prompt[2], window[7], owner))
+        owner = "progress" if prompt.text == NO_ADMIN[2] else "none"
+        if window.owner != owner:
+            failures.append("box %r has owner %s, expected %s" % (prompt.text, window.owner, owner))
 
 
 def check_run(run, failures):
     """A clean run to the end with exit code 0, and its windows as check_windows has them."""
     failures.extend(run.troubles())
     if run.exit_code() != 0:
-        failures.append("exit: %s, expected exit code 0" % [e for e in run.events if e[0] == "exit"])
+        failures.append("exit: %s, expected exit code 0" % [e for e in run.events if e.kind == "exit"])
     check_windows(run, failures)
 
 
@@ -447,9 +444,9 @@ def run_scenario(scenario, harness):
     group = stage_start_menu(session.prefix)
     before = stage.snapshot()
 
-    print("folder %s (%d characters), %s line" % (folder, len(folder), scenario.line), flush=True)
+    print("folder %s (%d characters), %s lane" % (folder, len(folder), scenario.lane.name), flush=True)
     run = DriverRun(session, harness.driver, scenario.name, stage.win("pxunins.exe"), scenario.answers,
-                    scenario.line, timeout=DRIVER_TIMEOUT_SECONDS, cwd=scenario.working_folder)
+                    scenario.lane, timeout=DRIVER_TIMEOUT_SECONDS, cwd=scenario.working_folder)
     failures = []
     check_run(run, failures)
     difference = prompts_differ(scenario.prompts, run.prompts())

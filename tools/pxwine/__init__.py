@@ -2,11 +2,15 @@
 
 Put tools/ on sys.path (or PYTHONPATH) and import the modules:
 
-    pxwine.session        start(state_dir, holder) / stop(state_dir): Xvfb, a 32-bit prefix, the desktop
-                          holder; Session(state_dir) in any later process: .prefix, .environment,
-                          .journals, .shots, .run_logged(); `python3 -m pxwine.session start|stop`
-    pxwine.driver         DriverRun(session, driver, name, program, answers, line): the UI driver's run,
-                          its journal (.events, .prompts(), .troubles(), .exit_code()) and screenshots
+    pxwine.session        start(state_dir, holder, arch="win32") / stop(state_dir): Xvfb, a 32- or 64-bit
+                          prefix, the desktop holder; Session(state_dir) in any later process: .prefix,
+                          .arch, .environment, .journals, .shots, .run_logged(), .restart() (wineboot -r);
+                          `python3 -m pxwine.session start|stop`
+    pxwine.lanes          NT32, CONSUMER, NT64: the Windows a row runs on (version, kind of prefix, where
+                          a 32-bit program's system folder and HKLM keys lie)
+    pxwine.driver         DriverRun(session, driver, name, program, answers, lane): the UI driver's run,
+                          its journal (.events of Events with named fields, .prompts(), .troubles(),
+                          .exit_code()) and screenshots
     pxwine.paths          unix_path / disk_path / windows_path: Windows and Unix paths of the prefix;
                           programs_folder, common_programs_folder, temp_folders
     pxwine.installation   Stage (a folder of a test's own), stage_installation (Plexitone as installed),
@@ -14,8 +18,9 @@ Put tools/ on sys.path (or PYTHONPATH) and import the modules:
                           reset_system
     pxwine.registry       the registry through regedit: export_registry, RegFile, Value (sz, dword, ...)
     pxwine.uninstall_log  "_pxunins.dat": LogBuilder, sound_log, read_entries
-    pxwine.texts          the uninstaller's prompts as the journal writes them; NT_LINE, CONSUMER_LINE
-    pxwine.scenario       main(table, run, options): the list/run command line of a scenario table
+    pxwine.texts          the uninstaller's prompts as the journal writes them
+    pxwine.scenario       Row(name, lane, fields, ...): the one row shape of the tables; main(table, run,
+                          options): their list/run command line
 
 The C side (tools/pxwine/c) is the desktop holder and the window finding that the driver and the
 benchmark's clock share.

@@ -1,9 +1,10 @@
 """Runs a program under the UI driver (pxdriver.exe) and reads back what the driver saw.
 
-    DriverRun(session, driver, name, program, answers, line)  -> .result, .events, .journal, .prompts()
-    read_journal(path)                                          -> [[field, ...], ...]
+    DriverRun(session, driver, name, program, answers, lane)  -> .result, .events, .journal, .prompts()
+    read_journal(path)                                          -> [Event, ...]
 
-The journal's events and their fields are described at the top of tests/e2e/driver/pxdriver.cpp.
+The journal's events and their fields are described at the top of tests/e2e/driver/pxdriver.cpp; an
+Event names them as that table does: event.kind, window.seq, window.owner, box.caption, progress.fill.
 """
 
 import os
@@ -33,11 +34,48 @@ def unescape(field):
     return "".join(out)
 
 
+# The fields after the kind, by kind, as pxdriver.cpp's table lists them.
+EVENT_FIELDS = {
+    "start": ("program", "folder", "version"),
+    "window": ("seq", "window_kind", "window_class", "caption", "geometry", "screen", "owner"),
+    "shot": ("seq", "file"),
+    "control": ("seq", "id", "control_class", "style", "text"),
+    "box": ("caption", "text", "buttons", "default", "answer"),
+    "dialog": ("caption", "text", "buttons", "default", "answer"),
+    "progress": ("text", "pos", "fill"),
+    "unscripted": ("seq", "caption"),
+    "unmatched": ("seq", "answer"),
+    "timeout": ("seconds",),
+    "unused": ("answer",),
+    "exit": ("code",),
+    "killed": ("code",),
+    "launchfailed": ("error",),
+}
+
+
+class Event(tuple):
+    """One journal line: the kind, then its fields, each readable by its name; a field the line lacks
+    reads as "". As a tuple it equals a prompt of pxwine.texts with its answer."""
+
+    def __getattr__(self, name):
+        if name == "kind":
+            return self[0]
+        names = EVENT_FIELDS.get(self[0], ())
+        if name not in names:
+            raise AttributeError("a %r event has no field %r (it has %s)" % (self[0], name, names))
+        index = names.index(name) + 1
+        return self[index] if index < len(self) else ""
+
+    def rect(self, field):
+        """"x,y,w,h" or "w,h" fields as ints."""
+        return tuple(int(part) for part in getattr(self, field).split(","))
+
+
 def read_journal(path):
     events = []
     with open(path, encoding="cp1252", errors="replace") as stream:
         for line in stream:
-            events.append([unescape(field) for field in line.rstrip("\n").split("\t")])
+            events.append(Event(unescape(field) for field in line.rstrip("\n").split("\t")))
     return events
 
 
@@ -45,9 +83,9 @@ def convert_shots(events, shots_dir, name):
     """The driver writes BMPs; PNGs are smaller and open anywhere."""
     converter = shutil.which("convert")
     for event in events:
-        if event[0] != "shot":
+        if event.kind != "shot":
             continue
-        bmp = os.path.join(shots_dir, "%s-%s.bmp" % (name, event[1]))
+        bmp = os.path.join(shots_dir, "%s-%s.bmp" % (name, event.seq))
         if converter is None or not os.path.exists(bmp):
             continue
         png = bmp[:-4] + ".png"
@@ -57,21 +95,24 @@ def convert_shots(events, shots_dir, name):
 
 
 class DriverRun:
-    """One run of `program` (a Windows path) under the driver, on the line `line`, each prompt answered by
+    """One run of `program` (a Windows path) under the driver, on the lane `lane`, each prompt answered by
     the next of `answers`. The journal is SESSION/journals/NAME.txt, the driver's output NAME.log beside
     it, and with shots a PNG of every window SESSION/shots/NAME-N.png. cwd: the working folder (a
     Windows path; None: the program's folder). wide: started with CreateProcessW, as the shell starts a
     program, so that a path outside the ANSI code page names it exactly. echo prints the command first."""
 
-    def __init__(self, session, driver, name, program, answers, line, timeout=20, shots=True, cwd=None,
+    def __init__(self, session, driver, name, program, answers, lane, timeout=20, shots=True, cwd=None,
                  wide=False, echo=True):
+        if session.arch != lane.arch:
+            raise RuntimeError("the %s lane needs a %s prefix; %s is %s"
+                               % (lane.name, lane.arch, session.prefix, session.arch))
         self.journal = os.path.join(session.journals, name + ".txt")
         if os.path.exists(self.journal):
             os.remove(self.journal)
         command = ["wine", driver, "--journal", windows_path(self.journal)]
         if shots:
             command += ["--shots", windows_path(os.path.join(session.shots, name))]
-        command += ["--timeout", str(timeout), "--version", line, "--start", "wide" if wide else "ansi"]
+        command += ["--timeout", str(timeout), "--version", lane.version, "--start", "wide" if wide else "ansi"]
         if cwd is not None:
             command += ["--cwd", cwd]
         command += [program] + list(answers)
@@ -87,19 +128,19 @@ class DriverRun:
 
     def prompts(self):
         """Every message box and dialog answered: (kind, caption, text, buttons, default, answer)."""
-        return [tuple(event) for event in self.events if event[0] in ("box", "dialog")]
+        return [event for event in self.events if event.kind in ("box", "dialog")]
 
     def windows(self, kind=None):
-        return [event for event in self.events if event[0] == "window" and kind in (None, event[2])]
+        return [event for event in self.events if event.kind == "window" and kind in (None, event.window_kind)]
 
     def exit_code(self):
         """The program's exit code, None when it did not end on its own."""
-        exits = [event for event in self.events if event[0] == "exit"]
-        return int(exits[0][1]) if len(exits) == 1 else None
+        exits = [event for event in self.events if event.kind == "exit"]
+        return int(exits[0].code) if len(exits) == 1 else None
 
     def troubles(self):
         """What went wrong between the script and the program, one line each; empty for a clean run."""
-        lines = ["journal: " + " ".join(event) for event in self.events if event[0] in TROUBLE]
+        lines = ["journal: " + " ".join(event) for event in self.events if event.kind in TROUBLE]
         if self.result != 0:
             lines.insert(0, "the driver ended with %d (%s); its journal is %s"
                          % (self.result, DRIVER_RESULTS, self.journal))

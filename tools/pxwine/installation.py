@@ -2,7 +2,7 @@
 
     Stage(prefix, "C:\\e2e\\x\\")                      -> an empty folder of a test's own: .file(), .folder(),
                                                         .copy(), .win(), .snapshot()
-    stage_installation(prefix, environment, line, ...) -> Installation: Plexitone as its installer leaves it
+    stage_installation(prefix, environment, lane, ...) -> Installation: Plexitone as its installer leaves it
     snapshot(prefix, environment, scratch_dir)         -> {item: state} of registry, files, INI lines
     compare(expected, actual), without(items, ...)     -> the differences; a snapshot minus what a run removes
     reset_system(prefix, environment, scratch_dir)     -> removes every trace of an installation
@@ -16,7 +16,12 @@ the line of Windows (the registry on the NT line, "system.ini" on the consumer l
 Around it the prefix gets what other programs would have left, so that a run which touches more than
 its own entries shows up in a snapshot: another MIDI driver before ours (in the registry and in
 "system.ini"), another shared file's use count, a group of the same name in all users' start menu, and
-pending deletions of someone else's on both lines.
+pending deletions of someone else's on both lines; on the 64-bit lane another program's 64-bit file of
+our driver's name in the real system32, where a record that names system32 would have the restart delete it.
+
+On the 64-bit lane the staging writes what a 32-bit installer writes: the driver's file in syswow64, the
+registry through the 32-bit regedit (so HKLM\\Software lands in Wow6432Node); snapshots read both
+registry views and both system folders.
 """
 
 import hashlib
@@ -26,14 +31,17 @@ import struct
 
 from pxwine.paths import common_programs_folder, programs_folder, unix_path
 from pxwine.registry import RegFile, dword, export_registry, multi_sz, normal_key, sz
-from pxwine.texts import CONSUMER_LINE, NT_LINE
+from pxwine.lanes import LANES
 from pxwine.uninstall_log import ENTRY_KIND_DIRECTORY, ENTRY_KIND_FILE, LOG_NAME, sound_log
 
 DEFAULT_INSTALL_DIR = "C:\\Program Files\\Plexitone"
 DRIVER_NAME = "pxpipe.drv"
-# Wine answers GetSystemDirectoryA with this folder on both lines; the consumer line's C:\WINDOWS\SYSTEM
-# is not emulated.
+# Wine answers GetSystemDirectoryA with this folder on every lane (under WoW64 too); the consumer line's
+# C:\WINDOWS\SYSTEM is not emulated.
 SYSTEM_DIR = "C:\\windows\\system32"
+# Where a 32-bit program's system folder lies on a 64-bit Windows, and what 64-bit programs keep there.
+WOW64_SYSTEM_DIR = "C:\\windows\\syswow64"
+OTHER_DRIVER_64_CONTENT = b"MZ another program's 64-bit pxpipe.drv\r\n"
 WINDOWS_DIR = "C:\\windows"
 
 GROUP_NAME = "Plexitone"
@@ -59,10 +67,10 @@ OTHER_SHARED_FILE = "C:\\Program Files\\Common Files\\Other\\shared.dll"
 OTHER_PENDING = "\\??\\C:\\windows\\temp\\other-setup.tmp"
 
 
-def uninstall_key(line):
+def uninstall_key(lane):
     """The NT line lists a per-user installation under the user; the consumer line has only the machine's
     list."""
-    return ("HKCU\\" if line == NT_LINE else "HKLM\\") + UNINSTALL_SUBKEY
+    return ("HKCU\\" if lane.nt else "HKLM\\") + UNINSTALL_SUBKEY
 
 
 # ---------------------------------------------------------------------------------------------------------
@@ -182,15 +190,16 @@ class Stage:
 class Installation:
     """What stage_installation put where; the scenarios derive their expectations from it."""
 
-    def __init__(self, prefix, line, install_dir):
+    def __init__(self, prefix, lane, install_dir):
         self.prefix = prefix
-        self.line = line
+        self.lane = lane
         self.install_dir = install_dir                 # no trailing backslash
         self.driver_name = DRIVER_NAME
         self.log_entries = []                          # (kind, Windows path), in file order
         self.group = os.path.join(programs_folder(prefix), GROUP_NAME)
         self.common_group = os.path.join(common_programs_folder(prefix), GROUP_NAME)
-        self.driver_file = SYSTEM_DIR + "\\" + DRIVER_NAME
+        self.driver_file = SYSTEM_DIR + "\\" + DRIVER_NAME    # as the uninstaller names it
+        self.driver_disk_file = lane.disk_file(self.driver_file)  # where it lies
 
     def win(self, relative=""):
         return self.install_dir + ("\\" + relative if relative else "")
@@ -315,9 +324,10 @@ def reset_files(prefix, install_dir=DEFAULT_INSTALL_DIR):
                    os.path.join(common_programs_folder(prefix), GROUP_NAME)):
         if os.path.exists(folder):
             shutil.rmtree(folder)
-    driver = unix_path(prefix, SYSTEM_DIR + "\\" + DRIVER_NAME)
-    if os.path.exists(driver):
-        os.remove(driver)
+    for folder in (SYSTEM_DIR, WOW64_SYSTEM_DIR):
+        driver = unix_path(prefix, folder + "\\" + DRIVER_NAME)
+        if os.path.isfile(driver):
+            os.remove(driver)
     ini = system_ini(prefix)
     sections = read_ini(ini)
     write_ini(ini, [(name, [line for line in body if not line.lower().startswith("midiplexitone=")])
@@ -334,10 +344,10 @@ def reset_system(prefix, environment, scratch_dir, install_dir=DEFAULT_INSTALL_D
     reset_changes().apply(environment, scratch_dir)
 
 
-def stage_installation(prefix, environment, line, install_dir=DEFAULT_INSTALL_DIR, shared_count=1,
+def stage_installation(prefix, environment, lane, install_dir=DEFAULT_INSTALL_DIR, shared_count=1,
                        uninstaller=None, scratch_dir=None, write_log=True, app_path=None,
                        extra_changes=None):
-    """Installs Plexitone into the prefix for the line "winxp" (NT) or "win98" (consumer).
+    """Installs Plexitone into the prefix as its installer does on the lane (pxwine.lanes).
 
     shared_count: the SharedDLLs use count of the driver; None leaves the value out.
     uninstaller:  the pxunins.exe to copy into the installation folder (None: no uninstaller).
@@ -346,11 +356,11 @@ def stage_installation(prefix, environment, line, install_dir=DEFAULT_INSTALL_DI
                   the installation folder, as the installer writes it.
     extra_changes: a RegFile applied after the installation's own entries, in the same import.
     Whatever an earlier installation left is removed first."""
-    assert line in (NT_LINE, CONSUMER_LINE)
+    assert lane in LANES
     assert not install_dir.endswith("\\")
     scratch_dir = scratch_dir or prefix
     reset_files(prefix, install_dir)
-    installation = Installation(prefix, line, install_dir)
+    installation = Installation(prefix, lane, install_dir)
 
     # The installation folder, its files and the uninstaller with its log.
     for relative, content in APPLICATION_FILES:
@@ -373,9 +383,11 @@ def stage_installation(prefix, environment, line, install_dir=DEFAULT_INSTALL_DI
                shell_link(installation.win("px.exe"), "Plexitone", install_dir))
 
     # The pipe driver's file and, on the consumer line, its line in "system.ini".
-    write_file(unix_path(prefix, installation.driver_file), b"MZ plexitone pipe driver\r\n")
+    write_file(unix_path(prefix, installation.driver_disk_file), b"MZ plexitone pipe driver\r\n")
+    if lane.wow64:
+        write_file(unix_path(prefix, installation.driver_file), OTHER_DRIVER_64_CONTENT)
     drivers = list(OTHER_SYSTEM_INI_DRIVERS)
-    if line == CONSUMER_LINE:
+    if not lane.nt:
         drivers.insert(2, "MIDIPlexitone=" + DRIVER_NAME)
     set_ini_lines(system_ini(prefix), "drivers", drivers)
     # A delayed deletion of another program's, so the scheduling must keep what it finds.
@@ -393,7 +405,7 @@ def stage_installation(prefix, environment, line, install_dir=DEFAULT_INSTALL_DI
     changes.set_values(USER_PRODUCT_KEY + "\\Recent Files", {
         "File1": sz("C:\\My Music\\song.pxs"), "File2": sz("C:\\My Music\\demo.pxs")})
     changes.set_values(USER_PRODUCT_KEY + "\\Offline Rendering", {"Format": sz("WAV"), "Bits": dword(16)})
-    changes.set_values(uninstall_key(line), {
+    changes.set_values(uninstall_key(lane), {
         "DisplayName": sz("Plexitone"),
         "UninstallString": sz('"%s"' % installation.win("pxunins.exe")),
     })
@@ -402,7 +414,7 @@ def stage_installation(prefix, environment, line, install_dir=DEFAULT_INSTALL_DI
     if shared_count is not None:
         shared[DRIVER_NAME] = dword(shared_count)
     changes.set_values(SHARED_DLLS_KEY, shared)
-    if line == NT_LINE:
+    if lane.nt:
         changes.set_values(DRIVERS32_KEY, {"midi": sz(OTHER_MIDI_DRIVER), "midi1": sz(DRIVER_NAME)})
         changes.set_values(DRIVERS_DESC_KEY, {OTHER_MIDI_DRIVER: sz("Other Synth"),
                                               DRIVER_NAME: sz("Plexitone MIDI Pipe")})
@@ -423,7 +435,8 @@ def stage_installation(prefix, environment, line, install_dir=DEFAULT_INSTALL_DI
 # program's Windows version there before every run. So is NetworkCards: Wine lists the host's network
 # adapters there when a fresh prefix first asks for them, whichever program asks, at any moment of a test.
 SNAPSHOT_TREES = ("HKLM\\Software", "HKCU\\Software", SESSION_MANAGER_KEY)
-SNAPSHOT_EXCLUDED = ("HKCU\\Software\\Wine", "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards")
+SNAPSHOT_EXCLUDED = ("HKCU\\Software\\Wine", "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards",
+                     "HKLM\\Software\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards")
 
 
 def in_tree(path, tree):
@@ -448,8 +461,10 @@ def file_items(prefix, items, tag, root_unix, root_windows, hash_content=True):
 
 
 def snapshot(prefix, environment, scratch_dir=None, install_dir=DEFAULT_INSTALL_DIR):
-    """Every registry key and value under SNAPSHOT_TREES, every file of the installation folder, of both
-    start menus' Programs folders and of the system folder, and every line of "system.ini" and
+    """Every registry key and value under SNAPSHOT_TREES (both views in a 64-bit prefix: Wow6432Node is a
+    key below HKLM\\Software there), every file of the installation folder, of both start menus' Programs
+    folders and of the system folders (system32, and syswow64 where there is one), and every line of
+    "system.ini" and
     "wininit.ini", as one flat dict:
         ("key", path) -> None, ("value", path, name) -> Value, ("file", path) -> content digest or size,
         ("folder", path) -> tag, ("ini", file, section) -> tuple of lines.
@@ -470,6 +485,8 @@ def snapshot(prefix, environment, scratch_dir=None, install_dir=DEFAULT_INSTALL_
     file_items(prefix, items, "common start menu", common_programs_folder(prefix), "<common programs>")
     # The system folder is large: names and sizes tell enough there.
     file_items(prefix, items, "system", unix_path(prefix, SYSTEM_DIR), SYSTEM_DIR, hash_content=False)
+    file_items(prefix, items, "system", unix_path(prefix, WOW64_SYSTEM_DIR), WOW64_SYSTEM_DIR,
+               hash_content=False)
     for name in ("system.ini", "win.ini", "wininit.ini", "wininit.bak"):
         for section, lines in read_ini(unix_path(prefix, WINDOWS_DIR + "\\" + name)):
             items[("ini", name, section.lower())] = tuple(lines)

@@ -8,9 +8,14 @@ server itself and sees every change the moment it is made.
 Writing: one `regedit /s` of a generated .reg file per batch of changes; a key or value that starts with
 '-' is deleted. The file is in regedit's Unicode format, so REG_MULTI_SZ and REG_EXPAND_SZ data keep
 Wine's own UTF-16 layout.
+
+In a 64-bit prefix `wine regedit` is the 32-bit regedit: its writes land where a 32-bit installer's do
+(HKLM\\Software\\Wow6432Node), so staging writes keys as our programs name them. The export there is
+made by the 64-bit regedit (`wine64`), which sees both views: the 64-bit keys and Wow6432Node below them.
 """
 
 import os
+import shutil
 import subprocess
 import tempfile
 
@@ -30,6 +35,8 @@ ROOTS = {
 }
 
 REGEDIT_TIMEOUT_SECONDS = 120
+# Debian's wine64 package keeps the 64-bit loader off PATH; `wine` is the 32-bit one.
+WINE64 = shutil.which("wine64") or "/usr/lib/wine/wine64"
 
 
 def full_key(path):
@@ -44,8 +51,9 @@ def normal_key(path):
     return full_key(path).lower()
 
 
-def run_regedit(arguments, environment):
-    result = subprocess.run(["wine", "regedit"] + arguments, env=environment, stdin=subprocess.DEVNULL,
+def run_regedit(arguments, environment, both_views=False):
+    loader = WINE64 if both_views and environment.get("WINEARCH") == "win64" else "wine"
+    result = subprocess.run([loader, "regedit"] + arguments, env=environment, stdin=subprocess.DEVNULL,
                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                             timeout=REGEDIT_TIMEOUT_SECONDS, check=False)
     if result.returncode != 0:
@@ -183,11 +191,11 @@ def parse_export(text):
 
 
 def export_registry(environment, scratch_dir):
-    """The whole registry of the prefix, read through the running wineserver."""
+    """The whole registry of the prefix, read through the running wineserver; both views in a 64-bit one."""
     handle, path = tempfile.mkstemp(prefix="registry-", suffix=".reg", dir=scratch_dir)
     os.close(handle)
     try:
-        run_regedit(["/e", windows_path(path)], environment)
+        run_regedit(["/e", windows_path(path)], environment, both_views=True)
         with open(path, "rb") as stream:
             raw = stream.read()
     finally:

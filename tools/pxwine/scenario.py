@@ -1,12 +1,15 @@
-"""The one command line of every table of Wine scenarios.
+"""The one row shape and the one command line of every table of Wine scenarios.
 
+    Row(name, lane, fields, **values)   a row: its name, its lane (pxwine.lanes) and the table's own fields
     main(table, run, options=())
 
-table: rows, each with a unique .name. run(row, harness) stages, runs and checks one row and returns its
-failures (empty: passed); harness has .session (a started pxwine Session), .exe (pxunins.exe), .driver
-(pxdriver.exe) and one attribute for each extra option ("cc" for --cc). The command line it reads:
+table: Rows with unique names. run(row, harness) stages, runs and checks one row and returns its failures
+(empty: passed); harness has .session (a started pxwine Session of the row's kind of prefix), .exe
+(pxunins.exe), .driver (pxdriver.exe) and one attribute for each extra option ("cc" for --cc). The command
+line it reads:
 
-    TABLE.py list                                                   -> the rows' names, one a line
+    TABLE.py list [--arch win32|win64]                              -> the rows' names, one a line: all,
+                                                                       or those whose lane needs that prefix
     TABLE.py run NAME --state DIR --exe PXUNINS.EXE --driver PXDRIVER.EXE [--OPTION VALUE ...]
 """
 
@@ -14,7 +17,24 @@ import argparse
 import os
 import sys
 
-from pxwine.session import Session, env_path
+from pxwine.session import ARCHES, Session, env_path
+
+
+class Row:
+    """fields: the table's own fields with their defaults; values sets some of them. A name that is not
+    one of the table's fields is refused, so a misspelt field cannot pass as a default."""
+
+    def __init__(self, name, lane, fields, **values):
+        unknown = sorted(set(values) - set(fields))
+        if unknown:
+            raise TypeError("row %s: no field %s" % (name, ", ".join(unknown)))
+        self.name = name
+        self.lane = lane
+        for field, default in fields.items():
+            setattr(self, field, values.get(field, default))
+
+    def __repr__(self):
+        return "%s (%s)" % (self.name, self.lane.name)
 
 
 def main(table, run, options=(), argv=None):
@@ -24,6 +44,7 @@ def main(table, run, options=(), argv=None):
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("action", choices=("list", "run"))
     parser.add_argument("name", nargs="?")
+    parser.add_argument("--arch", choices=ARCHES)
     required = ("state", "exe", "driver") + tuple(options)
     for option in required:
         parser.add_argument("--" + option)
@@ -31,20 +52,26 @@ def main(table, run, options=(), argv=None):
     names = [row.name for row in table]
     assert len(set(names)) == len(names), "scenario names must be unique"
     if arguments.action == "list":
-        print("\n".join(names))
+        print("\n".join(row.name for row in table if arguments.arch in (None, row.lane.arch)))
         return 0
     by_name = {row.name: row for row in table}
     if arguments.name not in by_name or not all(getattr(arguments, option) for option in required):
         parser.error("run needs a scenario name (see list) and --%s" % ", --".join(required))
     if not os.path.exists(env_path(arguments.state)):
-        print("no %s: the e2e_setup test starts Xvfb and the prefix first" % env_path(arguments.state))
+        print("no %s: the e2e_setup test (e2e64_setup for a 64-bit prefix) starts Xvfb and the prefix first"
+              % env_path(arguments.state))
         return 1
     for option in required:
         value = getattr(arguments, option)
         if os.path.exists(value):
             setattr(arguments, option, os.path.abspath(value))
     arguments.session = Session(arguments.state)
-    failures = run(by_name[arguments.name], arguments)
+    row = by_name[arguments.name]
+    if arguments.session.arch != row.lane.arch:
+        print("%s runs on the %s lane, which needs a %s prefix; %s is %s"
+              % (row.name, row.lane.name, row.lane.arch, arguments.state, arguments.session.arch))
+        return 1
+    failures = run(row, arguments)
     if failures:
         print("FAILED %s" % arguments.name)
         for failure in failures:

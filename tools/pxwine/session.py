@@ -1,13 +1,17 @@
-"""Starts and stops what a Wine run lives in: one X server without a screen and one 32-bit Wine prefix whose
-desktop a holder program keeps up.
+"""Starts and stops what a Wine run lives in: one X server without a screen and one Wine prefix, 32- or
+64-bit, whose desktop a holder program keeps up.
 
-    python3 -m pxwine.session start STATE_DIR HOLDER.EXE -> Xvfb on a free display, a fresh prefix in
-                                                            STATE_DIR/prefix, the desktop held, STATE_DIR/env
+    python3 -m pxwine.session start STATE_DIR HOLDER.EXE [win32|win64]
+                                                         -> Xvfb on a free display, a fresh prefix of that
+                                                            kind (win32 unless told) in STATE_DIR/prefix,
+                                                            the desktop held, STATE_DIR/env
     python3 -m pxwine.session stop STATE_DIR             -> the holder, the prefix's wineserver and that
                                                             Xvfb end; the prefix stays for a look
 
 start() and stop() do the same from Python; Session(STATE_DIR) reads STATE_DIR/env (KEY=VALUE lines) in
 any later process. The holder is any program of ours with `--desktop hold|probe` (pxdriver, bench_clock).
+A win64 prefix runs our 32-bit programs under WoW64, as 64-bit Windows does (Debian's wine64 beside
+wine32).
 """
 
 import os
@@ -18,6 +22,7 @@ import sys
 import time
 
 SCREEN = "1024x768x24"
+ARCHES = ("win32", "win64")
 
 # Wine asks to download Mono and Gecko on a first boot unless the two are switched off.
 DLL_OVERRIDES = "mscoree,mshtml="
@@ -92,6 +97,7 @@ class Session:
         self.values = load_env(self.state_dir)
         self.prefix = self.values["WINEPREFIX"]
         self.environment = wine_environment(self.values)
+        self.arch = self.values["WINEARCH"]
         self.wine_log = os.path.join(self.state_dir, "wine.log")
         self.journals = os.path.join(self.state_dir, "journals")
         self.shots = os.path.join(self.state_dir, "shots")
@@ -100,6 +106,15 @@ class Session:
 
     def run_logged(self, command, timeout):
         return run_logged(command, self.environment, self.wine_log, timeout)
+
+    def restart(self):
+        """Windows' restart as Wine plays it: `wineboot -r` works through the pending deletions
+        (PendingFileRenameOperations, "wininit.ini"); on a 64-bit prefix it is a 64-bit process, which sees
+        no file redirection. Returns the seconds it took."""
+        started = time.time()
+        if self.run_logged(["wineboot", "-r"], 120) != 0:
+            raise RuntimeError("wineboot -r failed; see " + self.wine_log)
+        return time.time() - started
 
     def keep_desktop_held(self, holder):
         """A restart of the prefix may end the session's processes: a lost desktop holder is started
@@ -198,9 +213,11 @@ def hold_desktop(state_dir, values, holder):
     log("desktop settled in %.0f s" % (time.time() - started))
 
 
-def start(state_dir, holder, fresh=True):
-    """Xvfb, the prefix STATE_DIR/prefix (made anew when fresh, else kept when it was booted before) and
-    the desktop held by `holder`. A run that was killed left its processes behind: those end first."""
+def start(state_dir, holder, fresh=True, arch="win32"):
+    """Xvfb, the prefix STATE_DIR/prefix of the kind arch (made anew when fresh, else kept when it was
+    booted before) and the desktop held by `holder`. A run that was killed left its processes behind:
+    those end first."""
+    assert arch in ARCHES, arch
     state_dir = os.path.abspath(state_dir)
     os.makedirs(state_dir, exist_ok=True)
     if os.path.exists(env_path(state_dir)):
@@ -219,7 +236,7 @@ def start(state_dir, holder, fresh=True):
         "DISPLAY": display,
         "XVFB_PID": str(xvfb_pid),
         "WINEPREFIX": prefix,
-        "WINEARCH": "win32",
+        "WINEARCH": arch,
         "WINEDEBUG": "-all",
         "WINEDLLOVERRIDES": DLL_OVERRIDES,
     }
@@ -236,9 +253,10 @@ def start(state_dir, holder, fresh=True):
         raise RuntimeError("wineserver did not start; see " + wine_log)
     started = time.time()
     if not os.path.exists(os.path.join(prefix, "system.reg")):
-        log("creating the Wine prefix %s (takes up to a minute)" % prefix)
+        log("creating the %s Wine prefix %s (takes up to a minute)" % (arch, prefix))
         if run_logged(["wineboot", "-i"], environment, wine_log, 600) != 0:
             raise RuntimeError("wineboot failed; see " + wine_log)
+        log("prefix booted in %.1f s" % (time.time() - started))
     settings = os.path.join(state_dir, "settings.reg")
     with open(settings, "w", encoding="ascii", newline="\r\n") as stream:
         stream.write(PREFIX_SETTINGS)
@@ -259,12 +277,14 @@ def stop(state_dir):
 
 
 def main(argv):
-    if not (len(argv) == 4 and argv[1] == "start" or len(argv) == 3 and argv[1] == "stop"):
-        print("usage: python3 -m pxwine.session start STATE_DIR HOLDER.EXE | stop STATE_DIR", file=sys.stderr)
+    if not (len(argv) in (4, 5) and argv[1] == "start" and argv[4:] in ([], ["win32"], ["win64"])
+            or len(argv) == 3 and argv[1] == "stop"):
+        print("usage: python3 -m pxwine.session start STATE_DIR HOLDER.EXE [win32|win64] | stop STATE_DIR",
+              file=sys.stderr)
         return 2
     try:
         if argv[1] == "start":
-            start(argv[2], os.path.abspath(argv[3]))
+            start(argv[2], os.path.abspath(argv[3]), arch=(argv[4:] or ["win32"])[0])
         else:
             stop(argv[2])
     except (RuntimeError, OSError, subprocess.TimeoutExpired) as error:

@@ -1,15 +1,8 @@
-"""What the uninstaller shows, as the driver's journal writes it, and the names of the two lines of Windows.
+"""What the uninstaller shows, as the driver's journal writes it.
 
 A prompt is (kind, caption, text, buttons, default button); answered(prompt, answer) adds the answer the
 journal records. The buttons' own texts ("&Yes", "OK") are user32's; the rest is the uninstaller's.
 """
-
-NT_LINE = "winxp"
-CONSUMER_LINE = "win98"
-LINE_NAMES = {
-    NT_LINE: "NT line, Wine as Windows XP",
-    CONSUMER_LINE: "consumer line, Wine as Windows 98",
-}
 
 CAPTION_BOX = "Plexitone Uninstall"
 CAPTION_DIALOG = "Uninstall Plexitone"
