@@ -4,11 +4,12 @@ installer (silent), one run of pxunins.exe, and a report of what the installer m
 and what it left, with the reason for each thing left.
 
     demo.py --state DIR --exe PXUNINS.EXE --driver PXDRIVER.EXE --pxlog PXLOG --setup PLEXITONE-SETUP.EXE
-            [--line winxp|win98] [--no-log] [--shared] [--on-display DISPLAY] [--started EPOCH]
+            [--lane nt32|consumer|nt64] [--no-log] [--shared] [--on-display DISPLAY] [--started EPOCH]
 
 Without --on-display the uninstaller runs on a screenless X server and the driver answers its prompts as
-a user would; every dialog is saved as DIR/shots/<line>-<n>-<what>.png. With it, the dialogs open on that
-display and the person at it answers them.
+a user would; every dialog is saved as DIR/shots/<lane>-<n>-<what>.png. With it, the dialogs open on that
+display and the person at it answers them. On the 64-bit lane (a 64-bit prefix, both programs under
+WoW64) the restart is carried out after the run (wineboot -r) and the report says what it removed.
 """
 
 import argparse
@@ -26,7 +27,8 @@ from pxwine import session as wine_session  # noqa: E402
 from pxwine.driver import DriverRun  # noqa: E402
 from pxwine.paths import windows_path  # noqa: E402
 from pxwine.registry import RegFile, dword, multi_sz, sz  # noqa: E402
-from pxwine.texts import CONSUMER_LINE, LINE_NAMES, NT_LINE, REMOVING, prompt_name  # noqa: E402
+from pxwine.lanes import LANES, NT32, NT64, by_name  # noqa: E402
+from pxwine.texts import REMOVING, prompt_name  # noqa: E402
 from pxwine.uninstall_log import LOG_NAME, read_entries  # noqa: E402
 
 EXE_NAME = "pxunins.exe"
@@ -68,20 +70,24 @@ def check_log(pxlog, prefix, installation, scratch_dir):
     return len(installation.log_entries), verdict[0].split(": ", 1)[-1] if verdict else "no answer"
 
 
-def stage_neighbours(session, line, shared, scratch_dir):
+def stage_neighbours(session, lane, shared, scratch_dir):
     """What other programs left in the prefix, so that a run which touches more than its own shows: another
     MIDI driver before ours, another shared file's use count, a group of the same name in all users' start
-    menu, another program's pending deletion; with shared, another program that uses the pipe driver."""
+    menu, another program's pending deletion; with shared, another program that uses the pipe driver; under
+    WoW64 another program's 64-bit file of our driver's name in the real system32."""
     prefix = session.prefix
     inst.reset_files(prefix)
     changes = inst.reset_changes()
     shared_counts = {inst.OTHER_SHARED_FILE: dword(2)}
     if shared:
         shared_counts[inst.DRIVER_NAME] = dword(1)
-        inst.write_file(inst.unix_path(prefix, inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME),
+        inst.write_file(inst.unix_path(prefix, lane.disk_file(inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME)),
                         b"MZ plexitone pipe driver\r\n")
+    if lane.wow64:
+        inst.write_file(inst.unix_path(prefix, inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME),
+                        inst.OTHER_DRIVER_64_CONTENT)
     changes.set_values(inst.SHARED_DLLS_KEY, shared_counts)
-    if line == NT_LINE:
+    if lane.nt:
         changes.set_values(inst.DRIVERS32_KEY, {"midi": sz(inst.OTHER_MIDI_DRIVER)})
         changes.set_values(inst.DRIVERS_DESC_KEY, {inst.OTHER_MIDI_DRIVER: sz("Other Synth")})
     else:
@@ -93,7 +99,7 @@ def stage_neighbours(session, line, shared, scratch_dir):
                     inst.shell_link(inst.DEFAULT_INSTALL_DIR + "\\px.exe", "Plexitone", inst.DEFAULT_INSTALL_DIR))
     # The installer asks which line it runs on, as the uninstaller does.
     changes.set_values("HKCU\\Software\\Wine\\AppDefaults\\" + os.path.basename(SETUP_NAME),
-                       {"Version": sz(line)})
+                       {"Version": sz(lane.version)})
     changes.apply(session.environment, scratch_dir)
 
 
@@ -123,7 +129,7 @@ class Setup:
     """One silent run of the installer: its exit code, its time, and the prefix just before it."""
 
     def __init__(self, arguments, session):
-        stage_neighbours(session, arguments.line, arguments.shared, arguments.state)
+        stage_neighbours(session, arguments.lane, arguments.shared, arguments.state)
         self.before = inst.snapshot(session.prefix, session.environment, arguments.state)
         # Through cmd, with /D= unquoted and last: NSIS ignores a quoted "/D=...".
         command = ["wine", "cmd", "/c", "%s /S /D=%s" % (windows_path(arguments.setup), inst.DEFAULT_INSTALL_DIR)]
@@ -139,7 +145,7 @@ def install(arguments, session):
     if setup.exit_code != 0:
         raise RuntimeError("the installer ended with exit code %d (see %s)"
                            % (setup.exit_code, os.path.relpath(session.wine_log)))
-    installation = inst.Installation(prefix, arguments.line, inst.DEFAULT_INSTALL_DIR)
+    installation = inst.Installation(prefix, arguments.lane, inst.DEFAULT_INSTALL_DIR)
     log = check_log(arguments.pxlog, prefix, installation, arguments.state)
     if arguments.no_log:
         os.remove(inst.unix_path(prefix, installation.win(LOG_NAME)))
@@ -168,20 +174,20 @@ class HeadlessRun:
         return [ANSWERS["confirm"], ANSWERS[last]]
 
     def run(self):
-        run = DriverRun(self.session, self.arguments.driver, self.arguments.line,
-                        self.installation.win(EXE_NAME), self.script(), self.arguments.line,
+        run = DriverRun(self.session, self.arguments.driver, self.arguments.lane.name,
+                        self.installation.win(EXE_NAME), self.script(), self.arguments.lane,
                         timeout=DRIVER_TIMEOUT_SECONDS, echo=False)
         self.name_shots(run.events, self.session.shots)
         names_seen = 0
         progress_row = None
         for event in run.events:
-            if event[0] == "window" and event[2] == "progress":
+            if event.kind == "window" and event.window_kind == "progress":
                 progress_row = len(self.prompts)
                 self.prompts.append(None)
-            elif event[0] == "progress" and event[1].startswith(REMOVING + " "):
+            elif event.kind == "progress" and event.text.startswith(REMOVING + " "):
                 names_seen += 1
-            elif event[0] in ("box", "dialog"):
-                self.prompts.append((prompt_name(event), event[1], event[2], event[5]))
+            elif event.kind in ("box", "dialog"):
+                self.prompts.append((prompt_name(event), event.caption, event.text, event.answer))
         if progress_row is not None:
             self.prompts[progress_row] = ("progress", "", "Removing: ...", "the driver saw %d of the names"
                                           % names_seen)
@@ -189,20 +195,21 @@ class HeadlessRun:
         self.problems = run.troubles()
 
     def name_shots(self, events, shots):
-        """<line>-<n>.png becomes <line>-<n>-<what>.png, so the folder reads as the run went."""
+        """<lane>-<n>.png becomes <lane>-<n>-<what>.png, so the folder reads as the run went."""
         names = {}
         last_window = None
         for event in events:
-            if event[0] == "window":
-                last_window = event[1]
-                if event[2] == "progress":
-                    names[event[1]] = "progress"
-            elif event[0] in ("box", "dialog") and last_window is not None:
+            if event.kind == "window":
+                last_window = event.seq
+                if event.window_kind == "progress":
+                    names[event.seq] = "progress"
+            elif event.kind in ("box", "dialog") and last_window is not None:
                 names[last_window] = prompt_name(event)
         self.shots = []
+        lane = self.arguments.lane.name
         for seq, name in sorted(names.items(), key=lambda item: int(item[0])):
-            plain = os.path.join(shots, "%s-%s.png" % (self.arguments.line, seq))
-            named = os.path.join(shots, "%s-%s-%s.png" % (self.arguments.line, seq, name))
+            plain = os.path.join(shots, "%s-%s.png" % (lane, seq))
+            named = os.path.join(shots, "%s-%s-%s.png" % (lane, seq, name))
             if os.path.exists(plain):
                 os.replace(plain, named)
                 self.shots.append(named)
@@ -229,7 +236,7 @@ class DisplayRun:
         changes = RegFile()
         changes.set_values("HKCU\\Software\\Wine\\X11 Driver", {"Decorated": None, "Managed": None})
         changes.set_values("HKCU\\Software\\Wine\\AppDefaults\\" + EXE_NAME,
-                           {"Version": sz(self.arguments.line)})
+                           {"Version": sz(self.arguments.lane.version)})
         changes.apply(self.session.environment, self.arguments.state)
 
     def run(self):
@@ -251,29 +258,38 @@ def count(items, kind, under):
     return sorted(item[1] for item in items if item[0] == kind and inst.in_tree(item[1], under))
 
 
-def product_keys(line):
+def product_keys(lane):
     return ([inst.APP_PATH_KEY]
             + [inst.USER_PRODUCT_KEY + "\\" + name for name in inst.USER_SETTINGS_KEYS]
-            + [inst.USER_PRODUCT_KEY, inst.USER_MAKER_KEY, inst.uninstall_key(line),
+            + [inst.USER_PRODUCT_KEY, inst.USER_MAKER_KEY, inst.uninstall_key(lane),
                inst.MACHINE_PRODUCT_KEY, inst.MACHINE_MAKER_KEY])
 
 
+def views(key):
+    """A key as our 32-bit programs name it, and where WoW64 redirects it (absent in a 32-bit prefix)."""
+    return (key, NT64.machine_key(key))
+
+
 def has_key(items, key):
-    return ("key", inst.normal_key(key)) in items
+    return any(("key", inst.normal_key(view)) in items for view in views(key))
 
 
 def value_of(items, key, name):
-    return items.get(("value", inst.normal_key(key), name.lower()))
+    for view in views(key):
+        value = items.get(("value", inst.normal_key(view), name.lower()))
+        if value is not None:
+            return value
+    return None
 
 
 def shorten(path, installation):
     return path.replace(installation.install_dir.lower(), "<install>")
 
 
-def driver_registration(items, line):
+def driver_registration(items, lane):
     """Where the driver is listed as a MIDI driver, as readable lines."""
     found = []
-    if line == NT_LINE:
+    if lane.nt:
         for name in ["midi"] + ["midi%d" % i for i in range(1, 100)]:
             value = value_of(items, inst.DRIVERS32_KEY, name)
             if value is not None and value.kind == 1 and value.text().lower() == inst.DRIVER_NAME:
@@ -287,10 +303,10 @@ def driver_registration(items, line):
     return found
 
 
-def pending_deletions(items, line, driver_file):
+def pending_deletions(items, lane, driver_file):
     """The record that deletes the driver's file at the next start of Windows."""
     wanted = driver_file.lower()
-    if line == NT_LINE:
+    if lane.nt:
         value = value_of(items, inst.SESSION_MANAGER_KEY, inst.PENDING_RENAMES)
         strings = value.strings() if value is not None and value.kind == 7 else []
         return ["PendingFileRenameOperations: %s -> (delete)" % strings[i]
@@ -321,7 +337,7 @@ def report_installer(arguments, setup, installed, after):
 
 def report(arguments, installation, log, before, after, run):
     install_dir = installation.install_dir
-    line = arguments.line
+    lane = arguments.lane
     files_before = count(before, "file", install_dir)
     folders_before = count(before, "folder", install_dir)
     files_after = count(after, "file", install_dir)
@@ -329,17 +345,17 @@ def report(arguments, installation, log, before, after, run):
     group = "<programs>\\" + inst.GROUP_NAME
     shortcuts_before = count(before, "file", group)
     shortcuts_after = count(after, "file", group)
-    keys = [key for key in product_keys(line) if has_key(before, key)]
+    keys = [key for key in product_keys(lane) if has_key(before, key)]
     keys_left = [key for key in keys if has_key(after, key)]
-    driver_file = ("file", installation.driver_file.lower())
+    driver_file = ("file", installation.driver_disk_file.lower())
     shared_before = value_of(before, inst.SHARED_DLLS_KEY, inst.DRIVER_NAME)
     shared_after = value_of(after, inst.SHARED_DLLS_KEY, inst.DRIVER_NAME)
-    registered_before = driver_registration(before, line)
-    registered_after = driver_registration(after, line)
-    pending = pending_deletions(after, line, installation.driver_file)
+    registered_before = driver_registration(before, lane)
+    registered_after = driver_registration(after, lane)
+    pending = pending_deletions(after, lane, installation.driver_disk_file)
 
     say()
-    say("Plexitone uninstall demo, %s" % LINE_NAMES[line])
+    say("Plexitone uninstall demo, %s" % lane.title)
     say()
     say("Installed:")
     say("  %d files in %d folders under %s" % (len(files_before), len(folders_before), install_dir))
@@ -353,8 +369,9 @@ def report(arguments, installation, log, before, after, run):
     say("  %d registry keys: App Paths\\px.exe, the user's settings (5 keys) and the maker key, the entry"
         % len(keys))
     say("    in the list of installed programs, the machine's product and maker keys")
-    say("  the MIDI pipe driver %s, shared-use count %s,"
-        % (installation.driver_file, shared_before.number() if shared_before is not None else "none"))
+    say("  the MIDI pipe driver %s%s, shared-use count %s,"
+        % (installation.driver_file, " (on the disk %s)" % installation.driver_disk_file
+           if lane.wow64 else "", shared_before.number() if shared_before is not None else "none"))
     say("    registered in %s" % (" and ".join(registered_before) or "nothing"))
 
     say()
@@ -452,10 +469,10 @@ def report(arguments, installation, log, before, after, run):
         say("  nothing")
 
     neighbours = [
-        ("another program's MIDI driver", driver_registration_other(after, line)),
+        ("another program's MIDI driver", driver_registration_other(after, lane)),
         ("another program's shared-use count",
          value_of(after, inst.SHARED_DLLS_KEY, inst.OTHER_SHARED_FILE) is not None),
-        ("another program's pending deletion", other_pending(after, line)),
+        ("another program's pending deletion", other_pending(after, lane)),
         ("the all-users group \"Plexitone\"",
          ("file", "<common programs>\\plexitone\\plexitone.lnk") in after),
     ]
@@ -472,15 +489,32 @@ def report(arguments, installation, log, before, after, run):
             say("  " + os.path.relpath(shot))
 
 
-def other_pending(items, line):
-    if line == NT_LINE:
+def report_restart(installation, seconds, after, restarted):
+    """What the restart removed, and that another program's 64-bit file of our driver's name stayed."""
+    say()
+    say("The restart (wineboot -r in %.1f s) removed:" % seconds)
+    removed = [item for item in after if item not in restarted]
+    for item in sorted(removed, key=lambda item: tuple(str(part) for part in item)):
+        say("  " + inst.describe(item))
+    if not removed:
+        say("  nothing")
+    other = ("file", installation.driver_file.lower())
+    say("  another program's 64-bit %s in the real system32: %s"
+        % (installation.driver_file, "still there" if other in restarted else "GONE, deleted by our record"))
+    ours = ("file", installation.driver_disk_file.lower())
+    if ours in restarted:
+        say("  our driver %s is still there" % installation.driver_disk_file)
+
+
+def other_pending(items, lane):
+    if lane.nt:
         value = value_of(items, inst.SESSION_MANAGER_KEY, inst.PENDING_RENAMES)
         return value is not None and value.kind == 7 and inst.OTHER_PENDING in value.strings()
     return inst.OTHER_WININIT_LINE in items.get(("ini", "wininit.ini", "rename"), ())
 
 
-def driver_registration_other(items, line):
-    if line == NT_LINE:
+def driver_registration_other(items, lane):
+    if lane.nt:
         value = value_of(items, inst.DRIVERS32_KEY, "midi")
         return value is not None and value.text().lower() == inst.OTHER_MIDI_DRIVER
     return any(text.lower() == "midi=" + inst.OTHER_MIDI_DRIVER
@@ -499,7 +533,7 @@ def main(argv):
     parser.add_argument("--driver", required=True)
     parser.add_argument("--pxlog", required=True)
     parser.add_argument("--setup", required=True)
-    parser.add_argument("--line", choices=(NT_LINE, CONSUMER_LINE), default=NT_LINE)
+    parser.add_argument("--lane", choices=[lane.name for lane in LANES], default=NT32.name)
     parser.add_argument("--no-log", action="store_true")
     parser.add_argument("--shared", action="store_true")
     parser.add_argument("--on-display")
@@ -507,6 +541,7 @@ def main(argv):
     arguments = parser.parse_args(argv[1:])
     if arguments.started:
         STARTED = arguments.started
+    arguments.lane = by_name(arguments.lane)
     for name in ("state", "exe", "driver", "pxlog", "setup"):
         setattr(arguments, name, os.path.abspath(getattr(arguments, name)))
     os.makedirs(arguments.state, exist_ok=True)
@@ -514,7 +549,7 @@ def main(argv):
     phase("creating a fresh Wine prefix in %s (Xvfb, wineboot: up to a minute)"
           % os.path.relpath(arguments.state))
     try:
-        wine_session.start(arguments.state, arguments.driver)
+        wine_session.start(arguments.state, arguments.driver, arch=arguments.lane.arch)
     except (RuntimeError, OSError, subprocess.TimeoutExpired) as error:
         say("scripts/demo: the prefix could not be made: %s (see %s)"
             % (error, os.path.relpath(os.path.join(arguments.state, "wine.log"))))
@@ -525,7 +560,7 @@ def main(argv):
     environment = session.environment
     stopped = False
     try:
-        phase("installing Plexitone into the prefix (%s)" % LINE_NAMES[arguments.line])
+        phase("installing Plexitone into the prefix (%s)" % arguments.lane.title)
         installation, log, setup = install(arguments, session)
         if arguments.on_display:
             run = DisplayRun(arguments, session, installation)
@@ -552,8 +587,15 @@ def main(argv):
 
         phase("looking at what is left")
         after = inst.snapshot(prefix, environment, arguments.state)
-        report_installer(arguments, setup, before, after)
+        restarted = None
+        if arguments.lane.wow64 and not arguments.on_display:
+            phase("restarting Windows as Wine does (wineboot -r, a 64-bit process)")
+            seconds = session.restart()
+            restarted = inst.snapshot(prefix, environment, arguments.state)
+        report_installer(arguments, setup, before, restarted or after)
         report(arguments, installation, log, before, after, run)
+        if restarted is not None:
+            report_restart(installation, seconds, after, restarted)
         say()
         say("The prefix stays for a look: WINEPREFIX=%s" % os.path.relpath(prefix))
     finally:
