@@ -404,7 +404,7 @@ def report(arguments, installation, log, before, after, run):
         say("  the driver's registration: " + ", ".join(gone_driver))
     if driver_file in before and driver_file not in after:
         say("  the driver's file %s, deleted while Wine restarted (Yes to the restart question)"
-            % installation.driver_file)
+            % installation.driver_disk_file)
     if before == after:
         say("  nothing: the run ended before its first step (No to the confirmation ends it at once)")
         return
@@ -449,7 +449,7 @@ def report(arguments, installation, log, before, after, run):
         stayed = True
         if pending:
             say("  %s: a driver may be in use until Windows restarts, so its file goes"
-                % installation.driver_file)
+                % installation.driver_disk_file)
             say("    at the next restart (%s); the record that does it:"
                 % ("hence the restart question" if not arguments.no_log
                    else "the fallback road offers none, Windows does it at any restart"))
@@ -457,11 +457,11 @@ def report(arguments, installation, log, before, after, run):
                 say("    " + record)
         elif arguments.shared:
             say("  %s and its registration: another program still uses the driver;"
-                % installation.driver_file)
+                % installation.driver_disk_file)
             say("    its shared-use count (%s) is only read, never lowered"
                 % (shared_after.number() if shared_after is not None else "gone"))
         else:
-            say("  %s: not scheduled for deletion" % installation.driver_file)
+            say("  %s: not scheduled for deletion" % installation.driver_disk_file)
     if registered_after and not arguments.shared:
         stayed = True
         say("  the driver's registration: " + ", ".join(registered_after))
