@@ -36,6 +36,16 @@ struct SimProcess {
     std::vector<DWORD> tokenAccessOpened;  // the access of every token OpenProcessToken opened
     int libraryRefs = 0;            // LoadLibraryA references not yet given back by FreeLibrary
     std::map<ULONG_PTR, DWORD> tokens;  // open token handles and the access they were opened with
+    // The loader (sim_loader.cpp). kernel32's exports: SetDefaultDllDirectories comes with
+    // Windows 8, or the update for Vista and 7; SetDllDirectoryA with XP SP1.
+    bool kernelHasSetDefaultDllDirectories = false;
+    bool kernelHasSetDllDirectoryA = true;  // false on the consumer line
+    DWORD defaultDllDirectories = 0;  // the LOAD_LIBRARY_SEARCH_ flags SetDefaultDllDirectories took
+    bool dllDirectorySet = false;     // SetDllDirectoryA took a string: the working folder is out
+    std::string dllDirectory;         // that string; a folder searched in the working folder's place
+    // Every DLL mapped besides kernel32, by the path it was mapped from, in order: those the
+    // program asked for and those the system's DLLs asked for in turn.
+    std::vector<std::string> loadedDlls;
 };
 
 // ---- disk: files and folders, short names, delete-at-restart, C streams ---------------------

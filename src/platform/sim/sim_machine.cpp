@@ -36,6 +36,7 @@ void ResetMachine(DWORD platformId)
         m.process.majorVersion = 4;  // Windows 98 Second Edition
         m.process.minorVersion = 10;
         m.process.buildNumber = 2222;
+        m.process.kernelHasSetDllDirectoryA = false;
     }
 
     AddFolder(m.disk.windowsFolder);

@@ -101,9 +101,9 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName)
     std::string name = lpLibFileName ? lpLibFileName : "";
     if (SimFaultHit("LoadLibraryA", name.c_str(), nullptr))
         return (HMODULE)(ULONG_PTR)SimFail("LoadLibraryA", name, ERROR_MOD_NOT_FOUND);
-    // Only kernel32 is on this machine; its name is matched as Windows matches file names.
+    // kernel32 is mapped in every process; its name is matched as Windows matches file names.
     if (FoldCase(name) != "kernel32.dll" && FoldCase(name) != "kernel32")
-        return (HMODULE)(ULONG_PTR)SimFail("LoadLibraryA", name, ERROR_MOD_NOT_FOUND);
+        return SimLoadLibrary(name);
     ++Machine().process.libraryRefs;
     SimRecordCall("LoadLibraryA", name, 1);
     return (HMODULE)&g_kernelModule;
@@ -114,8 +114,14 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
     std::string name = lpProcName ? lpProcName : "";
     if (SimFaultHit("GetProcAddress", name.c_str(), nullptr))
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
-    if (hModule != (HMODULE)&g_kernelModule || Machine().process.libraryRefs <= 0)
+    if (hModule != (HMODULE)&g_kernelModule)
+        return SimLibraryExport(hModule, name);
+    if (Machine().process.libraryRefs <= 0)
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_INVALID_HANDLE);
+    if (FARPROC search = SimKernelSearchExport(name)) {
+        SimRecordCall("GetProcAddress", name, 1);
+        return search;
+    }
     // Export names are case-sensitive.
     if (name != "IsDebuggerPresent" || !Machine().process.kernelHasIsDebuggerPresent)
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
