@@ -149,6 +149,9 @@ TEST_F(PipeDriverTest, StopsAtTheFirstFailureAndKeepsTheProductKey)
         {"a limited user", VER_PLATFORM_WIN32_NT,
          [] { DenyAllAccess(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone");
               DenyAllAccess(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32"); }, 0, true, false},
+        // Not the value sought, yet it registers the driver: the driver is not already removed.
+        {"listed as REG_EXPAND_SZ", VER_PLATFORM_WIN32_NT,
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi1", "pxpipe.drv", REG_EXPAND_SZ); }, 0, false, false},
         {"the list value cannot be deleted", VER_PLATFORM_WIN32_NT,
          [] { FailCall("RegDeleteValueA", 1, SimFaultError, "midi1"); }, 0, false, false},
         {"no right to drivers.desc", VER_PLATFORM_WIN32_NT,
@@ -199,8 +202,6 @@ TEST_F(PipeDriverTest, ADriverNoLongerRegisteredIsStillRemoved)
               RegDeleteValueA(key, "midi1"); RegCloseKey(key);
               SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi100", "pxpipe.drv"); },
          {"midi=other.drv", "midi100=pxpipe.drv"}},
-        {"listed as REG_EXPAND_SZ", [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi1", "pxpipe.drv", REG_EXPAND_SZ); },
-         {"midi=other.drv", "midi1=pxpipe.drv"}},
         {"no description value", [] { HKEY key; RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc", 0, KEY_ALL_ACCESS, &key);
               RegDeleteValueA(key, "pxpipe.drv"); RegCloseKey(key); },
          {"midi=other.drv"}},
