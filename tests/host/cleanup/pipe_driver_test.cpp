@@ -139,6 +139,11 @@ TEST_F(PipeDriverTest, StopsAtTheFirstFailureAndKeepsTheProductKey)
         {"PlexitonePipe is two dots", VER_PLATFORM_WIN32_WINDOWS,
          [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", ".."); }, 0, false, true},
         {"no system folder", VER_PLATFORM_WIN32_NT, [] { FailCall("GetSystemDirectoryA"); }, 0, false, true},
+        // 259 characters fit the buffer, yet leave no room for the driver's name; 260 do not fit.
+        {"system folder of 259 characters", VER_PLATFORM_WIN32_NT,
+         [] { Machine().disk.systemFolderNt = "C:\\" + std::string(256, 's'); AddFolder(Machine().disk.systemFolderNt); }, 0, false, true},
+        {"system folder of 260 characters", VER_PLATFORM_WIN32_NT,
+         [] { Machine().disk.systemFolderNt = "C:\\" + std::string(257, 's'); AddFolder(Machine().disk.systemFolderNt); }, 0, false, true},
         // Its use count of 1 would be deleted if it were consulted.
         {"driver path too long", VER_PLATFORM_WIN32_NT,
          [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", std::string(240, 'p'));

@@ -248,6 +248,7 @@ struct FallbackRow {
     SimFaultKind moduleFault;
     bool failModulePath;
     std::string loadedModulePath;  // where the program really runs from, when the ANSI path differs
+    bool logInWorkingFolder;       // a sound log naming a file lies in the working folder too
 };
 
 TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
@@ -259,6 +260,9 @@ TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
         {"no log", kFolder + "\\pxunins.exe", "", SimFaultError, false},
         {"malformed log", kFolder + "\\pxunins.exe", LogBuilder().Header(1).Entry(2, "x").Bytes(), SimFaultError, false},
         {"module path unknown", kFolder + "\\pxunins.exe", good, SimFaultError, true},
+        // Without its own path the run must not fall back on a relative "_pxunins.dat".
+        {"module path unknown, a log in the working folder", kFolder + "\\pxunins.exe", "", SimFaultError, true, "",
+         true},
         {"folder of 248 characters", folder248 + "pxunins.exe", good, SimFaultError, false},
         {"module path of 260 characters is cut", "C:\\" + std::string(253, 'm') + "\\x.exe", good, SimFaultError, false},
         // "Plexitone \u0100" outside the code page: the ANSI path names another installation's
@@ -279,6 +283,11 @@ TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
             AddFile(folder + "\\_pxunins.dat", row.log);
         else
             DeleteFileA((kFolder + "\\_pxunins.dat").c_str());
+        if (row.logInWorkingFolder) {
+            const std::string victim = Machine().disk.currentFolder + "\\victim.txt";
+            AddFile(victim);
+            AddFile(Machine().disk.currentFolder + "\\_pxunins.dat", LogBuilder().Header(1).File(victim).Bytes());
+        }
         if (row.failModulePath)
             FailCall("GetModuleFileNameA");
         ScriptAnswers({IDCANCEL});
