@@ -131,7 +131,8 @@ typedef uintptr_t DWORD_PTR_HOST;
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
 
-// kernel32
+// kernel32. IsDebuggerPresent and GetSystemWow64DirectoryA are reached through GetProcAddress
+// only: older systems lack them, and a program that imports them would not load there.
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);

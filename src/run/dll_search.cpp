@@ -22,8 +22,8 @@ typedef void(WINAPI* InitCommonControlsFunction)(void);
 void RestrictDllSearch(void)
 {
     // Looked up, not imported: Windows 95 to 2000 have neither function and would refuse to start
-    // a program that imports them.
-    HMODULE kernel = LoadLibraryA("kernel32.dll");
+    // a program that imports them. kernel32 is mapped in every process.
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
     if (kernel != NULL) {
         // Windows 8 on, Vista and 7 with the update that brings it: the system folder alone.
         SetDefaultDllDirectoriesFunction setDefaultDllDirectories =
@@ -37,7 +37,6 @@ void RestrictDllSearch(void)
             if (setDllDirectory != NULL)
                 setDllDirectory("");
         }
-        FreeLibrary(kernel);
     }
 
     char systemFolder[MAX_PATH];

@@ -26,6 +26,9 @@ struct SimProcess {
     bool doubleByteCodePage = false;  // true: code page 932, lead bytes 0x81-0x9F and 0xE0-0xFC
     bool debuggerAttached = false;
     bool kernelHasIsDebuggerPresent = true;  // false: GetProcAddress finds no IsDebuggerPresent
+    // false: a kernel32 older than Windows XP, which GetProcAddress finds no
+    // GetSystemWow64DirectoryA in. Wine exports it on every line and version.
+    bool kernelHasGetSystemWow64Directory = true;
     int breakpointTraps = 0;                 // DebugBreak calls
     DWORD lastError = 0;
     // Token privileges by name; a privilege absent here cannot be enabled.
@@ -67,6 +70,8 @@ struct SimDisk {
     std::string windowsFolder = "C:\\WINDOWS";
     std::string systemFolderNt = "C:\\WINDOWS\\system32";
     std::string systemFolderConsumer = "C:\\WINDOWS\\SYSTEM";
+    // 64-bit Windows only: where the 32-bit system files really lie.
+    std::string systemFolderWow64 = "C:\\WINDOWS\\SysWOW64";
     // The process's working folder, against which a path that is not full resolves: the system
     // folder when the list of installed programs starts a program.
     std::string currentFolder = "C:\\WINDOWS\\system32";
@@ -207,7 +212,11 @@ struct SimHeap {
 
 // ---- the machine ------------------------------------------------------------------------------
 
+// The width of Windows. On 64-bit Windows the uninstaller, a 32-bit program, runs under WoW64.
+enum SimWindowsWidth { SimWindows32, SimWindows64 };
+
 struct SimMachine {
+    SimWindowsWidth width = SimWindows32;
     SimProcess process;
     SimDisk disk;
     SimRegistry registry;
@@ -222,10 +231,10 @@ struct SimMachine {
 // The machine the platform calls act on.
 SimMachine& Machine();
 
-// Replaces the machine by a fresh one of the given line: VER_PLATFORM_WIN32_NT (Windows XP) or
-// VER_PLATFORM_WIN32_WINDOWS (Windows 98). The fresh machine has the Windows and system folders,
-// the user's Programs folder, and the registry roots.
-void ResetMachine(DWORD platformId = VER_PLATFORM_WIN32_NT);
+// Replaces the machine by a fresh one of the given line: VER_PLATFORM_WIN32_NT (Windows XP, or
+// Windows XP x64 when 64-bit) or VER_PLATFORM_WIN32_WINDOWS (Windows 98, never 64-bit). The fresh
+// machine has the Windows and system folders, the user's Programs folder, and the registry roots.
+void ResetMachine(DWORD platformId = VER_PLATFORM_WIN32_NT, SimWindowsWidth width = SimWindows32);
 
 // The instance handle whose resources are the uninstaller's own dialog templates.
 HINSTANCE SimInstance();

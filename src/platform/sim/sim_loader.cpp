@@ -190,13 +190,3 @@ BOOL WINAPI SetDllDirectoryA(LPCSTR lpPathName)
     SimRecordCall("SetDllDirectoryA", path, TRUE);
     return TRUE;
 }
-
-FARPROC SimKernelSearchExport(const std::string& name)
-{
-    const SimProcess& p = Machine().process;
-    if (name == "SetDefaultDllDirectories" && p.kernelHasSetDefaultDllDirectories)
-        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(&SetDefaultDllDirectories));
-    if (name == "SetDllDirectoryA" && p.kernelHasSetDllDirectoryA)
-        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(&SetDllDirectoryA));
-    return NULL;
-}

@@ -12,7 +12,7 @@ SimMachine& Machine()
     return *g_machine;
 }
 
-void ResetMachine(DWORD platformId)
+void ResetMachine(DWORD platformId, SimWindowsWidth width)
 {
     // Streams, key handles and item lists point back into the machine that made them, so they
     // go first, while that machine still exists.
@@ -28,7 +28,13 @@ void ResetMachine(DWORD platformId)
     SimMachine& m = *g_machine;
 
     m.process.platformId = platformId;
-    if (platformId == VER_PLATFORM_WIN32_NT) {
+    // The consumer line was never made for 64-bit processors.
+    m.width = platformId == VER_PLATFORM_WIN32_NT ? width : SimWindows32;
+    if (m.width == SimWindows64) {
+        m.process.majorVersion = 5;  // Windows XP Professional x64 Edition
+        m.process.minorVersion = 2;
+        m.process.buildNumber = 3790;
+    } else if (platformId == VER_PLATFORM_WIN32_NT) {
         m.process.majorVersion = 5;  // Windows XP
         m.process.minorVersion = 1;
         m.process.buildNumber = 2600;
@@ -42,6 +48,8 @@ void ResetMachine(DWORD platformId)
     AddFolder(m.disk.windowsFolder);
     AddFolder(platformId == VER_PLATFORM_WIN32_NT ? m.disk.systemFolderNt
                                                   : m.disk.systemFolderConsumer);
+    if (m.width == SimWindows64)
+        AddFolder(m.disk.systemFolderWow64);
     AddFolder(m.shell.programsFolder);
     AddFolder(m.shell.commonProgramsFolder);
 

@@ -21,9 +21,9 @@ const std::string kAdminMessage = texts::BoxRow(texts::kNoAdmin, "0x0") + "1";
 
 class PipeDriverTest : public MachineTest {
   protected:
-    void Stage(DWORD line, DWORD count = 1)
+    void Stage(DWORD line, DWORD count = 1, SimWindowsWidth width = SimWindows32)
     {
-        ResetProcess(line);
+        ResetProcess(line, width);
         StageInstallation(count);
         registryBefore = ListRegistry();
         iniBefore = IniFile("system.ini");
@@ -38,16 +38,40 @@ class PipeDriverTest : public MachineTest {
     std::string iniBefore;
 };
 
-TEST_F(PipeDriverTest, ACompleteRemovalOnEachLine)
+struct CompleteRow {
+    const char* name;
+    DWORD line;
+    SimWindowsWidth width;
+    bool kernelHasWow64Folder;  // GetProcAddress finds GetSystemWow64DirectoryA
+    std::vector<std::string> pendingDeletes;  // the NT line's records
+    std::string renameSection;                // the consumer line's [rename] in wininit.ini
+};
+
+// The restart deletes what the record names, with no redirection: under WoW64 that must be the
+// 32-bit folder the driver was installed in, or another program's 64-bit file of that name goes.
+TEST_F(PipeDriverTest, ACompleteRemovalSchedulesTheDriverWhereItLies)
 {
-    for (DWORD line : {VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS}) {
-        SCOPED_TRACE(line == VER_PLATFORM_WIN32_NT ? "NT line" : "consumer line");
-        Stage(line);
+    const CompleteRow rows[] = {
+        {"XP, which refuses the WoW64 folder", VER_PLATFORM_WIN32_NT, SimWindows32, true,
+         {"C:\\WINDOWS\\system32\\pxpipe.drv"}, ""},
+        {"a kernel without the WoW64 folder", VER_PLATFORM_WIN32_NT, SimWindows32, false,
+         {"C:\\WINDOWS\\system32\\pxpipe.drv"}, ""},
+        {"XP x64", VER_PLATFORM_WIN32_NT, SimWindows64, true,
+         {"C:\\WINDOWS\\SysWOW64\\pxpipe.drv"}, ""},
+        {"98", VER_PLATFORM_WIN32_WINDOWS, SimWindows32, false, {},
+         "[rename]\r\nnul=C:\\WINDOWS\\SYSTEM\\pxpipe.drv\r\n"},
+    };
+    for (const CompleteRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Stage(row.line, 1, row.width);
+        Machine().process.kernelHasGetSystemWow64Directory = row.kernelHasWow64Folder;
         AddKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Other");
         EXPECT_EQ(RemovePipeDriver(), 1);
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProduct));
         EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine"));  // another product's
         EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kShared, kDriverName));
+        EXPECT_EQ(Machine().disk.pendingDeletes, row.pendingDeletes);
+        EXPECT_EQ(IniFile("wininit.ini"), row.renameSection);
         EXPECT_EQ(RestartNeeded, 1);
         EXPECT_EQ(Machine().registry.openKeys, 0);
         EXPECT_TRUE(UiRows().empty());

@@ -50,8 +50,10 @@ void StageInstallation(DWORD sharedUseCount)
     SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", kDriverName);
     SetDword(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
              kDriverName, sharedUseCount);
-    const std::string systemFolder =
-        nt ? Machine().disk.systemFolderNt : Machine().disk.systemFolderConsumer;
+    // A 32-bit installer's files under the system folder land in the 32-bit one.
+    const std::string systemFolder = Machine().width == SimWindows64 ? Machine().disk.systemFolderWow64
+                                     : nt ? Machine().disk.systemFolderNt
+                                          : Machine().disk.systemFolderConsumer;
     AddFile(systemFolder + "\\" + kDriverName, "driver");
     if (nt) {
         SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32",
