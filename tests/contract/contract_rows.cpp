@@ -512,6 +512,17 @@ static int EqualFolded(const char* a, const char* b)
     return *a == *b;
 }
 
+// The system folder into folder; 0, noted, when the call fails or does not fit.
+static int SystemFolder(Observation* seen, char* folder, UINT size)
+{
+    UINT length = GetSystemDirectoryA(folder, size);
+    if (length == 0 || length >= size) {
+        Note(seen, "first call gave %lu", (unsigned long)length);
+        return 0;
+    }
+    return 1;
+}
+
 // row.number: the buffer's size relative to the folder's length with its NUL. 32-bit Windows has
 // the function from XP on and refuses it.
 static void SystemWow64Directory(Observation* seen, const ContractRow& row)
@@ -543,11 +554,8 @@ static void SystemDirectoryBesideWow64(Observation* seen, const ContractRow&)
         return;
     }
     char system[MAX_PATH];
-    UINT length = GetSystemDirectoryA(system, sizeof system);
-    if (length == 0 || length >= sizeof system) {
-        Note(seen, "first call gave %lu", (unsigned long)length);
+    if (!SystemFolder(seen, system, sizeof system))
         return;
-    }
     NoteLastName(seen, "name", system);
 }
 
@@ -556,11 +564,8 @@ static void SystemDirectoryBesideWow64(Observation* seen, const ContractRow&)
 static void FileUnderSystemFolder(Observation* seen, const ContractRow& row)
 {
     char system[MAX_PATH], wow64[MAX_PATH];
-    UINT length = GetSystemDirectoryA(system, sizeof system);
-    if (length == 0 || length >= sizeof system) {
-        Note(seen, "first call gave %lu", (unsigned long)length);
+    if (!SystemFolder(seen, system, sizeof system))
         return;
-    }
     char path[2 * MAX_PATH], wow64Path[2 * MAX_PATH];
     snprintf(path, sizeof path, "%s\\%s", system, row.path);
     int hasWow64 = Wow64Folder(wow64, sizeof wow64) != 0;
@@ -575,28 +580,28 @@ static void FileUnderSystemFolder(Observation* seen, const ContractRow& row)
         Note(seen, "in_wow64_after=%d", PathPresent(wow64Path));
 }
 
-// The short forms of the system folder and of the WoW64 folder: "same" when a form is the path
-// as given, A-Z folded.
+// "same" when the short form of the folder is the path as given, A-Z folded.
+static void NoteShortForm(Observation* seen, const char* label, const char* folder)
+{
+    char shortPath[MAX_PATH];
+    DWORD result = GetShortPathNameA(folder, shortPath, sizeof shortPath);
+    Note(seen, "%s=%s", label, result == 0 || result >= sizeof shortPath ? "failed"
+                               : EqualFolded(shortPath, folder)         ? "same"
+                                                                        : "other");
+}
+
+// The short forms of the system folder and of the WoW64 folder, which the restart deletion
+// schedules under.
 static void ShortSystemFolders(Observation* seen, const ContractRow&)
 {
-    char system[MAX_PATH], wow64[MAX_PATH], shortPath[MAX_PATH];
-    UINT length = GetSystemDirectoryA(system, sizeof system);
-    if (length == 0 || length >= sizeof system) {
-        Note(seen, "first call gave %lu", (unsigned long)length);
+    char system[MAX_PATH], wow64[MAX_PATH];
+    if (!SystemFolder(seen, system, sizeof system))
         return;
-    }
-    DWORD result = GetShortPathNameA(system, shortPath, sizeof shortPath);
-    Note(seen, "system=%s", result == 0 || result >= sizeof shortPath ? "failed"
-                            : EqualFolded(shortPath, system)         ? "same"
-                                                                     : "other");
-    if (Wow64Folder(wow64, sizeof wow64) == 0) {
+    NoteShortForm(seen, "system", system);
+    if (Wow64Folder(wow64, sizeof wow64) == 0)
         Note(seen, "wow64=none");
-        return;
-    }
-    result = GetShortPathNameA(wow64, shortPath, sizeof shortPath);
-    Note(seen, "wow64=%s", result == 0 || result >= sizeof shortPath ? "failed"
-                           : EqualFolded(shortPath, wow64)          ? "same"
-                                                                    : "other");
+    else
+        NoteShortForm(seen, "wow64", wow64);
 }
 
 // row.path: a file under the system folder scheduled for deletion at restart; the record is
@@ -604,11 +609,8 @@ static void ShortSystemFolders(Observation* seen, const ContractRow&)
 static void RestartDeletionUnderSystemFolder(Observation* seen, const ContractRow& row)
 {
     char system[MAX_PATH], wow64[MAX_PATH];
-    UINT length = GetSystemDirectoryA(system, sizeof system);
-    if (length == 0 || length >= sizeof system) {
-        Note(seen, "first call gave %lu", (unsigned long)length);
+    if (!SystemFolder(seen, system, sizeof system))
         return;
-    }
     char path[2 * MAX_PATH];
     snprintf(path, sizeof path, "%s\\%s", system, row.path);
     SetLastError(0);

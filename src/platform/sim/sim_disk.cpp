@@ -211,23 +211,30 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName)
     return TRUE;
 }
 
+// The system folder queries: too small a buffer receives nothing; the result is then the size
+// needed, NUL included.
+static UINT AnswerFolder(const char* operation, const std::string& folder, LPSTR buffer, UINT size)
+{
+    UINT length = (UINT)folder.size();
+    UINT result = length + 1;
+    if (buffer && size > length) {
+        memcpy(buffer, folder.c_str(), length + 1);
+        result = length;
+    }
+    SimRecordCall(operation, "", result);
+    return result;
+}
+
 UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize)
 {
     if (SimFaultHit("GetSystemDirectoryA", "", nullptr))
         return (UINT)SimFail("GetSystemDirectoryA", "", ERROR_ACCESS_DENIED);
     const SimDisk& disk = Machine().disk;
-    const std::string& folder = Machine().process.platformId == VER_PLATFORM_WIN32_NT
-                                    ? disk.systemFolderNt
-                                    : disk.systemFolderConsumer;
-    UINT length = (UINT)folder.size();
-    // Too small a buffer receives nothing; the result is then the size needed, NUL included.
-    UINT result = length + 1;
-    if (lpBuffer && uSize > length) {
-        memcpy(lpBuffer, folder.c_str(), length + 1);
-        result = length;
-    }
-    SimRecordCall("GetSystemDirectoryA", "", result);
-    return result;
+    return AnswerFolder("GetSystemDirectoryA",
+                        Machine().process.platformId == VER_PLATFORM_WIN32_NT
+                            ? disk.systemFolderNt
+                            : disk.systemFolderConsumer,
+                        lpBuffer, uSize);
 }
 
 // Reached through GetProcAddress only. 32-bit Windows has it from XP on and refuses the call.
@@ -237,16 +244,8 @@ UINT WINAPI SimGetSystemWow64DirectoryA(LPSTR lpBuffer, UINT uSize)
         return (UINT)SimFail("GetSystemWow64DirectoryA", "", ERROR_ACCESS_DENIED);
     if (Machine().width != SimWindows64)
         return (UINT)SimFail("GetSystemWow64DirectoryA", "", ERROR_CALL_NOT_IMPLEMENTED);
-    const std::string& folder = Machine().disk.systemFolderWow64;
-    UINT length = (UINT)folder.size();
-    // As GetSystemDirectoryA: too small a buffer receives nothing and learns the size needed.
-    UINT result = length + 1;
-    if (lpBuffer && uSize > length) {
-        memcpy(lpBuffer, folder.c_str(), length + 1);
-        result = length;
-    }
-    SimRecordCall("GetSystemWow64DirectoryA", "", result);
-    return result;
+    return AnswerFolder("GetSystemWow64DirectoryA", Machine().disk.systemFolderWow64, lpBuffer,
+                        uSize);
 }
 
 DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer)
