@@ -246,6 +246,10 @@ void FailCall(const std::string& operation, int occurrence = 1, SimFaultKind kin
 // Disk helpers for tests (they write no journal entries).
 void AddFolder(const std::string& path);  // creates missing parents as well
 void AddFile(const std::string& path, const std::string& data = "");  // parents as well
+// Where a 32-bit program's call reaches, in the helpers' own view, that of the machine: the
+// same path on 32-bit Windows; under WoW64 the 32-bit system folder for the system folder, and
+// HKLM\Software\Wow6432Node for HKLM\Software except the keys both views share.
+std::string RedirectedPath(const std::string& path);
 bool PathExists(const std::string& path);
 bool IsFolder(const std::string& path);
 std::string FileData(const std::string& path);
@@ -260,6 +264,7 @@ void SetValue(HKEY root, const std::string& keyPath, const std::string& name, DW
 void SetString(HKEY root, const std::string& keyPath, const std::string& name,
                const std::string& text, DWORD type = REG_SZ);  // stores text and its NUL
 void SetDword(HKEY root, const std::string& keyPath, const std::string& name, DWORD value);
+std::string RedirectedKeyPath(HKEY root, const std::string& keyPath);  // as RedirectedPath
 bool KeyExists(HKEY root, const std::string& keyPath);
 bool ValueExists(HKEY root, const std::string& keyPath, const std::string& name);
 std::string ValueData(HKEY root, const std::string& keyPath, const std::string& name);

@@ -65,11 +65,14 @@ TEST_F(PipeDriverTest, ACompleteRemovalSchedulesTheDriverWhereItLies)
         SCOPED_TRACE(row.name);
         Stage(row.line, 1, row.width);
         Machine().process.kernelHasGetSystemWow64Directory = row.kernelHasWow64Folder;
-        AddKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Other");
+        // What the 32-bit installer and uninstaller reach: the machine's own keys under WoW64.
+        const std::string maker = RedirectedKeyPath(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine");
+        AddKey(HKEY_LOCAL_MACHINE, maker + "\\Other");
         EXPECT_EQ(RemovePipeDriver(), 1);
-        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProduct));
-        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine"));  // another product's
-        EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kShared, kDriverName));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, RedirectedKeyPath(HKEY_LOCAL_MACHINE, kProduct)));
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, maker));  // another product's
+        EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, RedirectedKeyPath(HKEY_LOCAL_MACHINE, kShared),
+                                 kDriverName));
         EXPECT_EQ(Machine().disk.pendingDeletes, row.pendingDeletes);
         EXPECT_EQ(IniFile("wininit.ini"), row.renameSection);
         EXPECT_EQ(RestartNeeded, 1);
