@@ -85,6 +85,7 @@ static int UnregisterDriverNt(const char* driverName)
     }
     char valueName[20];
     int found = 0;
+    int namedAsExpandable = 0;
     for (int i = 0; i < kDriverListNames && !found; i++) {
         if (i == 0)
             snprintf(valueName, sizeof valueName, "midi");
@@ -93,9 +94,18 @@ static int UnregisterDriverNt(const char* driverName)
         char data[MAX_PATH];
         DWORD type = 0;
         DWORD size = sizeof data;
-        found = RegQueryValueExA(key, valueName, NULL, &type, (LPBYTE)data, &size) == ERROR_SUCCESS &&
-                type == REG_SZ && TerminateRegistryString(data, size, sizeof data) &&
-                EqualIgnoringAsciiCase(data, driverName);
+        int names = RegQueryValueExA(key, valueName, NULL, &type, (LPBYTE)data, &size) == ERROR_SUCCESS &&
+                    (type == REG_SZ || type == REG_EXPAND_SZ) &&
+                    TerminateRegistryString(data, size, sizeof data) && EqualIgnoringAsciiCase(data, driverName);
+        found = names && type == REG_SZ;
+        if (names && type == REG_EXPAND_SZ)
+            namedAsExpandable = 1;
+    }
+    // Only a REG_SZ value is the one to delete; a REG_EXPAND_SZ one naming the driver still
+    // registers it, so the driver is not already unregistered and its file must stay.
+    if (!found && namedAsExpandable) {
+        RegCloseKey(key);
+        return 0;
     }
     // No list value naming the driver: a run stopped after deleting it, or the user took the
     // driver out of the system's MIDI list. It is already unregistered; the file and our keys

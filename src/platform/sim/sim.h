@@ -39,6 +39,16 @@ struct SimProcess {
     std::vector<DWORD> tokenAccessOpened;  // the access of every token OpenProcessToken opened
     int libraryRefs = 0;            // LoadLibraryA references not yet given back by FreeLibrary
     std::map<ULONG_PTR, DWORD> tokens;  // open token handles and the access they were opened with
+    // The loader (sim_loader.cpp). kernel32's exports: SetDefaultDllDirectories comes with
+    // Windows 8, or the update for Vista and 7; SetDllDirectoryA with XP SP1.
+    bool kernelHasSetDefaultDllDirectories = false;
+    bool kernelHasSetDllDirectoryA = true;  // false on the consumer line
+    DWORD defaultDllDirectories = 0;  // the LOAD_LIBRARY_SEARCH_ flags SetDefaultDllDirectories took
+    bool dllDirectorySet = false;     // SetDllDirectoryA took a string: the working folder is out
+    std::string dllDirectory;         // that string; a folder searched in the working folder's place
+    // Every DLL mapped besides kernel32, by the path it was mapped from, in order: those the
+    // program asked for and those the system's DLLs asked for in turn.
+    std::vector<std::string> loadedDlls;
 };
 
 // ---- disk: files and folders, short names, delete-at-restart, C streams ---------------------
@@ -236,6 +246,10 @@ void FailCall(const std::string& operation, int occurrence = 1, SimFaultKind kin
 // Disk helpers for tests (they write no journal entries).
 void AddFolder(const std::string& path);  // creates missing parents as well
 void AddFile(const std::string& path, const std::string& data = "");  // parents as well
+// Where a 32-bit program's call reaches, in the helpers' own view, that of the machine: the
+// same path on 32-bit Windows; under WoW64 the 32-bit system folder for the system folder, and
+// HKLM\Software\Wow6432Node for HKLM\Software except the keys both views share.
+std::string RedirectedPath(const std::string& path);
 bool PathExists(const std::string& path);
 bool IsFolder(const std::string& path);
 std::string FileData(const std::string& path);
@@ -250,6 +264,7 @@ void SetValue(HKEY root, const std::string& keyPath, const std::string& name, DW
 void SetString(HKEY root, const std::string& keyPath, const std::string& name,
                const std::string& text, DWORD type = REG_SZ);  // stores text and its NUL
 void SetDword(HKEY root, const std::string& keyPath, const std::string& name, DWORD value);
+std::string RedirectedKeyPath(HKEY root, const std::string& keyPath);  // as RedirectedPath
 bool KeyExists(HKEY root, const std::string& keyPath);
 bool ValueExists(HKEY root, const std::string& keyPath, const std::string& name);
 std::string ValueData(HKEY root, const std::string& keyPath, const std::string& name);

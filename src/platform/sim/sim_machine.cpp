@@ -42,6 +42,7 @@ void ResetMachine(DWORD platformId, SimWindowsWidth width)
         m.process.majorVersion = 4;  // Windows 98 Second Edition
         m.process.minorVersion = 10;
         m.process.buildNumber = 2222;
+        m.process.kernelHasSetDllDirectoryA = false;
     }
 
     AddFolder(m.disk.windowsFolder);
@@ -56,6 +57,8 @@ void ResetMachine(DWORD platformId, SimWindowsWidth width)
     m.registry.roots[(ULONG_PTR)HKEY_CURRENT_USER].name = "HKEY_CURRENT_USER";
     m.registry.roots[(ULONG_PTR)HKEY_LOCAL_MACHINE].name = "HKEY_LOCAL_MACHINE";
     m.registry.roots[(ULONG_PTR)HKEY_USERS].name = "HKEY_USERS";
+    if (m.width == SimWindows64)
+        AddKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node");
 }
 
 void FailCall(const std::string& operation, int occurrence, SimFaultKind kind,

@@ -113,8 +113,9 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName)
     std::string name = lpLibFileName ? lpLibFileName : "";
     if (SimFaultHit("LoadLibraryA", name.c_str(), nullptr))
         return (HMODULE)(ULONG_PTR)SimFail("LoadLibraryA", name, ERROR_MOD_NOT_FOUND);
+    // kernel32 is mapped in every process; every other DLL goes through the loader's search.
     if (!IsKernelName(name))
-        return (HMODULE)(ULONG_PTR)SimFail("LoadLibraryA", name, ERROR_MOD_NOT_FOUND);
+        return SimLoadLibrary(name);
     ++Machine().process.libraryRefs;
     SimRecordCall("LoadLibraryA", name, 1);
     return (HMODULE)&g_kernelModule;
@@ -127,7 +128,7 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
     // kernel32 stays mapped whatever LoadLibraryA and FreeLibrary counted.
     if (hModule != (HMODULE)&g_kernelModule)
-        return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_INVALID_HANDLE);
+        return SimLibraryExport(hModule, name);
     // Export names are case-sensitive. Through void (*)(void), the generic function pointer
     // type, as the caller casts it back.
     const SimProcess& p = Machine().process;
@@ -136,6 +137,10 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
         found = reinterpret_cast<void (*)(void)>(&SimIsDebuggerPresent);
     else if (name == "GetSystemWow64DirectoryA" && p.kernelHasGetSystemWow64Directory)
         found = reinterpret_cast<void (*)(void)>(&SimGetSystemWow64DirectoryA);
+    else if (name == "SetDefaultDllDirectories" && p.kernelHasSetDefaultDllDirectories)
+        found = reinterpret_cast<void (*)(void)>(&SetDefaultDllDirectories);
+    else if (name == "SetDllDirectoryA" && p.kernelHasSetDllDirectoryA)
+        found = reinterpret_cast<void (*)(void)>(&SetDllDirectoryA);
     if (!found)
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
     SimRecordCall("GetProcAddress", name, 1);
