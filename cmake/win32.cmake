@@ -11,7 +11,7 @@ add_executable(pxunins WIN32
     src/platform/win32/check_values.cpp
     src/dialogs/pxunins.rc)
 target_compile_options(pxunins PRIVATE ${PX_WIN32_COMPILE})
-target_link_libraries(pxunins PRIVATE pxcore comctl32 shell32 advapi32 user32 gdi32 kernel32)
+target_link_libraries(pxunins PRIVATE pxcore shell32 advapi32 user32 gdi32 kernel32)
 # WinMain lives in the logic library; the runtime's startup asks for it only after the library.
 target_link_options(pxunins PRIVATE -s -static-libgcc -static-libstdc++ -Wl,--gc-sections -Wl,-u,_WinMain@16
     -Wl,--nxcompat -Wl,--dynamicbase -Wl,--no-insert-timestamp)

@@ -1,5 +1,5 @@
 // The MIDI pipe driver: its shared-use count, its registration on each line of Windows, its
-// file in the system folder, and the machine-wide product and maker keys.
+// file in the (32-bit) system folder, and the machine-wide product and maker keys.
 #include "cleanup/pipe_driver.h"
 
 #include "cleanup/delete_at_restart.h"
@@ -78,6 +78,7 @@ static int UnregisterDriverNt(const char* driverName)
     }
     char valueName[20];
     int found = 0;
+    int namedAsExpandable = 0;
     for (int i = 0; i < kDriverListNames && !found; i++) {
         if (i == 0)
             snprintf(valueName, sizeof valueName, "%s", kDriverListName);
@@ -86,9 +87,18 @@ static int UnregisterDriverNt(const char* driverName)
         char data[MAX_PATH];
         DWORD type = 0;
         DWORD size = sizeof data;
-        found = RegQueryValueExA(key, valueName, NULL, &type, (LPBYTE)data, &size) == ERROR_SUCCESS &&
-                type == REG_SZ && TerminateRegistryString(data, size, sizeof data) &&
-                EqualIgnoringAsciiCase(data, driverName);
+        int names = RegQueryValueExA(key, valueName, NULL, &type, (LPBYTE)data, &size) == ERROR_SUCCESS &&
+                    (type == REG_SZ || type == REG_EXPAND_SZ) &&
+                    TerminateRegistryString(data, size, sizeof data) && EqualIgnoringAsciiCase(data, driverName);
+        found = names && type == REG_SZ;
+        if (names && type == REG_EXPAND_SZ)
+            namedAsExpandable = 1;
+    }
+    // Only a REG_SZ value is the one to delete; a REG_EXPAND_SZ one naming the driver still
+    // registers it, so the driver is not already unregistered and its file must stay.
+    if (!found && namedAsExpandable) {
+        RegCloseKey(key);
+        return 0;
     }
     // No list value naming the driver: a run stopped after deleting it, or the user took the
     // driver out of the system's MIDI list. It is already unregistered; the file and our keys
@@ -113,21 +123,40 @@ static int UnregisterDriverNt(const char* driverName)
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
+// Under WoW64 a 32-bit program's calls under the system folder reach the 32-bit one, where the
+// installer put the driver; the deletion at restart is carried out with no redirection, and
+// Windows XP x64 records the path as given. So the driver is named in the folder it really lies
+// in. kernel32 before Windows XP lacks the function; 32-bit Windows refuses it
+// (ERROR_CALL_NOT_IMPLEMENTED): a 0 means the system folder is the driver's.
+static UINT GetDriverFolder(char* folder, UINT size)
+{
+    typedef UINT(WINAPI * GetSystemWow64DirectoryFunction)(LPSTR buffer, UINT bufferSize);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    GetSystemWow64DirectoryFunction getSystemWow64Directory =
+        kernel != NULL ? (GetSystemWow64DirectoryFunction)(void*)GetProcAddress(
+                             kernel, "GetSystemWow64DirectoryA")
+                       : NULL;
+    UINT length = getSystemWow64Directory != NULL ? getSystemWow64Directory(folder, size) : 0;
+    if (length == 0)
+        length = GetSystemDirectoryA(folder, size);
+    return length;
+}
+
 int RemovePipeDriver(void)
 {
     char driverName[MAX_PATH];
     if (!ReadDriverName(driverName))
         return 0;
 
-    char systemFolder[MAX_PATH];
-    UINT length = GetSystemDirectoryA(systemFolder, sizeof systemFolder);
+    char driverFolder[MAX_PATH];
+    UINT length = GetDriverFolder(driverFolder, sizeof driverFolder);
     if (length == 0 || length > MAX_PATH - 1)
         return 0;
-    systemFolder[MAX_PATH - 1] = '\0';
+    driverFolder[MAX_PATH - 1] = '\0';
 
-    // The driver's full path must fit before anything is touched; it serves for nothing else.
+    // The path to be scheduled must fit before anything is touched; it serves for nothing else.
     char driverPath[MAX_PATH];
-    memcpy(driverPath, systemFolder, sizeof driverPath);
+    memcpy(driverPath, driverFolder, sizeof driverPath);
     if (!AppendPathComponent(driverPath, driverName))
         return 0;
 
@@ -145,7 +174,7 @@ int RemovePipeDriver(void)
     }
 
     // The driver may be loaded now: it can only go at the next restart.
-    if (!ScheduleDeleteAtRestart(systemFolder, driverName))
+    if (!ScheduleDeleteAtRestart(driverFolder, driverName))
         return 0;
 
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProductKey);  // result ignored: the maker key decides

@@ -87,6 +87,11 @@ typedef struct TOKEN_PRIVILEGES {
     LUID_AND_ATTRIBUTES Privileges[1];
 } TOKEN_PRIVILEGES, *PTOKEN_PRIVILEGES;
 
+typedef struct INITCOMMONCONTROLSEX {
+    DWORD dwSize;  // sizeof the structure
+    DWORD dwICC;   // ICC_ flags: the classes to register
+} INITCOMMONCONTROLSEX, *LPINITCOMMONCONTROLSEX;
+
 typedef struct ITEMIDLIST ITEMIDLIST;
 typedef ITEMIDLIST* LPITEMIDLIST;
 typedef const ITEMIDLIST* LPCITEMIDLIST;
@@ -127,7 +132,8 @@ typedef uintptr_t DWORD_PTR_HOST;
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
 
-// kernel32
+// kernel32. IsDebuggerPresent and GetSystemWow64DirectoryA are reached through GetProcAddress
+// only: older systems lack them, and a program that imports them would not load there.
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
@@ -146,6 +152,9 @@ HANDLE WINAPI GetCurrentProcess(void);
 BOOL WINAPI CloseHandle(HANDLE hObject);
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+// Not imported by the program, which finds them with GetProcAddress where the system has them.
+BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags);
+BOOL WINAPI SetDllDirectoryA(LPCSTR lpPathName);
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 void WINAPI DebugBreak(void);
 void WINAPI ExitProcess(UINT uExitCode) __attribute__((noreturn));
@@ -196,8 +205,9 @@ int WINAPI GetSystemMetrics(int nIndex);
 BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy,
                          UINT uFlags);
 
-// comctl32
+// comctl32: loaded at run time by the program; its tests and the contract table call these.
 void WINAPI InitCommonControls(void);
+BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* picce);
 
 // shell32
 HRESULT WINAPI SHGetMalloc(LPMALLOC* ppMalloc);

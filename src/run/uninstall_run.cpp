@@ -10,6 +10,7 @@
 #include "foundation/messages.h"
 #include "foundation/paths.h"
 #include "foundation/process_state.h"
+#include "run/dll_search.h"
 #include "uninstall_log/log_loader.h"
 
 RemovalList ProcessRemovalList;
@@ -50,9 +51,6 @@ static void RunMainRoad(HINSTANCE instance)
     if (MessageBoxA(NULL, kConfirmMessage, kMessageCaption, MB_YESNO | MB_DEFBUTTON2) != IDYES)
         return;
 
-    // The bar's class lives in the common controls, which must be registered before the
-    // template that names "msctls_progress32" can be created.
-    InitCommonControls();
     ProgressDialog = CreateDialogParamA(instance, "Uninstalling", NULL, ProgressDialogProc, 0);
     if (ProgressDialog == NULL) {
         MessageBoxA(NULL, kCorruptMessage, kMessageCaption, MB_OK);
@@ -83,6 +81,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     (void)previousInstance;
     (void)commandLine;
     (void)showCommand;
+
+    // Before any library is loaded by name and any window is made, on both roads.
+    RestrictDllSearch();
+    LoadCommonControls();
 
     char modulePath[MAX_PATH];
     if (!GetOwnModulePath(instance, modulePath, sizeof modulePath)) {

@@ -37,6 +37,9 @@ struct ContractRow {
     int number;           // a buffer size, a message, a box type or other variation
     const char* expectedNt;        // what the NT line shows
     const char* expectedConsumer;  // what the consumer line shows; NULL: the same as the NT line
+    // What 64-bit Windows of the NT line shows this 32-bit program under WoW64; NULL: the same
+    // as the NT line.
+    const char* expectedWin64 = NULL;
 };
 
 // The rows of the files, registry, profiles, paths and process, and those of user32.
@@ -45,8 +48,8 @@ const ContractRow* WindowRows(size_t* count);
 
 size_t ContractRowCount(void);
 const ContractRow& ContractRowAt(size_t index);
-// Runs one row on a fresh scratch state and notes what it saw; the expectation for the line the
-// system under test belongs to.
+// Runs one row on a fresh scratch state and notes what it saw; the expectation for the line and
+// width of the system under test.
 const char* RunContractRow(const ContractRow& row, Observation* seen);
 
 // The profile file that rows name without a folder, so that the profile functions look for it in
@@ -55,6 +58,8 @@ const char* RunContractRow(const ContractRow& row, Observation* seen);
 
 // Scratch registry keys below HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE, removed after every row.
 #define CONTRACT_KEY "Software\\PxContract"
+// A scratch application path, which 64-bit Windows may keep apart from other machine keys.
+#define CONTRACT_APP_PATH_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\pxcontract.exe"
 
 // ---- one body per build -------------------------------------------------------------------
 
@@ -66,6 +71,8 @@ void EndRow(void);
 
 // 1 when the system under test is of the NT line, 0 for the consumer line.
 int RunsOnNtLine(void);
+// 1 when this 32-bit program runs under WoW64 on 64-bit Windows.
+int RunsUnderWow64(void);
 
 // Joins name onto the scratch folder ("" gives the folder itself) or the Windows folder.
 void ScratchPath(char* out, size_t size, const char* name);
@@ -79,6 +86,7 @@ int PathPresent(const char* path);
 // The file's bytes into out; the count read, or -1 when the file cannot be opened.
 long ReadFileBytes(const char* path, char* out, size_t size);
 
+// Files and keys are made and looked at as this 32-bit program sees them, under WoW64 too.
 void MakeKey(HKEY root, const char* path);  // and its missing parents
 // A REG_SZ value of the text with its NUL, the key made when missing; name "" is the default.
 void PutStringValue(HKEY root, const char* path, const char* name, const char* text);

@@ -1,5 +1,5 @@
-// Runs every contract row on the simulated Windows of both lines; the Windows build runs the
-// same rows on the real API (contract_main.cpp).
+// Runs every contract row on the simulated Windows of both lines and of 64-bit Windows; the
+// Windows build runs the same rows on the real API (contract_main.cpp).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,25 +10,32 @@
 
 namespace {
 
-typedef std::tuple<DWORD, size_t> LineAndRow;
+// The three machines the rows run on: each line of 32-bit Windows, and 64-bit Windows of the NT
+// line, where the rows' program runs under WoW64.
+enum Lane { LaneNt, LaneConsumer, LaneNt64 };
 
-class ContractRowTest : public testing::TestWithParam<LineAndRow> {};
+typedef std::tuple<Lane, size_t> LaneAndRow;
+
+class ContractRowTest : public testing::TestWithParam<LaneAndRow> {};
 
 TEST_P(ContractRowTest, SimulationAgreesWithWindows)
 {
-    const DWORD line = std::get<0>(GetParam());
+    const Lane lane = std::get<0>(GetParam());
     const ContractRow& row = ContractRowAt(std::get<1>(GetParam()));
     SCOPED_TRACE(row.name);
-    SelectContractLine(line);
+    SelectContractMachine(lane == LaneConsumer ? VER_PLATFORM_WIN32_WINDOWS : VER_PLATFORM_WIN32_NT,
+                          lane == LaneNt64 ? SimWindows64 : SimWindows32);
     Observation seen = {};
     const char* expected = RunContractRow(row, &seen);
-    EXPECT_EQ(RunsOnNtLine(), line == VER_PLATFORM_WIN32_NT ? 1 : 0);
+    EXPECT_EQ(RunsOnNtLine(), lane == LaneConsumer ? 0 : 1);
+    EXPECT_EQ(RunsUnderWow64(), lane == LaneNt64 ? 1 : 0);
     EXPECT_STREQ(seen.text, expected);
 }
 
-std::string RowTestName(const testing::TestParamInfo<LineAndRow>& info)
+std::string RowTestName(const testing::TestParamInfo<LaneAndRow>& info)
 {
-    std::string name = std::get<0>(info.param) == VER_PLATFORM_WIN32_NT ? "Nt_" : "Consumer_";
+    static const char* const kPrefixes[] = {"Nt_", "Consumer_", "Nt64_"};
+    std::string name = kPrefixes[std::get<0>(info.param)];
     bool upper = true;
     for (const char* c = ContractRowAt(std::get<1>(info.param)).name; *c; ++c) {
         if ((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9')) {
@@ -43,7 +50,7 @@ std::string RowTestName(const testing::TestParamInfo<LineAndRow>& info)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ContractRowTest,
-    testing::Combine(testing::Values(VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS),
+    testing::Combine(testing::Values(LaneNt, LaneConsumer, LaneNt64),
                      testing::Range<size_t>(0, ContractRowCount())),
     RowTestName);
 

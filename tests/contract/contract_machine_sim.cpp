@@ -8,17 +8,19 @@
 #include "platform/sim/sim.h"
 
 static DWORD g_platformId = VER_PLATFORM_WIN32_NT;
+static SimWindowsWidth g_width = SimWindows32;
 
 static const char kScratchFolder[] = "C:\\WINDOWS\\TEMP\\pxcontract";
 
-void SelectContractLine(DWORD platformId)
+void SelectContractMachine(DWORD platformId, SimWindowsWidth width)
 {
     g_platformId = platformId;
+    g_width = width;
 }
 
 void BeginRow(void)
 {
-    ResetMachine(g_platformId);
+    ResetMachine(g_platformId, g_width);
     AddFolder(kScratchFolder);
 }
 
@@ -30,6 +32,11 @@ void EndRow(void)
 int RunsOnNtLine(void)
 {
     return Machine().process.platformId == VER_PLATFORM_WIN32_NT;
+}
+
+int RunsUnderWow64(void)
+{
+    return Machine().width == SimWindows64;
 }
 
 static void Join(char* out, size_t size, const std::string& folder, const char* name)
@@ -48,31 +55,33 @@ void WindowsPath(char* out, size_t size, const char* name)
     Join(out, size, Machine().disk.windowsFolder, name);
 }
 
+// The helpers see the machine itself; the row's program is a 32-bit one, redirected under WoW64.
 void MakeFolder(const char* path)
 {
-    AddFolder(path);
+    AddFolder(RedirectedPath(path));
 }
 
 void MakeFile(const char* path, const char* bytes, size_t count)
 {
-    AddFile(path, std::string(bytes, count));
+    AddFile(RedirectedPath(path), std::string(bytes, count));
 }
 
 void HoldOpenWithoutDeleteSharing(const char* path)
 {
-    SetInUse(path);
+    SetInUse(RedirectedPath(path));
 }
 
 int PathPresent(const char* path)
 {
-    return PathExists(path) ? 1 : 0;
+    return PathExists(RedirectedPath(path)) ? 1 : 0;
 }
 
 long ReadFileBytes(const char* path, char* out, size_t size)
 {
-    if (!PathExists(path) || IsFolder(path))
+    std::string reached = RedirectedPath(path);
+    if (!PathExists(reached) || IsFolder(reached))
         return -1;
-    std::string data = FileData(path);
+    std::string data = FileData(reached);
     size_t count = data.size() < size ? data.size() : size;
     memcpy(out, data.data(), count);
     return (long)count;
@@ -80,17 +89,17 @@ long ReadFileBytes(const char* path, char* out, size_t size)
 
 void MakeKey(HKEY root, const char* path)
 {
-    AddKey(root, path);
+    AddKey(root, RedirectedKeyPath(root, path));
 }
 
 void PutStringValue(HKEY root, const char* path, const char* name, const char* text)
 {
-    SetString(root, path, name, text);
+    SetString(root, RedirectedKeyPath(root, path), name, text);
 }
 
 int KeyPresent(HKEY root, const char* path)
 {
-    return KeyExists(root, path) ? 1 : 0;
+    return KeyExists(root, RedirectedKeyPath(root, path)) ? 1 : 0;
 }
 
 int PendingDeletion(const char* path)

@@ -95,6 +95,7 @@ static void RemoveScratch(void)
     RemoveTree(g_scratch);
     RemoveKeyTree(HKEY_CURRENT_USER, CONTRACT_KEY);
     RemoveKeyTree(HKEY_LOCAL_MACHINE, CONTRACT_KEY);
+    RemoveKeyTree(HKEY_LOCAL_MACHINE, CONTRACT_APP_PATH_KEY);
     char bare[MAX_PATH];
     WindowsPath(bare, sizeof bare, CONTRACT_BARE_INI);
     DeleteFileA(bare);
@@ -123,6 +124,17 @@ int RunsOnNtLine(void)
 {
     // The high bit of GetVersion's result marks the consumer line; GetVersionExA is a row itself.
     return (GetVersion() & 0x80000000u) == 0;
+}
+
+// IsWow64Process is looked up, not imported: kernel32 before Windows XP SP2 lacks it.
+int RunsUnderWow64(void)
+{
+    typedef BOOL(WINAPI * IsWow64ProcessFunction)(HANDLE process, PBOOL wow64);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    IsWow64ProcessFunction isWow64Process =
+        kernel ? (IsWow64ProcessFunction)(void*)GetProcAddress(kernel, "IsWow64Process") : NULL;
+    BOOL wow64 = FALSE;
+    return isWow64Process != NULL && isWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
 void ScratchPath(char* out, size_t size, const char* name)

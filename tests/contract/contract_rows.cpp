@@ -468,6 +468,192 @@ static void ScheduleDeletion(Observation* seen, const ContractRow& row)
     Note(seen, "present=%d pending=%d", PathPresent(path), PendingDeletion(path));
 }
 
+// ---- 64-bit Windows: what WoW64 shows a 32-bit program ----------------------------------------
+
+// Found as the uninstaller finds it: older kernels lack it, so it is never imported.
+typedef UINT(WINAPI* GetSystemWow64DirectoryFunction)(LPSTR buffer, UINT size);
+
+static GetSystemWow64DirectoryFunction FindGetSystemWow64Directory(void)
+{
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    return kernel ? (GetSystemWow64DirectoryFunction)(void*)GetProcAddress(
+                        kernel, "GetSystemWow64DirectoryA")
+                  : NULL;
+}
+
+// The WoW64 system folder, or 0 when the call is missing or refused.
+static UINT Wow64Folder(char* folder, UINT size)
+{
+    GetSystemWow64DirectoryFunction getFolder = FindGetSystemWow64Directory();
+    UINT length = getFolder ? getFolder(folder, size) : 0;
+    return length < size ? length : 0;
+}
+
+// The last name of a path with A-Z folded, so that either build's spelling compares.
+static void NoteLastName(Observation* seen, const char* label, const char* path)
+{
+    const char* name = strrchr(path, '\\');
+    char folded[MAX_PATH];
+    snprintf(folded, sizeof folded, "%s", name ? name + 1 : path);
+    for (char* c = folded; *c; ++c)
+        if (*c >= 'A' && *c <= 'Z')
+            *c = (char)(*c - 'A' + 'a');
+    Note(seen, "%s=%s", label, folded);
+}
+
+static int EqualFolded(const char* a, const char* b)
+{
+    for (; *a && *b; ++a, ++b) {
+        char x = *a >= 'A' && *a <= 'Z' ? (char)(*a - 'A' + 'a') : *a;
+        char y = *b >= 'A' && *b <= 'Z' ? (char)(*b - 'A' + 'a') : *b;
+        if (x != y)
+            return 0;
+    }
+    return *a == *b;
+}
+
+// The system folder into folder; 0, noted, when the call fails or does not fit.
+static int SystemFolder(Observation* seen, char* folder, UINT size)
+{
+    UINT length = GetSystemDirectoryA(folder, size);
+    if (length == 0 || length >= size) {
+        Note(seen, "first call gave %lu", (unsigned long)length);
+        return 0;
+    }
+    return 1;
+}
+
+// row.number: the buffer's size relative to the folder's length with its NUL. 32-bit Windows has
+// the function from XP on and refuses it.
+static void SystemWow64Directory(Observation* seen, const ContractRow& row)
+{
+    GetSystemWow64DirectoryFunction getFolder = FindGetSystemWow64Directory();
+    Note(seen, "found=%d", getFolder ? 1 : 0);
+    if (!getFolder)
+        return;
+    char full[MAX_PATH];
+    SetLastError(0);
+    UINT length = getFolder(full, sizeof full);
+    if (length == 0 || length >= sizeof full) {
+        Note(seen, "result=%lu error=%lu", (unsigned long)length, (unsigned long)GetLastError());
+        return;
+    }
+    char buffer[MAX_PATH + 2];
+    memset(buffer, kContractSentinel, sizeof buffer);
+    size_t size = length + 1 + row.number;
+    NoteLengthResult(seen, getFolder(buffer, (UINT)size), full, buffer, size);
+    NoteLastName(seen, "name", full);
+}
+
+// The folder GetSystemDirectoryA names, where a WoW64 folder exists beside it.
+static void SystemDirectoryBesideWow64(Observation* seen, const ContractRow&)
+{
+    char wow64[MAX_PATH];
+    if (Wow64Folder(wow64, sizeof wow64) == 0) {
+        Note(seen, "wow64=none");
+        return;
+    }
+    char system[MAX_PATH];
+    if (!SystemFolder(seen, system, sizeof system))
+        return;
+    NoteLastName(seen, "name", system);
+}
+
+// row.path: a file made under the system folder, then deleted there; where it lies is noted in
+// the WoW64 folder, when there is one.
+static void FileUnderSystemFolder(Observation* seen, const ContractRow& row)
+{
+    char system[MAX_PATH], wow64[MAX_PATH];
+    if (!SystemFolder(seen, system, sizeof system))
+        return;
+    char path[2 * MAX_PATH], wow64Path[2 * MAX_PATH];
+    snprintf(path, sizeof path, "%s\\%s", system, row.path);
+    int hasWow64 = Wow64Folder(wow64, sizeof wow64) != 0;
+    snprintf(wow64Path, sizeof wow64Path, "%s\\%s", hasWow64 ? wow64 : "", row.path);
+    MakeFile(path, "MZ", 2);
+    if (hasWow64)
+        Note(seen, "in_wow64=%d", PathPresent(wow64Path));
+    else
+        Note(seen, "wow64=none");
+    NoteResult(seen, DeleteFileA(path));
+    if (hasWow64)
+        Note(seen, "in_wow64_after=%d", PathPresent(wow64Path));
+}
+
+// "same" when the short form of the folder is the path as given, A-Z folded.
+static void NoteShortForm(Observation* seen, const char* label, const char* folder)
+{
+    char shortPath[MAX_PATH];
+    DWORD result = GetShortPathNameA(folder, shortPath, sizeof shortPath);
+    Note(seen, "%s=%s", label, result == 0 || result >= sizeof shortPath ? "failed"
+                               : EqualFolded(shortPath, folder)         ? "same"
+                                                                        : "other");
+}
+
+// The short forms of the system folder and of the WoW64 folder, which the restart deletion
+// schedules under.
+static void ShortSystemFolders(Observation* seen, const ContractRow&)
+{
+    char system[MAX_PATH], wow64[MAX_PATH];
+    if (!SystemFolder(seen, system, sizeof system))
+        return;
+    NoteShortForm(seen, "system", system);
+    if (Wow64Folder(wow64, sizeof wow64) == 0)
+        Note(seen, "wow64=none");
+    else
+        NoteShortForm(seen, "wow64", wow64);
+}
+
+// row.path: a file under the system folder scheduled for deletion at restart; the record is
+// looked for as given and, where there is one, under the WoW64 folder.
+static void RestartDeletionUnderSystemFolder(Observation* seen, const ContractRow& row)
+{
+    char system[MAX_PATH], wow64[MAX_PATH];
+    if (!SystemFolder(seen, system, sizeof system))
+        return;
+    char path[2 * MAX_PATH];
+    snprintf(path, sizeof path, "%s\\%s", system, row.path);
+    SetLastError(0);
+    NoteResult(seen, MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
+    Note(seen, "pending=%d", PendingDeletion(path));
+    if (Wow64Folder(wow64, sizeof wow64) == 0) {
+        Note(seen, "wow64=none");
+        return;
+    }
+    snprintf(path, sizeof path, "%s\\%s", wow64, row.path);
+    Note(seen, "wow64_pending=%d", PendingDeletion(path));
+}
+
+static void SetupMachineValues(void)
+{
+    PutStringValue(HKEY_LOCAL_MACHINE, KEY_OF("Machine"), "Name", "px.drv");
+    PutStringValue(HKEY_LOCAL_MACHINE, CONTRACT_APP_PATH_KEY, "", "C:\\Apps\\pxcontract.exe");
+}
+
+// Whether the key holds the value, opened in the 64-bit view: the machine's own, which a 32-bit
+// program reaches only with KEY_WOW64_64KEY (32-bit Windows ignores the flag).
+static int ValueIn64BitView(const char* path, const char* value)
+{
+    HKEY key = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | KEY_WOW64_64KEY, &key) !=
+        ERROR_SUCCESS)
+        return 0;
+    DWORD size = 0;
+    LSTATUS status = RegQueryValueExA(key, value, NULL, NULL, NULL, &size);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+// row.path: a key below HKLM\Software, written by this program (setup); row.other: its value.
+// Where the machine holds it: as named, and under Software\Wow6432Node.
+static void MachineValueViews(Observation* seen, const ContractRow& row)
+{
+    char wow64Path[MAX_PATH];
+    snprintf(wow64Path, sizeof wow64Path, "Software\\Wow6432Node%s", row.path + strlen("Software"));
+    Note(seen, "native=%d wow6432node=%d", ValueIn64BitView(row.path, OrNull(row.other)),
+         ValueIn64BitView(wow64Path, OrNull(row.other)));
+}
+
 // ---- the table ------------------------------------------------------------------------------
 
 #define CRLF "\\x0D\\x0A"
@@ -668,6 +854,30 @@ static const ContractRow kRows[] = {
      "result=1 present=1 pending=1", NULL},
     {"restart deletion of missing file", SetupDriverFile, ScheduleDeletion, "none.drv", "", 0,
      "result=1 present=0 pending=1", NULL},
+
+    // 64-bit Windows. The system folder keeps its name while its files lie in the WoW64 folder,
+    // and the restart deletion is recorded as given: the restart, no 32-bit program, would
+    // delete the 64-bit file of that name.
+    {"WoW64 system folder with room to spare", NULL, SystemWow64Directory, "", "", 1,
+     "found=1 result=0 error=120", NULL,
+     "found=1 result=len buffer=text past_end=untouched name=syswow64"},
+    {"WoW64 system folder one byte too long", NULL, SystemWow64Directory, "", "", -1,
+     "found=1 result=0 error=120", NULL,
+     "found=1 result=len+1 buffer=untouched past_end=untouched name=syswow64"},
+    {"system folder beside the WoW64 folder", NULL, SystemDirectoryBesideWow64, "", "", 0,
+     "wow64=none", NULL, "name=system32"},
+    {"file under the system folder", NULL, FileUnderSystemFolder, "pxcontract.tmp", "", 0,
+     "wow64=none result=1", NULL, "in_wow64=1 result=1 in_wow64_after=0"},
+    {"short forms of the system folders", NULL, ShortSystemFolders, "", "", 0,
+     "system=same wow64=none", NULL, "system=same wow64=same"},
+    {"restart deletion under the system folder", NULL, RestartDeletionUnderSystemFolder,
+     "pxcontract.drv", "", 0, "result=1 pending=1 wow64=none", NULL,
+     "result=1 pending=1 wow64_pending=0"},
+    {"machine value under Software", SetupMachineValues, MachineValueViews, KEY_OF("Machine"),
+     "Name", 0, "native=1 wow6432node=0", NULL, "native=0 wow6432node=1"},
+    {"machine value under App Paths", SetupMachineValues, MachineValueViews,
+     CONTRACT_APP_PATH_KEY, "(null)", 0, "native=1 wow6432node=0", NULL,
+     "native=1 wow6432node=1"},
 };
 
 const ContractRow* SystemRows(size_t* count)

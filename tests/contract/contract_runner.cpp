@@ -73,5 +73,7 @@ const char* RunContractRow(const ContractRow& row, Observation* seen)
         row.setup();
     row.call(seen, row);
     EndRow();
+    if (RunsUnderWow64() && row.expectedWin64)
+        return row.expectedWin64;
     return RunsOnNtLine() || !row.expectedConsumer ? row.expectedNt : row.expectedConsumer;
 }

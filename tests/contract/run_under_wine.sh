@@ -1,14 +1,20 @@
 #!/bin/sh
-# Runs contract.exe under Wine twice, as the NT line (winxp) and as the consumer line (win98),
-# in a 32-bit prefix of its own, with an X server without a screen for the dialogs and message
-# boxes of the user32 rows; fails when either run has a failing row.
+# Runs contract.exe under Wine in a prefix of its own, with an X server without a screen for the
+# dialogs and message boxes of the user32 rows; fails when any run has a failing row. A 32-bit
+# prefix runs it twice, as the NT line (winxp) and as the consumer line (win98); a 64-bit one
+# (Debian's wine64 beside wine32) once, under WoW64 as Windows XP x64 (winxp64).
 #
-# usage: run_under_wine.sh path/to/contract.exe prefix-folder
+# usage: run_under_wine.sh path/to/contract.exe prefix-folder [win32|win64]
 set -u
 
 exe=$1
 export WINEPREFIX=$2
-export WINEARCH=win32
+export WINEARCH=${3:-win32}
+case $WINEARCH in
+    win32) versions="winxp win98" ;;
+    win64) versions="winxp64" ;;
+    *) echo "unknown prefix kind $WINEARCH"; exit 2 ;;
+esac
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
@@ -37,7 +43,7 @@ fi
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 
 status=0
-for version in winxp win98; do
+for version in $versions; do
     # Wine reports the version named under AppDefaults for this exe name alone.
     if ! wine reg add 'HKCU\Software\Wine\AppDefaults\contract.exe' /v Version /d "$version" /f \
         >/dev/null 2>&1; then
@@ -45,7 +51,7 @@ for version in winxp win98; do
         status=1
         continue
     fi
-    echo "== $version"
+    echo "== $WINEARCH $version"
     wine "$exe" || status=1
 done
 

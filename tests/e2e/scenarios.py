@@ -2,7 +2,7 @@
 """End-to-end scenarios: the real pxunins.exe under Wine, its prompts answered by pxdriver.
 
     scenarios.py list
-    scenarios.py run NAME --state DIR --exe PXUNINS.EXE --driver PXDRIVER.EXE
+    scenarios.py run NAME --state DIR --exe PXUNINS.EXE --driver PXDRIVER.EXE --marker PXMARKER.DLL
 
 Each scenario stages an install folder under the prefix's C:\\e2e, copies the uninstaller into it, writes
 its log, has the driver run it with the scripted answers, and then checks the driver's journal (every
@@ -235,13 +235,41 @@ def stage_relative_entries(stage):
     return log, {"a.txt"}
 
 
+# The DLLs the run loads after its start that Windows does not keep among its KnownDLLs: comctl32 (loaded
+# by the program), uxtheme (imported by comctl32) and msimg32 (a delayed import of uxtheme). Wine loads
+# more such names (version, ucrtbase, zlib1, win32u), but only as imports of its own builtins while the
+# process is mapped, before the program's first instruction: Windows's DLLs import none of them there.
+PLANTED_DLLS = ("uxtheme", "msimg32", "comctl32")
+WORKING_FOLDER = "work"
+
+
+def plant_marker_dlls(stage, marker, names):
+    """Copies of the marker DLL under each name, beside the uninstaller and in the working folder; returns
+    the marker files that a load of any of them would leave, and the native-first override for the names
+    (Wine prefers its built-in DLLs otherwise, where Windows searches the folders)."""
+    stage.folder(WORKING_FOLDER)
+    markers = []
+    for folder in ("", WORKING_FOLDER + "\\"):
+        for name in names:
+            stage.copy(marker, folder + name + ".dll")
+            markers.append(stage.unix(folder + name + ".dll.loaded"))
+    return markers, ",".join(names) + "=n,b"
+
+
+def check_no_marker_loaded(markers, failures):
+    for marker in markers:
+        if os.path.exists(marker):
+            failures.append("a planted DLL was loaded: " + marker[:-len(".loaded")])
+            os.remove(marker)
+
+
 # ---------------------------------------------------------------------------------------------------------
 # The table
 
 
 class Scenario:
     def __init__(self, name, stager, answers, prompts, start_menu, removes=False, line=NT_LINE,
-                 folder_length=None, progress=False, working_folder=None):
+                 folder_length=None, progress=False, working_folder=None, planted_dlls=()):
         self.name = name
         self.removes = removes          # whether the removal pass runs, or the folder stays as staged
         self.stager = stager
@@ -252,12 +280,14 @@ class Scenario:
         self.folder_length = folder_length
         self.progress = progress
         self.working_folder = working_folder  # None: the program's own folder
+        self.planted_dlls = planted_dlls      # names of marker DLLs beside the program and in WORKING_FOLDER
 
 
-def main_road(name, stager, line=NT_LINE, folder_length=None, progress=False, working_folder=None):
+def main_road(name, stager, line=NT_LINE, folder_length=None, progress=False, working_folder=None,
+              planted_dlls=()):
     return Scenario(name, stager, ["Yes", "OK"], [answered(CONFIRM, "Yes"), answered(COMPLETE, "OK")],
                     "removed", removes=True, line=line, folder_length=folder_length, progress=progress,
-                    working_folder=working_folder)
+                    working_folder=working_folder, planted_dlls=planted_dlls)
 
 
 def refused(name, stager, line=NT_LINE, folder_length=None):
@@ -304,6 +334,11 @@ SCENARIOS = [
     main_road("relative_entries_left_alone", stage_relative_entries, working_folder="C:\\windows\\system32"),
     main_road("relative_entries_left_alone_consumer_line", stage_relative_entries, line=CONSUMER_LINE,
               working_folder="C:\\windows\\system32"),
+    # Elevated, from a folder any user may write to: no DLL planted there or in the working folder is loaded.
+    main_road("planted_dlls_not_loaded", stage_basic, working_folder="C:\\e2e\\planted_dlls_not_loaded\\work",
+              planted_dlls=PLANTED_DLLS),
+    main_road("planted_dlls_not_loaded_consumer_line", stage_basic, line=CONSUMER_LINE,
+              working_folder="C:\\e2e\\planted_dlls_not_loaded_consumer_line\\work", planted_dlls=PLANTED_DLLS),
 ]
 
 
@@ -438,6 +473,9 @@ def run_scenario(scenario, harness):
               else "C:\\e2e\\%s\\" % scenario.name)
     stage = Stage(session.prefix, folder)
     log, removed = scenario.stager(stage)
+    markers, dll_overrides = ([], None)
+    if scenario.planted_dlls:
+        markers, dll_overrides = plant_marker_dlls(stage, harness.marker, scenario.planted_dlls)
     stage.copy(harness.exe, "pxunins.exe")
     log_paths = []
     if log is not None:
@@ -449,8 +487,10 @@ def run_scenario(scenario, harness):
 
     print("folder %s (%d characters), %s line" % (folder, len(folder), scenario.line), flush=True)
     run = DriverRun(session, harness.driver, scenario.name, stage.win("pxunins.exe"), scenario.answers,
-                    scenario.line, timeout=DRIVER_TIMEOUT_SECONDS, cwd=scenario.working_folder)
+                    scenario.line, timeout=DRIVER_TIMEOUT_SECONDS, cwd=scenario.working_folder,
+                    dll_overrides=dll_overrides)
     failures = []
+    check_no_marker_loaded(markers, failures)
     check_run(run, failures)
     difference = prompts_differ(scenario.prompts, run.prompts())
     if difference:
@@ -478,4 +518,4 @@ def run_scenario(scenario, harness):
 
 
 if __name__ == "__main__":
-    sys.exit(main(SCENARIOS, run_scenario))
+    sys.exit(main(SCENARIOS, run_scenario, options=("marker",)))

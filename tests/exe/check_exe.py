@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Reads the built uninstaller's PE headers and checks what it promises to whoever runs it:
 DEP and ASLR, no timestamp, a GUI program with its manifest, stripped, small, and imports from
-system DLLs only (each a KnownDLL, or the common controls that the manifest takes from the
-side-by-side store), so that a DLL planted beside it is never loaded in their place; and the
-version resource that the file's properties show.
+KnownDLLs only, which Windows always takes from its system folder, so that a DLL planted beside
+it is never loaded in their place before the program can narrow the search (the common controls
+are loaded at run time); and the version resource that the file's properties show.
 
     check_exe.py PXUNINS.EXE [OBJDUMP]      every check
     check_exe.py --version-only EXE         the version resource alone (pxlog.exe)"""
@@ -12,8 +12,7 @@ import struct
 import subprocess
 import sys
 
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
-               "msvcrt.dll", "comctl32.dll"}
+KNOWN_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "msvcrt.dll"}
 MAX_SIZE = 32 * 1024
 VERSION_KEY = "VS_VERSION_INFO".encode("utf-16-le")
 FIXED_SIGNATURE = 0xFEEF04BD
@@ -117,7 +116,7 @@ def main(exe, objdump):
     check("relocations kept for ASLR", ".reloc" in subprocess.run(
         [objdump, "-h", exe], capture_output=True, text=True).stdout, "no .reloc section")
     dlls = {d.lower() for d in re.findall(r"DLL Name:\s+(\S+)", headers)}
-    check("imports from system DLLs only", dlls <= SYSTEM_DLLS, ", ".join(sorted(dlls - SYSTEM_DLLS)))
+    check("imports from KnownDLLs only", dlls <= KNOWN_DLLS, ", ".join(sorted(dlls - KNOWN_DLLS)))
     check("no C++ runtime or libgcc DLL", not any(d.startswith(("libstdc", "libgcc", "libwinpthread")) for d in dlls),
           ", ".join(sorted(dlls)))
     check("stripped", "no symbols" in symbols or not re.search(r"\[\s*\d+\]", symbols), "symbol table present")

@@ -61,10 +61,11 @@ class DriverRun:
     the next of `answers`. The journal is SESSION/journals/NAME.txt, the driver's output NAME.log beside
     it, and with shots a PNG of every window SESSION/shots/NAME-N.png. cwd: the working folder (a
     Windows path; None: the program's folder). wide: started with CreateProcessW, as the shell starts a
-    program, so that a path outside the ANSI code page names it exactly. echo prints the command first."""
+    program, so that a path outside the ANSI code page names it exactly. echo prints the command first.
+    dll_overrides: WINEDLLOVERRIDES entries for this run alone, after the session's ("uxtheme=n,b")."""
 
     def __init__(self, session, driver, name, program, answers, line, timeout=20, shots=True, cwd=None,
-                 wide=False, echo=True):
+                 wide=False, echo=True, dll_overrides=None):
         self.journal = os.path.join(session.journals, name + ".txt")
         if os.path.exists(self.journal):
             os.remove(self.journal)
@@ -77,8 +78,12 @@ class DriverRun:
         command += [program] + list(answers)
         if echo:
             print("running: " + " ".join(command), flush=True)
+        environment = dict(session.environment)
+        if dll_overrides:
+            environment["WINEDLLOVERRIDES"] = ";".join(
+                part for part in (environment.get("WINEDLLOVERRIDES"), dll_overrides) if part)
         with open(os.path.join(session.journals, name + ".log"), "wb") as output:
-            self.result = subprocess.run(command, env=session.environment, stdin=subprocess.DEVNULL,
+            self.result = subprocess.run(command, env=environment, stdin=subprocess.DEVNULL,
                                          stdout=output, stderr=subprocess.STDOUT, timeout=timeout * 4,
                                          check=False).returncode
         self.events = read_journal(self.journal) if os.path.exists(self.journal) else []

@@ -33,6 +33,9 @@ struct SimProcess {
     bool doubleByteCodePage = false;  // true: code page 932, lead bytes 0x81-0x9F and 0xE0-0xFC
     bool debuggerAttached = false;
     bool kernelHasIsDebuggerPresent = true;  // false: GetProcAddress finds no IsDebuggerPresent
+    // false: a kernel32 older than Windows XP, which GetProcAddress finds no
+    // GetSystemWow64DirectoryA in. Wine exports it on every line and version.
+    bool kernelHasGetSystemWow64Directory = true;
     int breakpointTraps = 0;                 // DebugBreak calls
     DWORD lastError = 0;
     // Token privileges by name; a privilege absent here cannot be enabled.
@@ -43,6 +46,16 @@ struct SimProcess {
     std::vector<DWORD> tokenAccessOpened;  // the access of every token OpenProcessToken opened
     int libraryRefs = 0;            // LoadLibraryA references not yet given back by FreeLibrary
     std::map<ULONG_PTR, DWORD> tokens;  // open token handles and the access they were opened with
+    // The loader (sim_loader.cpp). kernel32's exports: SetDefaultDllDirectories comes with
+    // Windows 8, or the update for Vista and 7; SetDllDirectoryA with XP SP1.
+    bool kernelHasSetDefaultDllDirectories = false;
+    bool kernelHasSetDllDirectoryA = true;  // false on the consumer line
+    DWORD defaultDllDirectories = 0;  // the LOAD_LIBRARY_SEARCH_ flags SetDefaultDllDirectories took
+    bool dllDirectorySet = false;     // SetDllDirectoryA took a string: the working folder is out
+    std::string dllDirectory;         // that string; a folder searched in the working folder's place
+    // Every DLL mapped besides kernel32, by the path it was mapped from, in order: those the
+    // program asked for and those the system's DLLs asked for in turn.
+    std::vector<std::string> loadedDlls;
 };
 
 // ---- disk: files and folders, short names, delete-at-restart, C streams ---------------------
@@ -64,6 +77,8 @@ struct SimDisk {
     std::string windowsFolder = "C:\\WINDOWS";
     std::string systemFolderNt = "C:\\WINDOWS\\system32";
     std::string systemFolderConsumer = "C:\\WINDOWS\\SYSTEM";
+    // 64-bit Windows only: where the 32-bit system files really lie.
+    std::string systemFolderWow64 = "C:\\WINDOWS\\SysWOW64";
     // The process's working folder, against which a path that is not full resolves: the system
     // folder when the list of installed programs starts a program.
     std::string currentFolder = "C:\\WINDOWS\\system32";
@@ -204,7 +219,11 @@ struct SimHeap {
 
 // ---- the machine ------------------------------------------------------------------------------
 
+// The width of Windows. On 64-bit Windows the uninstaller, a 32-bit program, runs under WoW64.
+enum SimWindowsWidth { SimWindows32, SimWindows64 };
+
 struct SimMachine {
+    SimWindowsWidth width = SimWindows32;
     SimProcess process;
     SimDisk disk;
     SimRegistry registry;
@@ -219,10 +238,10 @@ struct SimMachine {
 // The machine the platform calls act on.
 SimMachine& Machine();
 
-// Replaces the machine by a fresh one of the given line: VER_PLATFORM_WIN32_NT (Windows XP) or
-// VER_PLATFORM_WIN32_WINDOWS (Windows 98). The fresh machine has the Windows and system folders,
-// the user's Programs folder, and the registry roots.
-void ResetMachine(DWORD platformId = VER_PLATFORM_WIN32_NT);
+// Replaces the machine by a fresh one of the given line: VER_PLATFORM_WIN32_NT (Windows XP, or
+// Windows XP x64 when 64-bit) or VER_PLATFORM_WIN32_WINDOWS (Windows 98, never 64-bit). The fresh
+// machine has the Windows and system folders, the user's Programs folder, and the registry roots.
+void ResetMachine(DWORD platformId = VER_PLATFORM_WIN32_NT, SimWindowsWidth width = SimWindows32);
 
 // The instance handle whose resources are the uninstaller's own dialog templates.
 HINSTANCE SimInstance();
@@ -234,6 +253,10 @@ void FailCall(const std::string& operation, int occurrence = 1, SimFaultKind kin
 // Disk helpers for tests (they write no journal entries).
 void AddFolder(const std::string& path);  // creates missing parents as well
 void AddFile(const std::string& path, const std::string& data = "");  // parents as well
+// Where a 32-bit program's call reaches, in the helpers' own view, that of the machine: the
+// same path on 32-bit Windows; under WoW64 the 32-bit system folder for the system folder, and
+// HKLM\Software\Wow6432Node for HKLM\Software except the keys both views share.
+std::string RedirectedPath(const std::string& path);
 bool PathExists(const std::string& path);
 bool IsFolder(const std::string& path);
 std::string FileData(const std::string& path);
@@ -248,6 +271,7 @@ void SetValue(HKEY root, const std::string& keyPath, const std::string& name, DW
 void SetString(HKEY root, const std::string& keyPath, const std::string& name,
                const std::string& text, DWORD type = REG_SZ);  // stores text and its NUL
 void SetDword(HKEY root, const std::string& keyPath, const std::string& name, DWORD value);
+std::string RedirectedKeyPath(HKEY root, const std::string& keyPath);  // as RedirectedPath
 bool KeyExists(HKEY root, const std::string& keyPath);
 bool ValueExists(HKEY root, const std::string& keyPath, const std::string& name);
 std::string ValueData(HKEY root, const std::string& keyPath, const std::string& name);

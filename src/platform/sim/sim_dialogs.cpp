@@ -319,6 +319,16 @@ void WINAPI InitCommonControls(void)
     SimRecordCall("InitCommonControls", "", 0);
 }
 
+BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* picce)
+{
+    if (picce == NULL || picce->dwSize != sizeof(INITCOMMONCONTROLSEX))
+        return SimFail("InitCommonControlsEx", "", ERROR_INVALID_PARAMETER);
+    if (picce->dwICC & ICC_PROGRESS_CLASS)
+        Machine().ui.commonControlsRegistered = true;
+    SimRecordCall("InitCommonControlsEx", "", TRUE);
+    return TRUE;
+}
+
 HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
                                DLGPROC lpDialogFunc, LPARAM dwInitParam)
 {

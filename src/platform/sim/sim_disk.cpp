@@ -108,6 +108,24 @@ static std::string PathKey(const std::string& path)
     return key;
 }
 
+// On 64-bit Windows a 32-bit program's calls under the system folder reach the 32-bit one.
+static std::string Wow64Key(const std::string& key)
+{
+    if (Machine().width != SimWindows64)
+        return key;
+    const std::string system = FoldCase(Machine().disk.systemFolderNt);
+    if (key.compare(0, system.size(), system) != 0 ||
+        (key.size() > system.size() && key[system.size()] != '\\'))
+        return key;
+    return FoldCase(Machine().disk.systemFolderWow64) + key.substr(system.size());
+}
+
+// The item a file call of the program names.
+static std::string CallKey(const std::string& path)
+{
+    return Wow64Key(PathKey(path));
+}
+
 static std::string ParentKey(const std::string& key)
 {
     size_t slash = key.rfind('\\');
@@ -159,7 +177,7 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
     std::string path = lpFileName ? lpFileName : "";
     if (SimFaultHit("DeleteFileA", path.c_str(), nullptr))
         return SimFail("DeleteFileA", path, ERROR_ACCESS_DENIED);
-    std::string key = PathKey(path);
+    std::string key = CallKey(path);
     SimDiskItem* item = key.empty() ? nullptr : FindItem(key);
     if (!item)
         return SimFail("DeleteFileA", path, key.empty() ? ERROR_PATH_NOT_FOUND : MissingError(key));
@@ -178,7 +196,7 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName)
     std::string path = lpPathName ? lpPathName : "";
     if (SimFaultHit("RemoveDirectoryA", path.c_str(), nullptr))
         return SimFail("RemoveDirectoryA", path, ERROR_ACCESS_DENIED);
-    std::string key = PathKey(path);
+    std::string key = CallKey(path);
     SimDiskItem* item = key.empty() ? nullptr : FindItem(key);
     if (!item)
         return SimFail("RemoveDirectoryA", path,
@@ -193,23 +211,41 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName)
     return TRUE;
 }
 
+// The system folder queries: too small a buffer receives nothing; the result is then the size
+// needed, NUL included.
+static UINT AnswerFolder(const char* operation, const std::string& folder, LPSTR buffer, UINT size)
+{
+    UINT length = (UINT)folder.size();
+    UINT result = length + 1;
+    if (buffer && size > length) {
+        memcpy(buffer, folder.c_str(), length + 1);
+        result = length;
+    }
+    SimRecordCall(operation, "", result);
+    return result;
+}
+
 UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize)
 {
     if (SimFaultHit("GetSystemDirectoryA", "", nullptr))
         return (UINT)SimFail("GetSystemDirectoryA", "", ERROR_ACCESS_DENIED);
     const SimDisk& disk = Machine().disk;
-    const std::string& folder = Machine().process.platformId == VER_PLATFORM_WIN32_NT
-                                    ? disk.systemFolderNt
-                                    : disk.systemFolderConsumer;
-    UINT length = (UINT)folder.size();
-    // Too small a buffer receives nothing; the result is then the size needed, NUL included.
-    UINT result = length + 1;
-    if (lpBuffer && uSize > length) {
-        memcpy(lpBuffer, folder.c_str(), length + 1);
-        result = length;
-    }
-    SimRecordCall("GetSystemDirectoryA", "", result);
-    return result;
+    return AnswerFolder("GetSystemDirectoryA",
+                        Machine().process.platformId == VER_PLATFORM_WIN32_NT
+                            ? disk.systemFolderNt
+                            : disk.systemFolderConsumer,
+                        lpBuffer, uSize);
+}
+
+// Reached through GetProcAddress only. 32-bit Windows has it from XP on and refuses the call.
+UINT WINAPI SimGetSystemWow64DirectoryA(LPSTR lpBuffer, UINT uSize)
+{
+    if (SimFaultHit("GetSystemWow64DirectoryA", "", nullptr))
+        return (UINT)SimFail("GetSystemWow64DirectoryA", "", ERROR_ACCESS_DENIED);
+    if (Machine().width != SimWindows64)
+        return (UINT)SimFail("GetSystemWow64DirectoryA", "", ERROR_CALL_NOT_IMPLEMENTED);
+    return AnswerFolder("GetSystemWow64DirectoryA", Machine().disk.systemFolderWow64, lpBuffer,
+                        uSize);
 }
 
 DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer)
@@ -238,7 +274,9 @@ DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD c
         if (IsDriveRoot(key)) {
             result += component;
         } else {
-            SimDiskItem* item = FindItem(key);
+            // The name is looked up where the call reaches and kept as written: under WoW64
+            // "system32" stays "system32".
+            SimDiskItem* item = FindItem(Wow64Key(key));
             // Wine gives ERROR_FILE_NOT_FOUND for any missing component, a folder on the way too.
             if (!item)
                 return (DWORD)SimFail("GetShortPathNameA", path, ERROR_FILE_NOT_FOUND);
@@ -268,7 +306,9 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
     // flag a NULL new name is refused, as Windows does.
     if (lpNewFileName || (dwFlags & MOVEFILE_DELAY_UNTIL_REBOOT) == 0)
         return SimFail("MoveFileExA", path, ERROR_INVALID_PARAMETER);
-    // The source is not looked at: a missing file is scheduled all the same (Wine).
+    // The source is not looked at: a missing file is scheduled all the same (Wine). The path is
+    // recorded as given, with no WoW64 redirection (Wine, and Windows XP x64); the restart,
+    // itself no 32-bit program, deletes under system32 what a record of system32 names.
     Machine().disk.pendingDeletes.push_back(path);
     SimRecordCall("MoveFileExA", path, TRUE);
     return TRUE;
@@ -336,7 +376,7 @@ FILE* _fsopen(const char* filename, const char* mode, int shflag)
         SimRecordCall("_fsopen", path, 0);
         return nullptr;
     }
-    std::string key = PathKey(path);
+    std::string key = CallKey(path);
     SimDiskItem* item = key.empty() ? nullptr : FindItem(key);
     if (!item || item->isFolder) {
         errno = item ? EACCES : ENOENT;
@@ -435,6 +475,14 @@ void SetShortName(const std::string& path, const std::string& shortName)
     if (!item)
         HelperMisuse("SetShortName", path);
     item->shortName = shortName;
+}
+
+std::string RedirectedPath(const std::string& path)
+{
+    std::string normal = NormalPath(path);
+    if (Wow64Key(FoldCase(normal)) == FoldCase(normal))
+        return normal;
+    return Machine().disk.systemFolderWow64 + normal.substr(Machine().disk.systemFolderNt.size());
 }
 
 std::vector<std::string> ListPaths()

@@ -20,6 +20,15 @@ BOOL SimFail(const char* operation, const std::string& argument, DWORD error);
 // Folds A-Z to a-z and nothing else: Windows compares names this way, whatever the code page.
 std::string FoldCase(std::string text);
 
+// kernel32's exports that programs find only through GetProcAddress, since older systems lack
+// them; their bodies live with the subsystem they belong to.
+UINT WINAPI SimGetSystemWow64DirectoryA(LPSTR lpBuffer, UINT uSize);
+
+// The loader of every DLL but kernel32 (sim_loader.cpp): LoadLibraryA of such a name, and
+// GetProcAddress in the module it gave.
+HMODULE SimLoadLibrary(const std::string& name);
+FARPROC SimLibraryExport(HMODULE module, const std::string& name);
+
 // Bookkeeping that outlives one machine; ResetMachine calls these before it replaces the machine
 // so nothing of the old machine leaks into the next test.
 void SimCloseStreams();       // fcloses every stream _fsopen handed out

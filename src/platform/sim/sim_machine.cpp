@@ -12,7 +12,7 @@ SimMachine& Machine()
     return *g_machine;
 }
 
-void ResetMachine(DWORD platformId)
+void ResetMachine(DWORD platformId, SimWindowsWidth width)
 {
     // Streams, key handles and item lists point back into the machine that made them, so they
     // go first, while that machine still exists.
@@ -28,7 +28,13 @@ void ResetMachine(DWORD platformId)
     SimMachine& m = *g_machine;
 
     m.process.platformId = platformId;
-    if (platformId == VER_PLATFORM_WIN32_NT) {
+    // The consumer line was never made for 64-bit processors.
+    m.width = platformId == VER_PLATFORM_WIN32_NT ? width : SimWindows32;
+    if (m.width == SimWindows64) {
+        m.process.majorVersion = 5;  // Windows XP Professional x64 Edition
+        m.process.minorVersion = 2;
+        m.process.buildNumber = 3790;
+    } else if (platformId == VER_PLATFORM_WIN32_NT) {
         m.process.majorVersion = 5;  // Windows XP
         m.process.minorVersion = 1;
         m.process.buildNumber = 2600;
@@ -36,11 +42,14 @@ void ResetMachine(DWORD platformId)
         m.process.majorVersion = 4;  // Windows 98 Second Edition
         m.process.minorVersion = 10;
         m.process.buildNumber = 2222;
+        m.process.kernelHasSetDllDirectoryA = false;
     }
 
     AddFolder(m.disk.windowsFolder);
     AddFolder(platformId == VER_PLATFORM_WIN32_NT ? m.disk.systemFolderNt
                                                   : m.disk.systemFolderConsumer);
+    if (m.width == SimWindows64)
+        AddFolder(m.disk.systemFolderWow64);
     AddFolder(m.shell.programsFolder);
     AddFolder(m.shell.commonProgramsFolder);
 
@@ -48,6 +57,8 @@ void ResetMachine(DWORD platformId)
     m.registry.roots[(ULONG_PTR)HKEY_CURRENT_USER].name = "HKEY_CURRENT_USER";
     m.registry.roots[(ULONG_PTR)HKEY_LOCAL_MACHINE].name = "HKEY_LOCAL_MACHINE";
     m.registry.roots[(ULONG_PTR)HKEY_USERS].name = "HKEY_USERS";
+    if (m.width == SimWindows64)
+        AddKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node");
 }
 
 void FailCall(const std::string& operation, int occurrence, SimFaultKind kind,

@@ -36,6 +36,13 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize)
     return result;
 }
 
+// Only kernel32 is on this machine besides the program; its name is matched as Windows matches
+// file names, with or without the extension the loader supplies.
+static bool IsKernelName(const std::string& name)
+{
+    return FoldCase(name) == "kernel32.dll" || FoldCase(name) == "kernel32";
+}
+
 // The loader matches a name with a path against the full path each module was mapped from,
 // without regard to case; a bare name against the module's file name alone.
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName)
@@ -47,6 +54,11 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName)
     std::string name = lpModuleName;
     if (SimFaultHit("GetModuleHandleA", name.c_str(), nullptr))
         return (HMODULE)(ULONG_PTR)SimFail("GetModuleHandleA", name, ERROR_MOD_NOT_FOUND);
+    // kernel32 is mapped into every process from its start.
+    if (IsKernelName(name)) {
+        SimRecordCall("GetModuleHandleA", name, 1);
+        return (HMODULE)&g_kernelModule;
+    }
     const SimProcess& p = Machine().process;
     std::string loaded = p.loadedModulePath.empty() ? p.modulePath : p.loadedModulePath;
     bool hasPath = name.find_first_of("\\/") != std::string::npos;
@@ -101,9 +113,9 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName)
     std::string name = lpLibFileName ? lpLibFileName : "";
     if (SimFaultHit("LoadLibraryA", name.c_str(), nullptr))
         return (HMODULE)(ULONG_PTR)SimFail("LoadLibraryA", name, ERROR_MOD_NOT_FOUND);
-    // Only kernel32 is on this machine; its name is matched as Windows matches file names.
-    if (FoldCase(name) != "kernel32.dll" && FoldCase(name) != "kernel32")
-        return (HMODULE)(ULONG_PTR)SimFail("LoadLibraryA", name, ERROR_MOD_NOT_FOUND);
+    // kernel32 is mapped in every process; every other DLL goes through the loader's search.
+    if (!IsKernelName(name))
+        return SimLoadLibrary(name);
     ++Machine().process.libraryRefs;
     SimRecordCall("LoadLibraryA", name, 1);
     return (HMODULE)&g_kernelModule;
@@ -114,14 +126,25 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
     std::string name = lpProcName ? lpProcName : "";
     if (SimFaultHit("GetProcAddress", name.c_str(), nullptr))
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
-    if (hModule != (HMODULE)&g_kernelModule || Machine().process.libraryRefs <= 0)
-        return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_INVALID_HANDLE);
-    // Export names are case-sensitive.
-    if (name != "IsDebuggerPresent" || !Machine().process.kernelHasIsDebuggerPresent)
+    // kernel32 stays mapped whatever LoadLibraryA and FreeLibrary counted.
+    if (hModule != (HMODULE)&g_kernelModule)
+        return SimLibraryExport(hModule, name);
+    // Export names are case-sensitive. Through void (*)(void), the generic function pointer
+    // type, as the caller casts it back.
+    const SimProcess& p = Machine().process;
+    void (*found)(void) = nullptr;
+    if (name == "IsDebuggerPresent" && p.kernelHasIsDebuggerPresent)
+        found = reinterpret_cast<void (*)(void)>(&SimIsDebuggerPresent);
+    else if (name == "GetSystemWow64DirectoryA" && p.kernelHasGetSystemWow64Directory)
+        found = reinterpret_cast<void (*)(void)>(&SimGetSystemWow64DirectoryA);
+    else if (name == "SetDefaultDllDirectories" && p.kernelHasSetDefaultDllDirectories)
+        found = reinterpret_cast<void (*)(void)>(&SetDefaultDllDirectories);
+    else if (name == "SetDllDirectoryA" && p.kernelHasSetDllDirectoryA)
+        found = reinterpret_cast<void (*)(void)>(&SetDllDirectoryA);
+    if (!found)
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
     SimRecordCall("GetProcAddress", name, 1);
-    // Through void (*)(void), the generic function pointer type, as the caller casts it back.
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(&SimIsDebuggerPresent));
+    return reinterpret_cast<FARPROC>(found);
 }
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule)

@@ -43,6 +43,46 @@ static std::vector<std::string> SplitKeyPath(const std::string& path)
     return parts;
 }
 
+// On 64-bit Windows a 32-bit program's keys under HKLM\Software lie under Software\Wow6432Node,
+// except App Paths, which Wine shares between the views: there Wow6432Node\...\App Paths is the
+// machine's own key too. KEY_WOW64_64KEY opens the machine's keys as named. Only the case of the
+// inserted name is this function's own.
+static std::vector<std::string> Wow64View(ULONG_PTR root, std::vector<std::string> path,
+                                          REGSAM access)
+{
+    if (Machine().width != SimWindows64 || root != (ULONG_PTR)HKEY_LOCAL_MACHINE ||
+        path.empty() || FoldCase(path[0]) != "software")
+        return path;
+    std::vector<std::string> unredirected = path;
+    if (path.size() > 1 && FoldCase(path[1]) == "wow6432node")
+        unredirected.erase(unredirected.begin() + 1);
+    static const char* const kShared[] = {"software", "microsoft", "windows", "currentversion",
+                                          "app paths"};
+    const size_t sharedDepth = sizeof kShared / sizeof kShared[0];
+    bool shared = unredirected.size() >= sharedDepth;
+    for (size_t i = 0; shared && i < sharedDepth; ++i)
+        shared = FoldCase(unredirected[i]) == kShared[i];
+    if (shared)
+        return unredirected;
+    if (access & KEY_WOW64_64KEY)
+        return path;
+    unredirected.insert(unredirected.begin() + 1, "Wow6432Node");
+    return unredirected;
+}
+
+// The folded path below root that a call of the program reaches, base path and subkey joined.
+static std::vector<std::string> CallPath(ULONG_PTR root, const std::vector<std::string>& base,
+                                         const std::string& subkey, REGSAM access)
+{
+    std::vector<std::string> path = base;
+    for (const std::string& part : SplitKeyPath(subkey))
+        path.push_back(part);
+    path = Wow64View(root, path, access);
+    for (std::string& part : path)
+        part = FoldCase(part);
+    return path;
+}
+
 static SimKeyNode* FindNode(ULONG_PTR root, const std::vector<std::string>& path)
 {
     auto top = Machine().registry.roots.find(root);
@@ -116,9 +156,7 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM
     KeyTarget base = Resolve(hKey);
     if (base.status != ERROR_SUCCESS)
         return Done("RegOpenKeyExA", subkey, base.status);
-    std::vector<std::string> path = base.path;
-    for (const std::string& part : SplitKeyPath(subkey))
-        path.push_back(FoldCase(part));
+    std::vector<std::string> path = CallPath(base.root, base.path, subkey, samDesired);
     SimKeyNode* node = FindNode(base.root, path);
     if (!node)
         return Done("RegOpenKeyExA", subkey, ERROR_FILE_NOT_FOUND);
@@ -233,9 +271,7 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
     KeyTarget base = Resolve(hKey);
     if (base.status != ERROR_SUCCESS)
         return Done("RegDeleteKeyA", subkey, base.status);
-    std::vector<std::string> path = base.path;
-    for (const std::string& part : SplitKeyPath(subkey))
-        path.push_back(FoldCase(part));
+    std::vector<std::string> path = CallPath(base.root, base.path, subkey, 0);
     // A root itself is never deleted.
     if (path.empty())
         return Done("RegDeleteKeyA", subkey, ERROR_ACCESS_DENIED);
@@ -350,6 +386,15 @@ void SetDword(HKEY root, const std::string& keyPath, const std::string& name, DW
     for (int i = 0; i < 4; ++i)  // little-endian, as Windows stores a REG_DWORD
         data += (char)((value >> (8 * i)) & 0xFF);
     SetValue(root, keyPath, name, REG_DWORD, data);
+}
+
+std::string RedirectedKeyPath(HKEY root, const std::string& keyPath)
+{
+    RootNode(root, "RedirectedKeyPath");
+    std::string joined;
+    for (const std::string& part : Wow64View((ULONG_PTR)root, SplitKeyPath(keyPath), 0))
+        joined += (joined.empty() ? "" : "\\") + part;
+    return joined;
 }
 
 bool KeyExists(HKEY root, const std::string& keyPath)

@@ -21,9 +21,9 @@ const std::string kAdminMessage = texts::BoxRow(texts::kNoAdmin, "0x0") + "1";
 
 class PipeDriverTest : public MachineTest {
   protected:
-    void Stage(DWORD line, DWORD count = 1)
+    void Stage(DWORD line, DWORD count = 1, SimWindowsWidth width = SimWindows32)
     {
-        ResetProcess(line);
+        ResetProcess(line, width);
         StageInstallation(count);
         registryBefore = ListRegistry();
         iniBefore = IniFile("system.ini");
@@ -38,16 +38,43 @@ class PipeDriverTest : public MachineTest {
     std::string iniBefore;
 };
 
-TEST_F(PipeDriverTest, ACompleteRemovalOnEachLine)
+struct CompleteRow {
+    const char* name;
+    DWORD line;
+    SimWindowsWidth width;
+    bool kernelHasWow64Folder;  // GetProcAddress finds GetSystemWow64DirectoryA
+    std::vector<std::string> pendingDeletes;  // the NT line's records
+    std::string renameSection;                // the consumer line's [rename] in wininit.ini
+};
+
+// The restart deletes what the record names, with no redirection: under WoW64 that must be the
+// 32-bit folder the driver was installed in, or another program's 64-bit file of that name goes.
+TEST_F(PipeDriverTest, ACompleteRemovalSchedulesTheDriverWhereItLies)
 {
-    for (DWORD line : {VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS}) {
-        SCOPED_TRACE(line == VER_PLATFORM_WIN32_NT ? "NT line" : "consumer line");
-        Stage(line);
-        AddKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Other");
+    const CompleteRow rows[] = {
+        {"XP, which refuses the WoW64 folder", VER_PLATFORM_WIN32_NT, SimWindows32, true,
+         {"C:\\WINDOWS\\system32\\pxpipe.drv"}, ""},
+        {"a kernel without the WoW64 folder", VER_PLATFORM_WIN32_NT, SimWindows32, false,
+         {"C:\\WINDOWS\\system32\\pxpipe.drv"}, ""},
+        {"XP x64", VER_PLATFORM_WIN32_NT, SimWindows64, true,
+         {"C:\\WINDOWS\\SysWOW64\\pxpipe.drv"}, ""},
+        {"98", VER_PLATFORM_WIN32_WINDOWS, SimWindows32, false, {},
+         "[rename]\r\nnul=C:\\WINDOWS\\SYSTEM\\pxpipe.drv\r\n"},
+    };
+    for (const CompleteRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Stage(row.line, 1, row.width);
+        Machine().process.kernelHasGetSystemWow64Directory = row.kernelHasWow64Folder;
+        // What the 32-bit installer and uninstaller reach: the machine's own keys under WoW64.
+        const std::string maker = RedirectedKeyPath(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine");
+        AddKey(HKEY_LOCAL_MACHINE, maker + "\\Other");
         EXPECT_EQ(RemovePipeDriver(), 1);
-        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProduct));
-        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine"));  // another product's
-        EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kShared, kDriverName));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, RedirectedKeyPath(HKEY_LOCAL_MACHINE, kProduct)));
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, maker));  // another product's
+        EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, RedirectedKeyPath(HKEY_LOCAL_MACHINE, kShared),
+                                 kDriverName));
+        EXPECT_EQ(Machine().disk.pendingDeletes, row.pendingDeletes);
+        EXPECT_EQ(IniFile("wininit.ini"), row.renameSection);
         EXPECT_EQ(RestartNeeded, 1);
         EXPECT_EQ(Machine().registry.openKeys, 0);
         EXPECT_TRUE(UiRows().empty());
@@ -139,6 +166,11 @@ TEST_F(PipeDriverTest, StopsAtTheFirstFailureAndKeepsTheProductKey)
         {"PlexitonePipe is two dots", VER_PLATFORM_WIN32_WINDOWS,
          [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", ".."); }, 0, false, true},
         {"no system folder", VER_PLATFORM_WIN32_NT, [] { FailCall("GetSystemDirectoryA"); }, 0, false, true},
+        // 259 characters fit the buffer, yet leave no room for the driver's name; 260 do not fit.
+        {"system folder of 259 characters", VER_PLATFORM_WIN32_NT,
+         [] { Machine().disk.systemFolderNt = "C:\\" + std::string(256, 's'); AddFolder(Machine().disk.systemFolderNt); }, 0, false, true},
+        {"system folder of 260 characters", VER_PLATFORM_WIN32_NT,
+         [] { Machine().disk.systemFolderNt = "C:\\" + std::string(257, 's'); AddFolder(Machine().disk.systemFolderNt); }, 0, false, true},
         // Its use count of 1 would be deleted if it were consulted.
         {"driver path too long", VER_PLATFORM_WIN32_NT,
          [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", std::string(240, 'p'));
@@ -149,6 +181,9 @@ TEST_F(PipeDriverTest, StopsAtTheFirstFailureAndKeepsTheProductKey)
         {"a limited user", VER_PLATFORM_WIN32_NT,
          [] { DenyAllAccess(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone");
               DenyAllAccess(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32"); }, 0, true, false},
+        // Not the value sought, yet it registers the driver: the driver is not already removed.
+        {"listed as REG_EXPAND_SZ", VER_PLATFORM_WIN32_NT,
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi1", "pxpipe.drv", REG_EXPAND_SZ); }, 0, false, false},
         {"the list value cannot be deleted", VER_PLATFORM_WIN32_NT,
          [] { FailCall("RegDeleteValueA", 1, SimFaultError, "midi1"); }, 0, false, false},
         {"no right to drivers.desc", VER_PLATFORM_WIN32_NT,
@@ -199,8 +234,6 @@ TEST_F(PipeDriverTest, ADriverNoLongerRegisteredIsStillRemoved)
               RegDeleteValueA(key, "midi1"); RegCloseKey(key);
               SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi100", "pxpipe.drv"); },
          {"midi=other.drv", "midi100=pxpipe.drv"}},
-        {"listed as REG_EXPAND_SZ", [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi1", "pxpipe.drv", REG_EXPAND_SZ); },
-         {"midi=other.drv", "midi1=pxpipe.drv"}},
         {"no description value", [] { HKEY key; RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc", 0, KEY_ALL_ACCESS, &key);
               RegDeleteValueA(key, "pxpipe.drv"); RegCloseKey(key); },
          {"midi=other.drv"}},

@@ -188,6 +188,59 @@ TEST_F(UninstallRunTest, AnEmptyLogStillRunsEveryCleanupStep)
     EXPECT_EQ(CallsOf({"SetDlgItemTextA"}).size(), 1u);  // the end report alone
 }
 
+struct DllSearchRow {
+    const char* name;
+    DWORD line, major, minor;
+    bool hasSetDefaultDllDirectories, hasSetDllDirectoryA;
+    bool planted;                     // uxtheme, msimg32 and comctl32 beside the program and in the working folder
+    std::vector<std::string> loaded;  // every DLL mapped, as the loader recorded it
+};
+
+// The run is elevated and its folder may be writable by every user: no DLL is taken from there
+// or from the working folder, whatever the system offers to narrow the search.
+TEST_F(UninstallRunTest, LoadsNoDllFromBesideItselfOrFromTheWorkingFolder)
+{
+    const std::string system = "C:\\WINDOWS\\system32\\";
+    const std::string sideBySide =
+        "C:\\WINDOWS\\WinSxS\\x86_Microsoft.Windows.Common-Controls_6595b64144ccf1df_6.0.2600.2180_x-ww_a84f1ff9"
+        "\\comctl32.dll";
+    const std::vector<std::string> narrowed = {system + "msimg32.dll", system + "uxtheme.dll", sideBySide};
+    const DllSearchRow rows[] = {
+        {"Windows 8: the system folder alone", VER_PLATFORM_WIN32_NT, 6, 2, true, true, true, narrowed},
+        {"XP SP2: no working folder, the system's DLLs by full path", VER_PLATFORM_WIN32_NT, 5, 1, false, true, true,
+         narrowed},
+        {"XP before SP1: the system's DLLs by full path", VER_PLATFORM_WIN32_NT, 5, 1, false, false, true, narrowed},
+        // Nothing narrows the search here: the run goes on as it did with comctl32 imported.
+        {"Windows 98", VER_PLATFORM_WIN32_WINDOWS, 4, 10, false, false, false,
+         {"C:\\WINDOWS\\SYSTEM\\msimg32.dll", "C:\\WINDOWS\\SYSTEM\\comctl32.dll"}},
+    };
+    const std::string workingFolder = "C:\\Documents and Settings\\User";
+    for (const DllSearchRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Stage(row.line);
+        SimProcess& process = Machine().process;
+        process.majorVersion = row.major;
+        process.minorVersion = row.minor;
+        process.kernelHasSetDefaultDllDirectories = row.hasSetDefaultDllDirectories;
+        process.kernelHasSetDllDirectoryA = row.hasSetDllDirectoryA;
+        Machine().disk.currentFolder = workingFolder;
+        AddFolder(workingFolder);
+        if (row.planted) {
+            for (const char* name : {"uxtheme.dll", "msimg32.dll", "comctl32.dll"}) {
+                AddFile(kFolder + "\\" + name, "planted");
+                AddFile(workingFolder + "\\" + name, "planted");
+            }
+        }
+        ScriptAnswers({IDYES, IDNO});
+
+        EXPECT_EQ(RunUninstaller(), 0);
+
+        EXPECT_EQ(Machine().process.loadedDlls, row.loaded);
+        EXPECT_EQ(UiRows(), (std::vector<std::string>{kConfirm + "6", kRestartQuestion + "7"}));
+        EXPECT_FALSE(PathExists(kFolder + "\\readme.txt"));
+    }
+}
+
 struct FallbackRow {
     const char* name;
     std::string modulePath;
@@ -195,6 +248,7 @@ struct FallbackRow {
     SimFaultKind moduleFault;
     bool failModulePath;
     std::string loadedModulePath;  // where the program really runs from, when the ANSI path differs
+    bool logInWorkingFolder;       // a sound log naming a file lies in the working folder too
 };
 
 TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
@@ -206,6 +260,9 @@ TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
         {"no log", kFolder + "\\pxunins.exe", "", SimFaultError, false},
         {"malformed log", kFolder + "\\pxunins.exe", LogBuilder().Header(1).Entry(2, "x").Bytes(), SimFaultError, false},
         {"module path unknown", kFolder + "\\pxunins.exe", good, SimFaultError, true},
+        // Without its own path the run must not fall back on a relative "_pxunins.dat".
+        {"module path unknown, a log in the working folder", kFolder + "\\pxunins.exe", "", SimFaultError, true, "",
+         true},
         {"folder of 248 characters", folder248 + "pxunins.exe", good, SimFaultError, false},
         {"module path of 260 characters is cut", "C:\\" + std::string(253, 'm') + "\\x.exe", good, SimFaultError, false},
         // "Plexitone \u0100" outside the code page: the ANSI path names another installation's
@@ -226,6 +283,11 @@ TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
             AddFile(folder + "\\_pxunins.dat", row.log);
         else
             DeleteFileA((kFolder + "\\_pxunins.dat").c_str());
+        if (row.logInWorkingFolder) {
+            const std::string victim = Machine().disk.currentFolder + "\\victim.txt";
+            AddFile(victim);
+            AddFile(Machine().disk.currentFolder + "\\_pxunins.dat", LogBuilder().Header(1).File(victim).Bytes());
+        }
         if (row.failModulePath)
             FailCall("GetModuleFileNameA");
         ScriptAnswers({IDCANCEL});

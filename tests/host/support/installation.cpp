@@ -16,6 +16,14 @@ std::vector<std::string> ShortcutNames()
             "Plexitone Home Page.lnk", "Uninstall Plexitone.lnk"};
 }
 
+// The installer is a 32-bit program as well: under WoW64 what it makes lies where its calls
+// reach, so each machine-wide key and the system folder go through the redirection.
+static void SetMachineString(const std::string& keyPath, const std::string& name,
+                             const std::string& text)
+{
+    SetString(HKEY_LOCAL_MACHINE, RedirectedKeyPath(HKEY_LOCAL_MACHINE, keyPath), name, text);
+}
+
 void StageInstallation(DWORD sharedUseCount)
 {
     const std::string folder = kInstallFolder;
@@ -38,28 +46,32 @@ void StageInstallation(DWORD sharedUseCount)
     for (const std::string& name : ShortcutNames())
         AddFile(std::string(kProgramsFolder) + "\\Plexitone\\" + name, "L");
 
-    SetString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\px.exe",
-              "", folder + "\\px.exe");
+    SetMachineString("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\px.exe", "",
+                     folder + "\\px.exe");
     for (const char* key : {"Audio", "MIDI", "Recent Files", "Offline Rendering"})
         SetString(HKEY_CURRENT_USER, std::string("SOFTWARE\\Morvaine\\Plexitone\\") + key, "x", "1");
     bool nt = Machine().process.platformId == VER_PLATFORM_WIN32_NT;
-    SetString(nt ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE,
-              "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plexitone", "DisplayName",
-              "Plexitone");
+    const char uninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plexitone";
+    if (nt)
+        SetString(HKEY_CURRENT_USER, uninstallKey, "DisplayName", "Plexitone");
+    else
+        SetMachineString(uninstallKey, "DisplayName", "Plexitone");
 
-    SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", kDriverName);
-    SetDword(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
+    SetMachineString("SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", kDriverName);
+    SetDword(HKEY_LOCAL_MACHINE,
+             RedirectedKeyPath(HKEY_LOCAL_MACHINE,
+                               "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"),
              kDriverName, sharedUseCount);
     const std::string systemFolder =
         nt ? Machine().disk.systemFolderNt : Machine().disk.systemFolderConsumer;
-    AddFile(systemFolder + "\\" + kDriverName, "driver");
+    AddFile(RedirectedPath(systemFolder + "\\" + kDriverName), "driver");
     if (nt) {
-        SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32",
-                  "midi", "other.drv");
-        SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32",
-                  "midi1", kDriverName);
-        SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc",
-                  kDriverName, "Plexitone Pipe");
+        SetMachineString("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi",
+                         "other.drv");
+        SetMachineString("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi1",
+                         kDriverName);
+        SetMachineString("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc",
+                         kDriverName, "Plexitone Pipe");
     } else {
         SetIniFile("system.ini", "[boot]\r\nshell=Explorer.exe\r\n[drivers]\r\nwave=mmdrv.dll\r\nMIDIPlexitone=pxpipe.drv\r\n");
     }

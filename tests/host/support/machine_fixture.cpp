@@ -8,7 +8,7 @@
 #include "foundation/process_state.h"
 #include "run/uninstall_run.h"
 
-void ResetProcess(DWORD platformId)
+void ResetProcess(DWORD platformId, SimWindowsWidth width)
 {
     ClearRemovalList(&ProcessRemovalList);
     InstallDir[0] = '\0';
@@ -16,7 +16,7 @@ void ResetProcess(DWORD platformId)
     RestartNeeded = 0;
     LastProgressPos = 0;
     InternalErrorDepth = 0;
-    ResetMachine(platformId);
+    ResetMachine(platformId, width);
 }
 
 int RunUninstaller()

@@ -10,7 +10,7 @@
 #include "platform/sim/sim.h"
 
 // Empties the process's removal list and shared state, then builds a fresh machine.
-void ResetProcess(DWORD platformId);
+void ResetProcess(DWORD platformId, SimWindowsWidth width = SimWindows32);
 
 // Runs the uninstaller's entry point on the current machine; its result.
 int RunUninstaller();

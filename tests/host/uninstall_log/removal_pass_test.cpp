@@ -75,7 +75,8 @@ TEST_F(RemovalPassTest, RemovesNewestFirstAndReportsEachEntryWithItsFraction)
 struct OrderRow {
     const char* name;
     std::vector<std::pair<EntryKind, std::string>> log;
-    std::vector<std::string> left;
+    std::vector<std::string> left;  // under C:\\App, then the files of otherDrives still there
+    std::vector<std::string> otherDrives;  // files staged outside drive C:
 };
 
 TEST_F(RemovalPassTest, AFolderGoesOnlyWhenItIsEmptyAtItsTurn)
@@ -98,6 +99,11 @@ TEST_F(RemovalPassTest, AFolderGoesOnlyWhenItIsEmptyAtItsTurn)
         // The working folder is C:\App\Sub: each of these would name a file there.
         {"paths that are not full stay", {{EntryKindFile, "a"}, {EntryKindFile, "\\App\\Sub\\b"}, {EntryKindFile, "C:a"}, {EntryKindFile, "./b"}},
          {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\a", "C:\\App\\Sub\\b", "C:\\App\\keep.txt"}},
+        // Z: is Wine's drive of the whole file system, and often a network drive on Windows.
+        {"full paths on the first and last drive letters in either case",
+         {{EntryKindFile, "A:\\Edge\\a"}, {EntryKindFile, "a:\\Edge\\b"}, {EntryKindFile, "Z:\\Edge\\a"}, {EntryKindFile, "z:\\Edge\\b"}},
+         {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\a", "C:\\App\\Sub\\b", "C:\\App\\keep.txt"},
+         {"A:\\Edge\\a", "A:\\Edge\\b", "Z:\\Edge\\a", "Z:\\Edge\\b"}},
     };
     for (const OrderRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -110,12 +116,18 @@ TEST_F(RemovalPassTest, AFolderGoesOnlyWhenItIsEmptyAtItsTurn)
             AddFile("C:\\App\\Sub\\inuse");
             SetInUse("C:\\App\\Sub\\inuse");
         }
+        for (const std::string& path : row.otherDrives)
+            AddFile(path);
         Machine().disk.currentFolder = "C:\\App\\Sub";
         for (const auto& entry : row.log)
             Add(entry.first, entry.second);
         reports.clear();
         RunRemovalPass(&list, RecordReport);
-        EXPECT_EQ(PathsUnder("C:\\App"), row.left);
+        std::vector<std::string> left = PathsUnder("C:\\App");
+        for (const std::string& path : row.otherDrives)
+            if (PathExists(path))
+                left.push_back(path);
+        EXPECT_EQ(left, row.left);
         EXPECT_EQ(reports.size(), row.log.size()) << "every entry is reported, removed or not";
         EXPECT_EQ(list.oldest, nullptr);
     }
