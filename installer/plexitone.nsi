@@ -41,7 +41,18 @@ Section "Plexitone"
   !insertmacro PxPipeDriver "${PX_DRIVER}"
   !insertmacro PxAppPath
   !insertmacro PxUserSettings
+  ; The sample application's settings, as it starts with them.
+  WriteRegStr HKCU "${PX_PRODUCT_KEY}" "Version" "2.1"
+  WriteRegStr HKCU "${PX_PRODUCT_KEY}" "Skin" "Classic"
+  WriteRegStr HKCU "${PX_AUDIO_SETTINGS_KEY}" "Device" "Primary Sound Driver"
+  WriteRegDWORD HKCU "${PX_AUDIO_SETTINGS_KEY}" "Latency" 40
+  WriteRegStr HKCU "${PX_MIDI_SETTINGS_KEY}" "Input" "Plexitone Pipe"
+  WriteRegDWORD HKCU "${PX_MIDI_SETTINGS_KEY}" "Thru" 1
+  WriteRegStr HKCU "${PX_RECENT_FILES_KEY}" "File1" "C:\My Music\song.pxs"
+  WriteRegStr HKCU "${PX_RECENT_FILES_KEY}" "File2" "C:\My Music\demo.pxs"
+  WriteRegStr HKCU "${PX_OFFLINE_RENDERING_KEY}" "Format" "WAV"
+  WriteRegDWORD HKCU "${PX_OFFLINE_RENDERING_KEY}" "Bits" 16
   !insertmacro PxUninstallEntry
-  !insertmacro PxStartMenuGroup
+  !insertmacro PxStartMenuGroup "$INSTDIR\Help\px.chm" "$INSTDIR\license.txt" "$INSTDIR\Plexitone.url"
   !insertmacro PxLogClose
 SectionEnd

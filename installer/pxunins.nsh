@@ -1,6 +1,6 @@
 ; The installer side of pxunins.exe for an ANSI NSIS script: writes the uninstall log _pxunins.dat as the
-; installation goes, and makes the start-menu group, registry entries and pipe driver under the fixed names
-; the uninstaller removes.
+; installation goes, and (pxunins_system.nsh) makes the start-menu group, registry entries and pipe driver
+; under the fixed names the uninstaller removes.
 ;
 ;   Unicode false                          ; before anything else in the script
 ;   !include "payload.nsh"                 ; from "pxlog nsis --from-dir staging" (PX_DEEPEST, PxPayload)
@@ -16,13 +16,21 @@
 ;     !insertmacro PxLogClose
 ;   SectionEnd
 ;
-; Every macro that fails stops the install: a message box (answered OK in silent mode), the reason in
-; the details, exit code 2. What was made up to then is in the log, so the uninstaller removes it.
+; A macro that fails sets the error flag and, unless the script defines PX_CONTINUE_ON_ERROR before
+; including this file, stops the install: the reason in the details, a message box (not shown in silent
+; mode), exit code 2. What was made up to then is in the log, so the uninstaller removes it. The
+; messages are LangStrings (PxMsg...) in English; a translated installer sets its own.
+;
+; Each internal function is defined where its macro is first used: a macro a script leaves out costs
+; nothing and warns nothing, also under makensis -WX.
 
+!verbose push 3
 !ifndef PXUNINS_NSH
 !define PXUNINS_NSH
 
 !include "LogicLib.nsh"
+!include "Util.nsh"
+!include "${__FILEDIR__}/pxunins_names.nsh"
 
 ; The log holds each path as ANSI code-page bytes with its length in bytes. A Unicode build measures and
 ; writes UTF-16 units: under code page 932 it wrote the length 16 for a 19-byte path, and the uninstaller
@@ -31,402 +39,510 @@
   !error "pxunins.nsh needs an ANSI installer: put 'Unicode false' at the top of the script"
 !endif
 
-!define PX_LOG_NAME "_pxunins.dat"
-!define PX_UNINSTALLER_NAME "pxunins.exe"
-; The uninstaller keeps every path in a MAX_PATH buffer: 259 bytes and the NUL.
-!define PX_LONGEST_PATH 259
-; The path below $INSTDIR whose full path is the longest; the generated payload redefines it.
-!ifndef PX_DEEPEST
-  !define PX_DEEPEST "${PX_LOG_NAME}"
-!endif
+; The path below $INSTDIR whose full path is the longest; the generated payload defines it.
+!define /ifndef PX_DEEPEST "${PX_LOG_FILE_NAME}"
 
-Var PxLogHandle   ; the open log, "" while none is open
-Var PxLogCount    ; entries in the log so far; written at offset 8 after every entry
-Var PxLogEnd      ; offset just after the last counted entry: where the next one goes
-Var PxExisted     ; 1 when the file PxFile is about to write was there before
+LangString PxMsgPathTooLong 1033 "Cannot install into this folder: a path in it would pass the \
+${PX_LONGEST_LOGGED_PATH} bytes Windows paths hold. Choose a shorter folder."
+LangString PxMsgStopped 1033 "The installation stops here; what it made so far is listed in the \
+uninstall log."
+LangString PxMsgNoFolder 1033 "Cannot create the folder."
+LangString PxMsgNoFile 1033 "Cannot write the file. Close any program that uses it and run the \
+installation again."
+LangString PxMsgNoLog 1033 "Cannot write the uninstall log."
+LangString PxMsgLogClosed 1033 "The uninstall log is not open: PxLogOpen comes before PxDir and PxFile."
+LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
 
-; Stops the install. Stack: the message. The log is closed first, so it holds exactly what was made.
-Function PxStop
-  Exch $0
-  DetailPrint "$0"
-  ${If} $PxLogHandle != ""
-    FileClose $PxLogHandle
-    StrCpy $PxLogHandle ""
-  ${EndIf}
-  MessageBox MB_OK|MB_ICONSTOP "$0" /SD IDOK
-  SetErrorLevel 2
-  Abort "$0"
-FunctionEnd
-
-!macro PxStop MESSAGE
-  Push "${MESSAGE}"
-  Call PxStop
+; The variables, declared at their first use so that an unused one does not warn.
+!macro _PxDeclareVars
+  !ifndef _PX_VARS_DECLARED
+    !define _PX_VARS_DECLARED
+    Var /GLOBAL _PxLog        ; the open log's handle, "" while none is open
+    Var /GLOBAL _PxLogCount   ; entries in the log so far
+    Var /GLOBAL _PxLogEnd     ; offset just after the last whole entry: where the next one goes
+    Var /GLOBAL _PxUnpatched  ; entries written since the count at offset 8 was last patched
+    Var /GLOBAL _PxKind       ; the entry to log: kind, path, path length in bytes
+    Var /GLOBAL _PxPath
+    Var /GLOBAL _PxLength
+    Var /GLOBAL _PxFresh      ; the topmost folder this install made, with a backslash; "" for none
+    Var /GLOBAL _PxFreshLength
+    Var /GLOBAL _PxExisted    ; 1 when the file PxFile is about to write was there before
+    Var /GLOBAL _PxScratch
+    Var /GLOBAL _PxMessage    ; a failure: what went wrong, and what it concerns
+    Var /GLOBAL _PxWhat
+  !endif
 !macroend
 
-; Stack: a path in, and out "" when it fits in the uninstaller's buffers, otherwise the message that
-; says why not. StrLen counts bytes in an ANSI build.
-Function PxPathTooLong
-  Exch $0
-  Push $1
-  StrLen $1 "$0"
-  ${If} $1 > ${PX_LONGEST_PATH}
-    StrCpy $0 "Cannot install into this folder: $\"$0$\" would be $1 bytes long, and Windows paths \
-hold at most ${PX_LONGEST_PATH}. Choose a shorter folder."
+; Writes the count at offset 8 and goes back to the end. FileWriteByte writes the low byte of its
+; argument; an ANSI build has no FileWriteWord, and FileWrite stops at a NUL.
+!macro _PxPatchCount
+  FileSeek $_PxLog 8 SET
+  FileWriteByte $_PxLog $_PxLogCount
+  IntOp $_PxScratch $_PxLogCount >> 8
+  FileWriteByte $_PxLog $_PxScratch
+  IntOp $_PxScratch $_PxLogCount >> 16
+  FileWriteByte $_PxLog $_PxScratch
+  IntOp $_PxScratch $_PxLogCount >> 24
+  FileWriteByte $_PxLog $_PxScratch
+  FileSeek $_PxLog $_PxLogEnd SET
+  StrCpy $_PxUnpatched 0
+!macroend
+
+; The count on disk takes every whole entry, and the log is closed.
+!macro _PxCloseLog
+  ${If} $_PxLog != ""
+    !insertmacro _PxPatchCount
+    FileClose $_PxLog
+    StrCpy $_PxLog ""
+  ${EndIf}
+!macroend
+
+; A failure: what went wrong in $_PxMessage, what it concerns in $_PxWhat. Before the install stops, the
+; log is closed with a count of every whole entry, so that it names exactly what was made; with
+; PX_CONTINUE_ON_ERROR the count is brought up to date and the log stays open.
+!macro _PxFail
+  StrCpy $_PxMessage "$_PxMessage$\r$\n$\r$\n$_PxWhat"
+  DetailPrint "$_PxMessage"
+  !ifndef PX_CONTINUE_ON_ERROR
+    !insertmacro _PxCloseLog
+    MessageBox MB_OK|MB_ICONSTOP "$_PxMessage$\r$\n$\r$\n$(PxMsgStopped)" /SD IDOK
+    SetErrorLevel 2
+    Abort "$_PxMessage"
+  !else
+    ${If} $_PxLog != ""
+      !insertmacro _PxPatchCount
+    ${EndIf}
+  !endif
+  SetErrors
+!macroend
+
+; $_PxLength is the length of $_PxPath; "" in $_PxMessage when the uninstaller can hold that path.
+!macro _PxCheckLength
+  StrCpy $_PxMessage ""
+  ${If} $_PxLength > ${PX_LONGEST_LOGGED_PATH}
+    StrCpy $_PxMessage "$(PxMsgPathTooLong)"
+    StrCpy $_PxWhat "$_PxPath"
+  ${EndIf}
+!macroend
+
+; Appends the entry $_PxKind, $_PxPath ($_PxLength bytes). The count moves only once every byte of the
+; entry is written: after a write that failed part-way (a full disk) the count still names only whole
+; entries, and the broken one lies after them, where the uninstaller never reads. The count on disk
+; is patched every 64 entries and when the log closes or the install stops: an install killed from
+; outside leaves at most the last 64 entries and the item being made unlisted; every entry listed
+; was made.
+!macro _PxLogEntry
+  ${If} $_PxLog == ""
+    StrCpy $_PxMessage "$(PxMsgLogClosed)"
+    StrCpy $_PxWhat "$_PxPath"
+    ${CallArtificialFunction} _PxFail
   ${Else}
-    StrCpy $0 ""
+    ClearErrors
+    FileWriteByte $_PxLog $_PxKind
+    FileWriteByte $_PxLog 0
+    FileWriteByte $_PxLog 0
+    FileWriteByte $_PxLog 0
+    FileWriteByte $_PxLog $_PxLength
+    IntOp $_PxScratch $_PxLength >> 8
+    FileWriteByte $_PxLog $_PxScratch
+    FileWriteByte $_PxLog 0
+    FileWriteByte $_PxLog 0
+    FileWrite $_PxLog $_PxPath
+    ${If} ${Errors}
+      ; What the entry names goes again: it would be made and unlisted. The next entry would go after
+      ; the broken bytes, so no entry goes into this log any more.
+      ${If} $_PxKind = ${PX_ENTRY_KIND_FILE}
+        Delete "$_PxPath"
+      ${Else}
+        RMDir "$_PxPath"
+      ${EndIf}
+      !insertmacro _PxCloseLog
+      StrCpy $_PxMessage "$(PxMsgNoLog)"
+      StrCpy $_PxWhat "$INSTDIR\${PX_LOG_FILE_NAME}"
+      ${CallArtificialFunction} _PxFail
+    ${Else}
+      IntOp $_PxLogEnd $_PxLogEnd + 8
+      IntOp $_PxLogEnd $_PxLogEnd + $_PxLength
+      IntOp $_PxLogCount $_PxLogCount + 1
+      IntOp $_PxUnpatched $_PxUnpatched + 1
+      ${If} $_PxUnpatched >= 64
+        !insertmacro _PxPatchCount
+      ${EndIf}
+    ${EndIf}
   ${EndIf}
-  Pop $1
-  Exch $0
-FunctionEnd
-
-; For .onVerifyInstDir: Next stays greyed while the deepest path the payload makes would not fit.
-!macro PxVerifyInstDir
-  Push "$INSTDIR\${PX_DEEPEST}"
-  Call PxPathTooLong
-  Exch $0
-  ${If} $0 != ""
-    Pop $0
-    Abort
-  ${EndIf}
-  Pop $0
 !macroend
 
-; For a folder page's leave function: says why the folder is refused and keeps the page.
-!macro PxRefuseDeepInstDir
-  Push "$INSTDIR\${PX_DEEPEST}"
-  Call PxPathTooLong
-  Exch $0
-  ${If} $0 != ""
-    MessageBox MB_OK|MB_ICONEXCLAMATION "$0" /SD IDOK
-    Pop $0
-    Abort
-  ${EndIf}
-  Pop $0
-!macroend
-
-; Stops the install when the path would not fit. Stack: the path.
-Function PxRequireFits
-  Call PxPathTooLong
-  Exch $0
-  ${If} $0 != ""
-    !insertmacro PxStop "$0"
-  ${EndIf}
-  Pop $0
-FunctionEnd
-
-; Writes a 32-bit number little-endian. Stack: the number. FileWriteByte writes the low byte of its
-; argument (an ANSI build has no FileWriteWord, and FileWrite stops at a NUL).
-Function PxLogWriteNumber
-  Exch $0
-  Push $1
-  FileWriteByte $PxLogHandle $0
-  IntOp $1 $0 >> 8
-  FileWriteByte $PxLogHandle $1
-  IntOp $1 $0 >> 16
-  FileWriteByte $PxLogHandle $1
-  IntOp $1 $0 >> 24
-  FileWriteByte $PxLogHandle $1
-  Pop $1
-  Pop $0
-FunctionEnd
-
-; Reads a 32-bit little-endian number onto the stack; sets the error flag at the end of the file.
-Function PxLogReadNumber
-  Push $0
-  Push $1
-  Push $2
-  StrCpy $2 0
-  StrCpy $0 0
-  ${Do}
-    FileReadByte $PxLogHandle $1
-    IntOp $1 $1 << $2
-    IntOp $0 $0 | $1
-    IntOp $2 $2 + 8
-  ${LoopUntil} $2 = 32
-  Pop $2
-  Pop $1
-  Exch $0
-FunctionEnd
-
-; Appends one entry and then patches the count, so that a log cut off at any moment lists exactly the
-; entries written before. Stack: kind (0 file, 1 folder) on top, then the path.
-Function PxLogEntry
-  Exch $0      ; kind
-  Exch
-  Exch $1      ; path
-  Push $2
-  Push "$1"
-  Call PxRequireFits
-  StrLen $2 "$1"
-  ClearErrors
-  FileSeek $PxLogHandle $PxLogEnd SET
-  Push $0
-  Call PxLogWriteNumber
-  Push $2
-  Call PxLogWriteNumber
-  FileWrite $PxLogHandle "$1"
-  IntOp $PxLogEnd $PxLogEnd + 8
-  IntOp $PxLogEnd $PxLogEnd + $2
-  IntOp $PxLogCount $PxLogCount + 1
-  FileSeek $PxLogHandle 8 SET
-  Push $PxLogCount
-  Call PxLogWriteNumber
-  ${If} ${Errors}
-    !insertmacro PxStop "Cannot write the uninstall log $\"$INSTDIR\${PX_LOG_NAME}$\". The installation \
-stops here; what it made so far is listed in the log."
-  ${EndIf}
-  Pop $2
-  Pop $1
-  Pop $0
-FunctionEnd
-
-!macro PxLogEntry KIND PATH
-  Push "${PATH}"
-  Push ${KIND}
-  Call PxLogEntry
-!macroend
-
-; Stack: a folder in, and out how many of its levels do not exist (0 when it exists). NSIS's
+; $_PxScratch in: a folder; out: how many of its levels do not exist (0 when it exists). NSIS's
 ; GetFullPathName gives "x\.." only when that parent exists, so the walk climbs by "\.." until it names an
 ; existing folder. Windows resolves ".." on real separators, also where a Shift-JIS character ends in
 ; 0x5C; a scan for the last backslash byte would cut such a character in two.
-Function PxMissingLevels
-  Exch $0
+!macro _PxMissingLevels
+  Push $0
   Push $1
-  Push $2
-  StrCpy $1 0
+  StrCpy $0 "$_PxScratch"
+  StrCpy $_PxScratch 0
   ${IfNot} ${FileExists} "$0\*.*"
     ${Do}
-      IntOp $1 $1 + 1
+      IntOp $_PxScratch $_PxScratch + 1
       StrCpy $0 "$0\.."
-      GetFullPathName $2 "$0"
-      ${If} $2 != ""
-      ${OrIf} $1 > ${PX_LONGEST_PATH}
+      GetFullPathName $1 "$0"
+      ${If} $1 != ""
+      ${OrIf} $_PxScratch > ${PX_LONGEST_LOGGED_PATH}
         ${Break}
       ${EndIf}
     ${Loop}
   ${EndIf}
-  StrCpy $0 $1
-  Pop $2
-  Pop $1
-  Exch $0
-FunctionEnd
-
-; Logs the folder and the levels above it that were made with it, parent first. Stack: the number of
-; levels on top, then the folder. Once made, each level exists, so GetFullPathName names every parent.
-Function PxLogLevels
-  Exch $0      ; levels
-  Exch
-  Exch $1      ; folder
-  Push $2
-  Push $3
-  StrCpy $2 "$1"
-  StrCpy $3 0
-  ${DoWhile} $3 < $0
-    Push "$2"
-    IntOp $3 $3 + 1
-    GetFullPathName $2 "$2\.."
-  ${Loop}
-  ${DoWhile} $3 > 0
-    Pop $2
-    !insertmacro PxLogEntry 1 "$2"
-    IntOp $3 $3 - 1
-  ${Loop}
-  Pop $3
-  Pop $2
   Pop $1
   Pop $0
-FunctionEnd
-
-; Creates a folder with every missing level and logs each level it made, parent first; levels that
-; already existed (the user's own folder, an earlier installation) are not logged. Stack: the folder.
-Function PxDir
-  Exch $0
-  Push $1
-  Push "$0"
-  Call PxRequireFits
-  Push "$0"
-  Call PxMissingLevels
-  Pop $1
-  ${If} $1 > 0
-    CreateDirectory "$0"
-    ${IfNot} ${FileExists} "$0\*.*"
-      !insertmacro PxStop "Cannot create the folder $\"$0$\". The installation stops here; what it \
-made so far is listed in the uninstall log."
-    ${EndIf}
-    Push "$0"
-    Push $1
-    Call PxLogLevels
-  ${EndIf}
-  Pop $1
-  Pop $0
-FunctionEnd
-
-!macro PxDir FOLDER
-  Push "${FOLDER}"
-  Call PxDir
 !macroend
 
-; Before a file is written: its length, and whether it was there before. Stack: the path.
-Function PxFileBefore
-  Exch $0
-  Push "$0"
-  Call PxRequireFits
-  StrCpy $PxExisted 0
-  ${If} ${FileExists} "$0"
-    StrCpy $PxExisted 1
-  ${EndIf}
-  Pop $0
-  ClearErrors
-FunctionEnd
-
-; After a file is written. NSIS's File sets the error flag when the file cannot be written (after the
-; user chose Ignore, or at once in silent mode) and goes on; this stops instead. A file that was there
-; before is not logged: the installation did not make it, and on a reinstall the first log lists it.
-Function PxFileAfter
-  Exch $0
-  ${If} ${Errors}
-    !insertmacro PxStop "Cannot write the file $\"$0$\". Close any program that uses it and run the \
-installation again. The installation stops here; what it made so far is listed in the uninstall log."
-  ${EndIf}
-  ${If} $PxExisted != 1
-    !insertmacro PxLogEntry 0 "$0"
-  ${EndIf}
-  Pop $0
-FunctionEnd
-
-; Installs the local file SOURCE (read by makensis) as TARGET, a full path in a folder made before.
-!macro PxFile SOURCE TARGET
-  Push "${TARGET}"
-  Call PxFileBefore
-  File "/oname=${TARGET}" "${SOURCE}"
-  Push "${TARGET}"
-  Call PxFileAfter
-!macroend
-
-; Counts the sound entries of a log already in place into $PxLogCount and $PxLogEnd: kinds 0 and 1,
-; lengths 1 to 259, every byte present. A log with another header counts as empty.
-Function PxLogAdoptEntries
+; Makes the folder $_PxPath with its $_PxScratch missing levels, and logs each level parent first. Once
+; made, each level exists, so GetFullPathName names every parent. The topmost level made becomes the
+; fresh folder: nothing below it can have been there before the install.
+!macro _PxMakeLevels
   Push $0
   Push $1
   Push $2
   Push $3
-  FileSeek $PxLogHandle 0 END $3
-  FileSeek $PxLogHandle 0 SET
-  ClearErrors
-  Call PxLogReadNumber
-  Pop $0
-  Call PxLogReadNumber
-  Pop $1
-  Call PxLogReadNumber
-  Pop $2
-  ${If} ${Errors}
-  ${OrIf} $0 <> 0x5749AAE0
-  ${OrIf} $1 <> 0
-    Goto done
-  ${EndIf}
-  ${DoWhile} $PxLogCount < $2
-    Call PxLogReadNumber
+  StrCpy $2 $_PxScratch
+  StrCpy $3 "$_PxPath"
+  CreateDirectory "$_PxPath"
+  ${IfNot} ${FileExists} "$_PxPath\*.*"
+    StrCpy $_PxMessage "$(PxMsgNoFolder)"
+    StrCpy $_PxWhat "$_PxPath"
+    ${CallArtificialFunction} _PxFail
+  ${Else}
+    StrCpy $0 "$_PxPath"
+    StrCpy $1 $2
+    ${DoWhile} $1 > 0
+      Push "$0"
+      IntOp $1 $1 - 1
+      GetFullPathName $0 "$0\.."
+    ${Loop}
     Pop $0
-    Call PxLogReadNumber
-    Pop $1
+    StrCpy $1 "$0" $_PxFreshLength
+    ${If} $_PxFresh == ""
+    ${OrIf} $1 != $_PxFresh
+      StrCpy $_PxFresh "$0\"
+      StrLen $_PxFreshLength "$_PxFresh"
+    ${EndIf}
+    StrCpy $1 0
+    Push $0
+    ClearErrors
+    ${DoWhile} $1 < $2
+      Pop $_PxPath
+      StrCpy $_PxKind ${PX_ENTRY_KIND_DIRECTORY}
+      StrLen $_PxLength "$_PxPath"
+      IntOp $1 $1 + 1
+      ${CallArtificialFunction} _PxLogEntry
+      ${If} ${Errors}
+        ${Break}
+      ${EndIf}
+    ${Loop}
+    ; After a failure the levels not logged are still on the stack; they go again, deepest first, so
+    ; that nothing made is left unlisted (the one that failed went in _PxLogEntry).
+    ${DoWhile} $1 < $2
+      Pop $0
+      IntOp $1 $1 + 1
+    ${Loop}
     ${If} ${Errors}
-    ${OrIf} $0 U> 1
+      ${DoWhile} $3 != $_PxPath
+        RMDir "$3"
+        GetFullPathName $3 "$3\.."
+      ${Loop}
+      SetErrors
+    ${EndIf}
+  ${EndIf}
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
+!macroend
+
+; PxDir: the folder $_PxPath.
+!macro _PxDir
+  StrLen $_PxLength "$_PxPath"
+  ${CallArtificialFunction} _PxCheckLength
+  ${If} $_PxMessage != ""
+    ${CallArtificialFunction} _PxFail
+  ${Else}
+    StrCpy $_PxScratch "$_PxPath"
+    ${CallArtificialFunction} _PxMissingLevels
+    ${If} $_PxScratch > 0
+      ${CallArtificialFunction} _PxMakeLevels
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; Creates a folder with every missing level and logs each level it made, parent first; levels that
+; already existed (the user's own folder, an earlier installation) are not logged.
+!macro PxDir FOLDER
+  !verbose push 3
+  !insertmacro _PxDeclareVars
+  StrCpy $_PxPath "${FOLDER}"
+  ${CallArtificialFunction} _PxDir
+  !verbose pop
+!macroend
+
+; Before a file is written: whether it fits and was there before. A path below the fresh folder was not:
+; that saves a look at the disk for every file of a new installation.
+!macro _PxFileBefore
+  StrLen $_PxLength "$_PxPath"
+  ${CallArtificialFunction} _PxCheckLength
+  ${If} $_PxMessage != ""
+    ${CallArtificialFunction} _PxFail
+  ${Else}
+    StrCpy $_PxExisted 0
+    StrCpy $_PxScratch "$_PxPath" $_PxFreshLength
+    ${If} $_PxFresh == ""
+    ${OrIf} $_PxScratch != $_PxFresh
+      ${If} ${FileExists} "$_PxPath"
+        StrCpy $_PxExisted 1
+      ${EndIf}
+    ${EndIf}
+    ClearErrors
+  ${EndIf}
+!macroend
+
+; After a file is written. NSIS's File sets the error flag when the file cannot be written (after the
+; user chose Ignore, or at once in silent mode) and goes on; this reports it instead. A file that was
+; there before is not logged: the installation did not make it, and on a reinstall the first log lists it.
+!macro _PxFileAfter
+  ${If} ${Errors}
+    StrCpy $_PxMessage "$(PxMsgNoFile)"
+    StrCpy $_PxWhat "$_PxPath"
+    ${CallArtificialFunction} _PxFail
+  ${ElseIf} $_PxExisted != 1
+    StrCpy $_PxKind ${PX_ENTRY_KIND_FILE}
+    ${CallArtificialFunction} _PxLogEntry
+  ${EndIf}
+!macroend
+
+; Installs the local file SOURCE (read by makensis) as TARGET, a full path in a folder made before, and
+; logs it after it is written.
+!macro PxFile SOURCE TARGET
+  !verbose push 3
+  !insertmacro _PxDeclareVars
+  StrCpy $_PxPath "${TARGET}"
+  ${CallArtificialFunction} _PxFileBefore
+  ${IfNot} ${Errors}
+    File "/oname=$_PxPath" "${SOURCE}"
+    ${CallArtificialFunction} _PxFileAfter
+  ${EndIf}
+  !verbose pop
+!macroend
+
+; Reads a 32-bit little-endian number into $_PxScratch; sets the error flag at the end of the file.
+!macro _PxReadNumber
+  Push $0
+  Push $1
+  StrCpy $_PxScratch 0
+  StrCpy $1 0
+  ${Do}
+    FileReadByte $_PxLog $0
+    IntOp $0 $0 << $1
+    IntOp $_PxScratch $_PxScratch | $0
+    IntOp $1 $1 + 8
+  ${LoopUntil} $1 = 32
+  Pop $1
+  Pop $0
+!macroend
+
+; Counts the sound entries of a log already in place into $_PxLogCount and $_PxLogEnd: kinds 0 and 1,
+; lengths 1 to 259, every byte present. A log with another header counts as empty.
+!macro _PxAdoptEntries
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  FileSeek $_PxLog 0 END $3
+  FileSeek $_PxLog 0 SET
+  ClearErrors
+  ${CallArtificialFunction} _PxReadNumber
+  StrCpy $0 $_PxScratch
+  ${CallArtificialFunction} _PxReadNumber
+  StrCpy $1 $_PxScratch
+  ${CallArtificialFunction} _PxReadNumber
+  StrCpy $2 $_PxScratch
+  ${If} ${Errors}
+  ${OrIf} $0 <> ${PX_UNINSTALL_LOG_MAGIC}
+  ${OrIf} $1 <> 0
+    StrCpy $2 0
+  ${EndIf}
+  ${DoWhile} $_PxLogCount < $2
+    ${CallArtificialFunction} _PxReadNumber
+    StrCpy $0 $_PxScratch
+    ${CallArtificialFunction} _PxReadNumber
+    StrCpy $1 $_PxScratch
+    ${If} ${Errors}
+    ${OrIf} $0 U> ${PX_ENTRY_KIND_DIRECTORY}
     ${OrIf} $1 < 1
-    ${OrIf} $1 > ${PX_LONGEST_PATH}
+    ${OrIf} $1 > ${PX_LONGEST_LOGGED_PATH}
       ${Break}
     ${EndIf}
-    IntOp $1 $1 + $PxLogEnd
+    IntOp $1 $1 + $_PxLogEnd
     IntOp $1 $1 + 8
     ${If} $1 > $3
       ${Break}
     ${EndIf}
-    StrCpy $PxLogEnd $1
-    IntOp $PxLogCount $PxLogCount + 1
-    FileSeek $PxLogHandle $PxLogEnd SET
+    StrCpy $_PxLogEnd $1
+    IntOp $_PxLogCount $_PxLogCount + 1
+    FileSeek $_PxLog $_PxLogEnd SET
   ${Loop}
-done:
   ClearErrors
   Pop $3
   Pop $2
   Pop $1
   Pop $0
-FunctionEnd
+!macroend
 
 ; Opens the log in $INSTDIR after making the folder. An earlier log there (a reinstall, or an install that
 ; stopped half-way) is kept: the new entries go after its last sound entry, so the uninstaller still
 ; removes everything the first installation made. Anything else there is overwritten.
-Function PxLogOpen
+!macro _PxLogOpen
   Push $0
-  Push $1
+  StrCpy $_PxLog ""
+  StrCpy $_PxFresh ""
+  StrCpy $_PxFreshLength 0
   ; Nothing is made unless the deepest path fits.
-  Push "$INSTDIR\${PX_DEEPEST}"
-  Call PxRequireFits
-  Push "$INSTDIR"
-  Call PxMissingLevels
-  Pop $1
-  ${If} $1 > 0
-    CreateDirectory "$INSTDIR"
+  StrCpy $_PxPath "$INSTDIR\${PX_DEEPEST}"
+  StrLen $_PxLength "$_PxPath"
+  ${CallArtificialFunction} _PxCheckLength
+  ${If} $_PxMessage != ""
+    ${CallArtificialFunction} _PxFail
+  ${Else}
+    StrCpy $_PxScratch "$INSTDIR"
+    ${CallArtificialFunction} _PxMissingLevels
+    StrCpy $0 $_PxScratch
+    ${If} $0 > 0
+      CreateDirectory "$INSTDIR"
+    ${EndIf}
+    ; Now that it exists: the folder's full long name, as GetModuleFileNameA will give it to the
+    ; uninstaller.
+    GetFullPathName $_PxScratch "$INSTDIR"
+    ${If} $_PxScratch != ""
+      StrCpy $INSTDIR "$_PxScratch"
+    ${EndIf}
+    StrCpy $_PxLogCount 0
+    StrCpy $_PxLogEnd 12
+    StrCpy $_PxUnpatched 0
+    ClearErrors
     ${IfNot} ${FileExists} "$INSTDIR\*.*"
-      !insertmacro PxStop "Cannot create the folder $\"$INSTDIR$\". Choose another folder."
+      StrCpy $_PxMessage "$(PxMsgNoFolder)"
+      StrCpy $_PxWhat "$INSTDIR"
+      ${CallArtificialFunction} _PxFail
+    ${Else}
+      FileOpen $_PxLog "$INSTDIR\${PX_LOG_FILE_NAME}" a
+    ${EndIf}
+    ${If} ${Errors}
+    ${AndIf} $_PxMessage == ""
+      StrCpy $_PxLog ""
+      StrCpy $_PxMessage "$(PxMsgNoLog)"
+      StrCpy $_PxWhat "$INSTDIR\${PX_LOG_FILE_NAME}"
+      ${CallArtificialFunction} _PxFail
+    ${ElseIf} $_PxLog != ""
+      ${CallArtificialFunction} _PxAdoptEntries
+      ; The header: the magic, a second word of 0, the count.
+      FileSeek $_PxLog 0 SET
+      StrCpy $_PxScratch ${PX_UNINSTALL_LOG_MAGIC}
+      FileWriteByte $_PxLog $_PxScratch
+      IntOp $_PxScratch $_PxScratch >> 8
+      FileWriteByte $_PxLog $_PxScratch
+      IntOp $_PxScratch $_PxScratch >> 8
+      FileWriteByte $_PxLog $_PxScratch
+      IntOp $_PxScratch $_PxScratch >> 8
+      FileWriteByte $_PxLog $_PxScratch
+      FileWriteByte $_PxLog 0
+      FileWriteByte $_PxLog 0
+      FileWriteByte $_PxLog 0
+      FileWriteByte $_PxLog 0
+      !insertmacro _PxPatchCount
+      ${If} ${Errors}
+        StrCpy $_PxMessage "$(PxMsgNoLog)"
+        StrCpy $_PxWhat "$INSTDIR\${PX_LOG_FILE_NAME}"
+        ${CallArtificialFunction} _PxFail
+      ${ElseIf} $0 > 0
+        StrCpy $_PxPath "$INSTDIR"
+        StrCpy $_PxScratch $0
+        ${CallArtificialFunction} _PxMakeLevels
+      ${EndIf}
     ${EndIf}
   ${EndIf}
-  ; Now that it exists: the folder's full long name, as GetModuleFileNameA will give it to the uninstaller.
-  GetFullPathName $0 "$INSTDIR"
-  ${If} $0 != ""
-    StrCpy $INSTDIR "$0"
-  ${EndIf}
-  StrCpy $PxLogCount 0
-  StrCpy $PxLogEnd 12
-  ClearErrors
-  FileOpen $PxLogHandle "$INSTDIR\${PX_LOG_NAME}" a
-  ${If} ${Errors}
-    StrCpy $PxLogHandle ""
-    !insertmacro PxStop "Cannot write the uninstall log $\"$INSTDIR\${PX_LOG_NAME}$\"."
-  ${EndIf}
-  Call PxLogAdoptEntries
-  ; The header: magic 0x5749AAE0 (bytes E0 AA 49 57), a second word of 0, the count.
-  FileSeek $PxLogHandle 0 SET
-  Push 0x5749AAE0
-  Call PxLogWriteNumber
-  Push 0
-  Call PxLogWriteNumber
-  Push $PxLogCount
-  Call PxLogWriteNumber
-  ${If} ${Errors}
-    !insertmacro PxStop "Cannot write the uninstall log $\"$INSTDIR\${PX_LOG_NAME}$\"."
-  ${EndIf}
-  ${If} $1 > 0
-    Push "$INSTDIR"
-    Push $1
-    Call PxLogLevels
-  ${EndIf}
-  Pop $1
   Pop $0
-FunctionEnd
+!macroend
 
 !macro PxLogOpen
-  Call PxLogOpen
+  !verbose push 3
+  !insertmacro _PxDeclareVars
+  ${CallArtificialFunction} _PxLogOpen
+  !verbose pop
+!macroend
+
+; The count on disk takes every entry written, and the log is closed.
+!macro _PxLogClose
+  ${If} $_PxLog != ""
+    ClearErrors
+    !insertmacro _PxCloseLog
+    ${If} ${Errors}
+      StrCpy $_PxMessage "$(PxMsgNoLog)"
+      StrCpy $_PxWhat "$INSTDIR\${PX_LOG_FILE_NAME}"
+      ${CallArtificialFunction} _PxFail
+    ${EndIf}
+  ${EndIf}
 !macroend
 
 !macro PxLogClose
-  ${If} $PxLogHandle != ""
-    FileClose $PxLogHandle
-    StrCpy $PxLogHandle ""
+  !verbose push 3
+  !insertmacro _PxDeclareVars
+  ${CallArtificialFunction} _PxLogClose
+  !verbose pop
+!macroend
+
+; $_PxPath: a path that the folder check measures; "" in $_PxMessage when it fits.
+!macro _PxDeepestFits
+  !insertmacro _PxDeclareVars
+  StrCpy $_PxPath "$INSTDIR\${PX_DEEPEST}"
+  StrLen $_PxLength "$_PxPath"
+  ${CallArtificialFunction} _PxCheckLength
+!macroend
+
+; For .onVerifyInstDir: Next stays greyed while the deepest path the payload makes would not fit.
+!macro PxVerifyInstDir
+  !verbose push 3
+  !insertmacro _PxDeepestFits
+  ${If} $_PxMessage != ""
+    Abort
   ${EndIf}
+  !verbose pop
+!macroend
+
+; For a folder page's leave function: says why the folder is refused and keeps the page.
+!macro PxRefuseDeepInstDir
+  !verbose push 3
+  !insertmacro _PxDeepestFits
+  ${If} $_PxMessage != ""
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$_PxMessage$\r$\n$\r$\n$_PxWhat" /SD IDOK
+    Abort
+  ${EndIf}
+  !verbose pop
 !macroend
 
 ; Puts the uninstaller into $INSTDIR. It is not logged, and neither is the log: a running program cannot
 ; delete its own file, so both stay, and with them the folder.
 !macro PxPlaceUninstaller SOURCE
+  !verbose push 3
+  !insertmacro _PxDeclareVars
   ClearErrors
-  File "/oname=$INSTDIR\${PX_UNINSTALLER_NAME}" "${SOURCE}"
+  File "/oname=$INSTDIR\${PX_UNINSTALLER_FILE_NAME}" "${SOURCE}"
   ${If} ${Errors}
-    !insertmacro PxStop "Cannot write the uninstaller $\"$INSTDIR\${PX_UNINSTALLER_NAME}$\"."
+    StrCpy $_PxMessage "$(PxMsgNoUninstaller)"
+    StrCpy $_PxWhat "$INSTDIR\${PX_UNINSTALLER_FILE_NAME}"
+    ${CallArtificialFunction} _PxFail
   ${EndIf}
+  !verbose pop
 !macroend
 
-; Beside this file, wherever the script that includes it lies.
 !include "${__FILEDIR__}/pxunins_system.nsh"
 
 !endif
+!verbose pop

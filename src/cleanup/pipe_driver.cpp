@@ -11,14 +11,7 @@
 #include "foundation/text.h"
 #include "platform/platform.h"
 
-static const char kProductKey[] = "SOFTWARE\\Morvaine\\Plexitone";
-static const char kMakerKey[] = "SOFTWARE\\Morvaine";
-static const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-static const char kDrivers32Key[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
-static const char kDriversDescKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc";
-
-// "midi", then "midi1" to "midi99": the names under which the NT line lists MIDI drivers.
-enum { kDriverListNames = 100 };
+#include "foundation/fixed_names.h"
 
 uint32_t ReleaseSharedDll(const char* name)
 {
@@ -67,7 +60,7 @@ static int ReadDriverName(char* driverName)
     DWORD type = 0;
     DWORD size = MAX_PATH;
     LSTATUS status =
-        RegQueryValueExA(key, "PlexitonePipe", NULL, &type, (LPBYTE)driverName, &size);
+        RegQueryValueExA(key, kPipeDriverValue, NULL, &type, (LPBYTE)driverName, &size);
     RegCloseKey(key);
     // The type plays no part. An empty name would make every later step act on default values
     // and on the system folder itself: it counts as no name, as does a name that is no file name.
@@ -88,9 +81,9 @@ static int UnregisterDriverNt(const char* driverName)
     int namedAsExpandable = 0;
     for (int i = 0; i < kDriverListNames && !found; i++) {
         if (i == 0)
-            snprintf(valueName, sizeof valueName, "midi");
+            snprintf(valueName, sizeof valueName, "%s", kDriverListName);
         else
-            snprintf(valueName, sizeof valueName, "midi%d", i);
+            snprintf(valueName, sizeof valueName, "%s%d", kDriverListName, i);
         char data[MAX_PATH];
         DWORD type = 0;
         DWORD size = sizeof data;
@@ -176,7 +169,7 @@ int RemovePipeDriver(void)
             return 0;
     } else {
         // The consumer line lists its MIDI drivers in "system.ini"; a null string deletes the key.
-        if (!WritePrivateProfileStringA("drivers", "MIDIPlexitone", NULL, "system.ini"))
+        if (!WritePrivateProfileStringA(kSystemIniDrivers, kSystemIniDriverKey, NULL, kSystemIniFile))
             return 0;
     }
 

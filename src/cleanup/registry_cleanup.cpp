@@ -7,18 +7,19 @@
 #include "foundation/process_state.h"
 #include "foundation/text.h"
 
-static const char kAppPathKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\px.exe";
-static const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plexitone";
-static const char kUserMakerKey[] = "SOFTWARE\\Morvaine";
+#include "foundation/fixed_names.h"
+
+// The maker key of the machine-wide product key, here under HKEY_CURRENT_USER.
+static const char* const kUserMakerKey = kMakerKey;
 
 // The product key goes after the four settings keys it holds: the NT line refuses to delete
 // a key that still has subkeys.
 static const char* const kUserProductKeys[] = {
-    "SOFTWARE\\Morvaine\\Plexitone\\Audio",
-    "SOFTWARE\\Morvaine\\Plexitone\\MIDI",
-    "SOFTWARE\\Morvaine\\Plexitone\\Recent Files",
-    "SOFTWARE\\Morvaine\\Plexitone\\Offline Rendering",
-    "SOFTWARE\\Morvaine\\Plexitone",
+    kAudioSettingsKey,
+    kMidiSettingsKey,
+    kRecentFilesKey,
+    kOfflineRenderingKey,
+    kProductKey,
 };
 
 void DeleteKeyIfNoSubkeys(HKEY root, const char* subkey)

@@ -4,15 +4,15 @@
 #include "foundation/paths.h"
 #include "platform/platform.h"
 
-static const char kGroupName[] = "Plexitone";
+#include "foundation/fixed_names.h"
 
 // In the order the installer created them; the group folder goes after them.
 static const char* const kShortcuts[] = {
-    "Plexitone.lnk",
-    "Plexitone Help.lnk",
-    "Plexitone License.lnk",
-    "Plexitone Home Page.lnk",
-    "Uninstall Plexitone.lnk",
+    kAppShortcut,
+    kHelpShortcut,
+    kLicenseShortcut,
+    kHomePageShortcut,
+    kUninstallShortcut,
 };
 
 int GetProgramsFolder(char* path)

@@ -57,13 +57,14 @@ typedef void* LPVOID;
 typedef void* HANDLE;
 typedef HANDLE* PHANDLE;
 
-typedef struct SimWindow* HWND;
-typedef struct SimModule* HINSTANCE;
+// Distinct handle types named as <windows.h> names them (STRICT); the simulation defines the structs.
+typedef struct HWND__* HWND;
+typedef struct HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
-typedef struct SimKey* HKEY;
+typedef struct HKEY__* HKEY;
 typedef HKEY* PHKEY;
-typedef struct SimDeviceContext* HDC;
-typedef struct SimBrush* HBRUSH;
+typedef struct HDC__* HDC;
+typedef struct HBRUSH__* HBRUSH;
 typedef INT_PTR (*FARPROC)(void);
 typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef struct FILETIME { DWORD dwLowDateTime; DWORD dwHighDateTime; } FILETIME, *PFILETIME;

@@ -6,13 +6,12 @@
 #include "cleanup/start_menu.h"
 #include "dialogs/fallback_dialog.h"
 #include "dialogs/progress_dialog.h"
+#include "foundation/fixed_names.h"
 #include "foundation/messages.h"
 #include "foundation/paths.h"
 #include "foundation/process_state.h"
 #include "run/dll_search.h"
 #include "uninstall_log/log_loader.h"
-
-static const char kLogFileName[] = "_pxunins.dat";
 
 RemovalList ProcessRemovalList;
 

@@ -4,13 +4,8 @@
 
 #include <stdio.h>
 
+#include "foundation/fixed_names.h"
 #include "uninstall_log/removal_list.h"
-
-// The first four bytes of every uninstall log, read little-endian.
-enum : uint32_t { UninstallLogMagic = 0x5749AAE0u };
-
-// The longest path an entry may carry: a MAX_PATH block holds it with its NUL.
-enum { kLongestLoggedPath = 259 };
 
 // 1: the list holds exactly the log's entries in file order. 0: the log cannot be opened or was
 // refused, and the list is empty.

@@ -4,11 +4,10 @@
 
 #include <stdint.h>
 
+#include "foundation/fixed_names.h"
+
+// EntryKindFile or EntryKindDirectory.
 typedef uint32_t EntryKind;
-enum {
-    EntryKindFile = 0,       // removed with DeleteFileA
-    EntryKindDirectory = 1,  // removed with RemoveDirectoryA, which removes only an empty folder
-};
 
 struct RemovalNode;
 

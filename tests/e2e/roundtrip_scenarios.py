@@ -32,7 +32,7 @@ from pxwine import scenario  # noqa: E402
 from pxwine.driver import DriverRun  # noqa: E402
 from pxwine.lanes import CONSUMER, NT32, NT64  # noqa: E402
 from pxwine.paths import windows_path  # noqa: E402
-from pxwine.registry import RegFile, normal_key, sz  # noqa: E402
+from pxwine.registry import REG_BINARY, RegFile, Value, dword, export_registry, normal_key, sz  # noqa: E402
 from pxwine.texts import COMPLETE, CONFIRM, RESTART  # noqa: E402
 from pxwine.uninstall_log import LOG_NAME  # noqa: E402
 
@@ -48,10 +48,18 @@ FIELDS = {
     "install_dir": None,
     "top": None,            # the outermost folder the install makes or finds; what the snapshot looks at
     "code_page": None,
-    "before": None,         # changes to the prefix before the install, given (prefix, row)
+    "before": None,         # changes to the prefix before the install, given (prefix, environment, work, row)
     "installs": 1,
-    "expect": "installed",  # "installed", "stopped" (exit code 2, what was made is logged) or "refused"
-                            # (exit code 2, nothing made)
+    # "installed", "stopped" (exit code 2, what was made is logged), "refused" (exit code 2, nothing made)
+    # or "shared" (installed; another program uses the driver too when the uninstall runs, so it stays)
+    "expect": "installed",
+    # between(prefix, environment, work) after every install but the last; before_uninstall likewise once
+    # all are done; after(prefix) when the row ends, whatever became of it.
+    "between": None,
+    "before_uninstall": None,
+    "after": None,
+    # The log ends in the bytes of an entry whose write failed, after the last counted one.
+    "broken_tail": False,
 }
 
 
@@ -61,17 +69,63 @@ def Row(name, lane, install_dir, **fields):
     return row
 
 
-def put_user_file(prefix, row):
+def put_user_file(prefix, _environment, _work, row):
     path = os.path.join(inst.unix_path(prefix, row.install_dir), USER_FILE)
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as stream:
         stream.write(b"mine\r\n")
 
 
-def block_driver_file(prefix, row):
+def block_driver_file(prefix, _environment, _work, row):
     """A folder where the pipe driver's file goes: its File fails after the whole payload is in."""
     os.makedirs(inst.unix_path(prefix, row.lane.disk_file(inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME)),
                 exist_ok=True)
+
+
+def take_first_driver_names(_prefix, environment, work, _row):
+    """Another program's values of other types in the first two names of the MIDI driver list."""
+    changes = RegFile()
+    changes.set_values(inst.DRIVERS32_KEY, {"midi": dword(7), "midi1": Value(REG_BINARY, b"\x01\x02")})
+    changes.apply(environment, work)
+
+
+def release_driver_count(_prefix, environment, work):
+    """An uninstall that stopped after releasing the driver's use count: the count's value is gone, the
+    driver, its registration and the product key are still there."""
+    changes = RegFile()
+    changes.set_values(inst.SHARED_DLLS_KEY, {inst.DRIVER_NAME: None})
+    changes.apply(environment, work)
+
+
+def other_program_counts_driver(prefix, environment, work):
+    """Another program installs the same driver and counts its own use, as every installer does."""
+    values = export_registry(environment, work).get(normal_key(inst.SHARED_DLLS_KEY), {})
+    count = values.get(inst.DRIVER_NAME.lower())
+    changes = RegFile()
+    changes.set_values(inst.SHARED_DLLS_KEY, {inst.DRIVER_NAME: dword(count.number() + 1 if count else 1)})
+    changes.apply(environment, work)
+
+
+def full_disk_dir(prefix):
+    return os.path.join(os.path.dirname(prefix), "full-disk")
+
+
+def log_on_small_disk(prefix, _environment, _work, row):
+    """The log on a file system of two pages, which fills while the payload is logged: a write of an
+    entry then fails part-way, as on a full disk."""
+    mount = full_disk_dir(prefix)
+    os.makedirs(mount, exist_ok=True)
+    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=8k", "tmpfs", mount], check=True)
+    folder = inst.unix_path(prefix, row.install_dir)
+    os.makedirs(folder, exist_ok=True)
+    open(os.path.join(mount, LOG_NAME), "wb").close()
+    os.symlink(os.path.join(mount, LOG_NAME), os.path.join(folder, LOG_NAME))
+
+
+def unmount_small_disk(prefix):
+    mount = full_disk_dir(prefix)
+    if os.path.ismount(mount):
+        subprocess.run(["umount", mount], check=True)
 
 
 # The deepest path is the folder and "\Samples\Library\sound000.wav" (29 bytes): 259 bytes fit exactly,
@@ -97,6 +151,15 @@ ROWS = [
         expect="stopped"),
     Row("nt64_stopped_half_way", NT64, "C:\\Program Files (x86)\\Plexitone", before=block_driver_file,
         expect="stopped"),
+    Row("nt_log_write_fails_half_way", NT32, "C:\\Program Files\\Plexitone", before=log_on_small_disk,
+        after=unmount_small_disk, expect="stopped", broken_tail=True),
+    # The kit's count must hold, or the other program's use is released with ours and the driver goes.
+    Row("nt_reinstall_after_released_count", NT32, "C:\\Program Files\\Plexitone", installs=2,
+        between=release_driver_count, before_uninstall=other_program_counts_driver, expect="shared"),
+    Row("consumer_reinstall_after_released_count", CONSUMER, "C:\\Program Files\\Plexitone", installs=2,
+        between=release_driver_count, before_uninstall=other_program_counts_driver, expect="shared"),
+    Row("nt_driver_names_of_other_types", NT32, "C:\\Program Files\\Plexitone",
+        before=take_first_driver_names),
     Row("nt_deepest_path_259_bytes", NT32, DEEPEST_FITS),
     Row("nt_deepest_path_260_bytes", NT32, TOO_DEEP, expect="refused"),
 ]
@@ -173,9 +236,17 @@ def read_log(path):
 
 def check_log(prefix, environment, pxlog, row, work, failures):
     log = row.install_dir + "\\" + LOG_NAME
-    code, _ = wine_run(["wine", pxlog, "check", log, "--install-dir", row.top], environment,
-                       os.path.join(work, row.name + ".pxlog.txt"), 60)
-    if code != 0:
+    report = os.path.join(work, row.name + ".pxlog.txt")
+    if os.path.exists(report):
+        os.remove(report)
+    code, _ = wine_run(["wine", pxlog, "check", log, "--install-dir", row.top], environment, report, 60)
+    with open(report, "rb") as stream:
+        findings = stream.read().decode("utf-8", "replace")
+    if row.broken_tail:
+        # pxlog names the bytes the uninstaller never reads; the log itself must be accepted.
+        if "after the last counted entry" not in findings or "accepted" not in findings:
+            failures.append("pxlog check does not find the log accepted with a broken tail:\n" + findings)
+    elif code != 0:
         failures.append("pxlog check: exit code %d, see %s.pxlog.txt" % (code, row.name))
     encoding = "cp932" if row.code_page == 932 else "cp1252"
     entries = [(kind, path.decode(encoding)) for kind, path in read_log(inst.unix_path(prefix, log))]
@@ -188,11 +259,27 @@ def system_state(prefix, environment, work, row):
 
 def install(setup, row, environment, work):
     """Through cmd without quotes: NSIS ignores a quoted "/D=...". Returns the last exit code."""
-    for _ in range(row.installs):
+    for number in range(row.installs):
+        if number > 0 and row.between is not None:
+            row.between(environment["WINEPREFIX"], environment, work)
         code, seconds = wine_run(["wine", "cmd", "/c", "%s /S /D=%s" % (windows_path(setup), row.install_dir)],
                                  environment, os.path.join(work, row.name + ".setup.txt"), SETUP_TIMEOUT_SECONDS)
         print("install: exit code %d in %.1f s" % (code, seconds), flush=True)
     return code
+
+
+def is_driver_item(item, state):
+    """What stays of the driver while another program uses it: its file, its count, its registration and
+    the product key that names it."""
+    if item[0] == "file":
+        return item[1] == (inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME).lower()
+    if item[0] == "ini":
+        return item[1:] == ("system.ini", "drivers")
+    if item[0] in ("key", "value") and inst.in_tree(item[1], normal_key(inst.MACHINE_MAKER_KEY)):
+        return True
+    if item[0] == "value" and item[1] in (normal_key(inst.SHARED_DLLS_KEY), normal_key(inst.DRIVERS_DESC_KEY)):
+        return item[2] == inst.DRIVER_NAME.lower()
+    return item[0] == "value" and item[1] == normal_key(inst.DRIVERS32_KEY) and state == sz(inst.DRIVER_NAME)
 
 
 def check_logged_what_was_made(before, installed, row, entries, failures):
@@ -215,7 +302,8 @@ def uninstall(session, driver, row, failures):
                     row.lane, shots=False)
     print("uninstall: driver exit code %d in %.1f s" % (run.result, time.time() - started), flush=True)
     failures.extend(run.troubles())
-    # No restart question after a stopped install: it never registered the driver.
+    # No restart question after a stopped install, which never registered the driver, nor while another
+    # program uses the driver, which then stays.
     last = RESTART if row.expect == "installed" else COMPLETE
     prompts = [prompt[1:3] for prompt in run.prompts()]
     if run.exit_code() != 0 or prompts != [CONFIRM[1:3], last[1:3]]:
@@ -227,12 +315,22 @@ def pending_texts(state):
     return list(state.strings()) if hasattr(state, "strings") else list(state)
 
 
-def check_as_before(before, after, row, failures, restarted=False):
+def check_as_before(before, installed, after, row, failures, restarted=False):
     """restarted: after the restart nothing of the driver may wait any more."""
     expected = expected_after(before, after, row)
     for item in after:
-        if item[0] == "file" and item not in before and item[1].endswith(("\\pxunins.exe", "\\_pxunins.dat")):
+        if item[0] == "file" and after[item] != before.get(item) and item[1].endswith(("\\pxunins.exe",
+                                                                                        "\\_pxunins.dat")):
             expected[item] = after[item]
+    if row.expect == "shared":
+        count = installed.get(("value", normal_key(inst.SHARED_DLLS_KEY), inst.DRIVER_NAME.lower()))
+        if count != dword(1):
+            failures.append("the driver's use count after the reinstall: %r, not REG_DWORD(1)" % (count,))
+        for item, state in installed.items():
+            if is_driver_item(item, state):
+                expected[item] = state
+        # Ours and the other program's; the uninstaller never writes the stored count.
+        expected[("value", normal_key(inst.SHARED_DLLS_KEY), inst.DRIVER_NAME.lower())] = dword(2)
     if row.expect == "installed" and not restarted:
         # The driver's file waits for the restart: in the pending renames on the NT line, in wininit.ini
         # on the consumer line, under the name of the folder it really lies in.
@@ -280,10 +378,10 @@ def run_row(row, harness):
         versions.apply(environment, work)
         put_other_64_bit_driver(prefix, row)
         if row.before is not None:
-            row.before(prefix, row)
+            row.before(prefix, environment, work, row)
         before = system_state(prefix, environment, work, row)
         code = install(harness.setup, row, environment, work)
-        if code != (0 if row.expect == "installed" else 2):
+        if code != (2 if row.expect in ("stopped", "refused") else 0):
             failures.append("the installer ended with %d" % code)
         installed = system_state(prefix, environment, work, row)
         if row.expect == "refused":
@@ -299,15 +397,19 @@ def run_row(row, harness):
                 if built.read() != placed.read():
                     failures.append("the installer placed another pxunins.exe than %s: build the installer "
                                     "preset again" % harness.exe)
+            if row.before_uninstall is not None:
+                row.before_uninstall(prefix, environment, work)
             uninstall(session, harness.driver, row, failures)
-            check_as_before(before, system_state(prefix, environment, work, row), row, failures)
+            check_as_before(before, installed, system_state(prefix, environment, work, row), row, failures)
             if row.lane.wow64:
                 print("restart: wineboot -r in %.1f s" % session.restart(), flush=True)
                 print(session.keep_desktop_held(harness.driver), flush=True)
-                check_as_before(before, system_state(prefix, environment, work, row), row, failures,
+                check_as_before(before, installed, system_state(prefix, environment, work, row), row, failures,
                                 restarted=True)
     finally:
         forget(prefix, environment, work, row)
+        if row.after is not None:
+            row.after(prefix)
     return failures
 
 

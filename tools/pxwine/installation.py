@@ -29,13 +29,14 @@ import os
 import shutil
 import struct
 
+from pxwine import fixed_names as names
 from pxwine.paths import common_programs_folder, programs_folder, unix_path
 from pxwine.registry import RegFile, dword, export_registry, multi_sz, normal_key, sz
 from pxwine.lanes import LANES
 from pxwine.uninstall_log import ENTRY_KIND_DIRECTORY, ENTRY_KIND_FILE, LOG_NAME, sound_log
 
 DEFAULT_INSTALL_DIR = "C:\\Program Files\\Plexitone"
-DRIVER_NAME = "pxpipe.drv"
+DRIVER_NAME = names.PIPE_DRIVER_FILE_NAME
 # Wine answers GetSystemDirectoryA with this folder on every lane (under WoW64 too); the consumer line's
 # C:\WINDOWS\SYSTEM is not emulated.
 SYSTEM_DIR = "C:\\windows\\system32"
@@ -44,20 +45,21 @@ WOW64_SYSTEM_DIR = "C:\\windows\\syswow64"
 OTHER_DRIVER_64_CONTENT = b"MZ another program's 64-bit pxpipe.drv\r\n"
 WINDOWS_DIR = "C:\\windows"
 
-GROUP_NAME = "Plexitone"
-SHORTCUTS = ("Plexitone.lnk", "Plexitone Help.lnk", "Plexitone License.lnk", "Plexitone Home Page.lnk",
-             "Uninstall Plexitone.lnk")
+GROUP_NAME = names.GROUP_NAME
+SHORTCUTS = (names.APP_SHORTCUT, names.HELP_SHORTCUT, names.LICENSE_SHORTCUT, names.HOME_PAGE_SHORTCUT,
+             names.UNINSTALL_SHORTCUT)
 
-APP_PATH_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\px.exe"
-USER_MAKER_KEY = "HKCU\\SOFTWARE\\Morvaine"
-USER_PRODUCT_KEY = "HKCU\\SOFTWARE\\Morvaine\\Plexitone"
-USER_SETTINGS_KEYS = ("Audio", "MIDI", "Recent Files", "Offline Rendering")
-MACHINE_MAKER_KEY = "HKLM\\SOFTWARE\\Morvaine"
-MACHINE_PRODUCT_KEY = "HKLM\\SOFTWARE\\Morvaine\\Plexitone"
-UNINSTALL_SUBKEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plexitone"
-SHARED_DLLS_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
-DRIVERS32_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32"
-DRIVERS_DESC_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc"
+APP_PATH_KEY = "HKLM\\" + names.APP_PATH_KEY
+USER_MAKER_KEY = "HKCU\\" + names.MAKER_KEY
+USER_PRODUCT_KEY = "HKCU\\" + names.PRODUCT_KEY
+USER_SETTINGS_KEYS = tuple(key.rsplit("\\", 1)[1] for key in (
+    names.AUDIO_SETTINGS_KEY, names.MIDI_SETTINGS_KEY, names.RECENT_FILES_KEY, names.OFFLINE_RENDERING_KEY))
+MACHINE_MAKER_KEY = "HKLM\\" + names.MAKER_KEY
+MACHINE_PRODUCT_KEY = "HKLM\\" + names.PRODUCT_KEY
+UNINSTALL_SUBKEY = names.UNINSTALL_KEY
+SHARED_DLLS_KEY = "HKLM\\" + names.SHARED_DLLS_KEY
+DRIVERS32_KEY = "HKLM\\" + names.DRIVERS32_KEY
+DRIVERS_DESC_KEY = "HKLM\\" + names.DRIVERS_DESC_KEY
 SESSION_MANAGER_KEY = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager"
 PENDING_RENAMES = "PendingFileRenameOperations"
 
@@ -330,7 +332,7 @@ def reset_files(prefix, install_dir=DEFAULT_INSTALL_DIR):
             os.remove(driver)
     ini = system_ini(prefix)
     sections = read_ini(ini)
-    write_ini(ini, [(name, [line for line in body if not line.lower().startswith("midiplexitone=")])
+    write_ini(ini, [(name, [line for line in body if not line.lower().startswith(names.SYSTEM_INI_DRIVER_KEY.lower() + "=")])
                     for name, body in sections if name.lower() != "drivers"])
     for name in ("wininit.ini", "wininit.bak"):
         path = unix_path(prefix, WINDOWS_DIR + "\\" + name)
@@ -388,7 +390,7 @@ def stage_installation(prefix, environment, lane, install_dir=DEFAULT_INSTALL_DI
         write_file(unix_path(prefix, installation.driver_file), OTHER_DRIVER_64_CONTENT)
     drivers = list(OTHER_SYSTEM_INI_DRIVERS)
     if not lane.nt:
-        drivers.insert(2, "MIDIPlexitone=" + DRIVER_NAME)
+        drivers.insert(2, names.SYSTEM_INI_DRIVER_KEY + "=" + DRIVER_NAME)
     set_ini_lines(system_ini(prefix), "drivers", drivers)
     # A delayed deletion of another program's, so the scheduling must keep what it finds.
     write_ini(wininit_ini(prefix), [("rename", [OTHER_WININIT_LINE])])
@@ -409,7 +411,7 @@ def stage_installation(prefix, environment, lane, install_dir=DEFAULT_INSTALL_DI
         "DisplayName": sz("Plexitone"),
         "UninstallString": sz('"%s"' % installation.win("pxunins.exe")),
     })
-    changes.set_values(MACHINE_PRODUCT_KEY, {"PlexitonePipe": sz(DRIVER_NAME), "Path": sz(install_dir)})
+    changes.set_values(MACHINE_PRODUCT_KEY, {names.PIPE_DRIVER_VALUE: sz(DRIVER_NAME), "Path": sz(install_dir)})
     shared = {OTHER_SHARED_FILE: dword(2)}
     if shared_count is not None:
         shared[DRIVER_NAME] = dword(shared_count)

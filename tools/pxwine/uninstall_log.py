@@ -8,10 +8,8 @@ field it breaks.
 
 import struct
 
-LOG_NAME = "_pxunins.dat"
-UNINSTALL_LOG_MAGIC = 0x5749AAE0  # on disk E0 AA 49 57
-ENTRY_KIND_FILE = 0
-ENTRY_KIND_DIRECTORY = 1
+from pxwine.fixed_names import ENTRY_KIND_DIRECTORY, ENTRY_KIND_FILE, UNINSTALL_LOG_MAGIC  # noqa: F401
+from pxwine.fixed_names import LOG_FILE_NAME as LOG_NAME  # noqa: F401
 
 # The installer writes paths in the system's ANSI code page; the scenarios use its Western page.
 PATH_ENCODING = "cp1252"

@@ -13,6 +13,13 @@
 
 #include "platform/platform.h"
 
+// The simulation's names for the seam's handle types.
+typedef struct HWND__ SimWindow;
+typedef struct HINSTANCE__ SimModule;
+typedef struct HKEY__ SimKey;
+typedef struct HDC__ SimDeviceContext;
+typedef struct HBRUSH__ SimBrush;
+
 // ---- process: module path, version, code page, debugger, libraries, exit -------------------
 
 struct SimProcess {
@@ -114,7 +121,7 @@ struct SimShell {
 
 // The one device context of a window, as the dialog procedures see it in the WM_CTLCOLOR*
 // messages. A fresh context has a white background, as on Windows.
-struct SimDeviceContext {
+struct HDC__ {
     COLORREF backgroundColour = 0x00FFFFFF;  // SetBkColor
 };
 

@@ -9,7 +9,7 @@ static const COLORREF CLR_INVALID = 0xFFFFFFFF;
 static const COLORREF kButtonFaceColour = 0x00C0C0C0;  // COLOR_BTNFACE in the classic scheme
 static const int kSystemColourCount = 31;               // COLOR_SCROLLBAR (0) to COLOR_MENUBAR (30)
 
-struct SimBrush {
+struct HBRUSH__ {
     int index;
 };
 

@@ -8,7 +8,7 @@
 
 // An open handle names its key by root and path, never by pointer: deleting the key (or a key
 // above it) leaves the handle valid but pointing at nothing, as on Windows.
-struct SimKey {
+struct HKEY__ {
     ULONG_PTR root;
     std::vector<std::string> path;  // folded components below the root
     REGSAM access;
