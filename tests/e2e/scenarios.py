@@ -19,7 +19,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 
 from pxwine.driver import DriverRun, prompts_differ  # noqa: E402
 from pxwine.installation import SHORTCUTS, Stage, write_file  # noqa: E402
-from pxwine.lanes import CONSUMER, NT32  # noqa: E402
+from pxwine.lanes import CONSUMER, NT32, NT64  # noqa: E402
 from pxwine.paths import programs_folder  # noqa: E402
 from pxwine.scenario import Row, main  # noqa: E402
 from pxwine.texts import (CAPTION_DIALOG, COMPLETE, CONFIRM, FALLBACK, NO_ADMIN, REMOVING,  # noqa: E402
@@ -334,11 +334,12 @@ SCENARIOS = [
     main_road("relative_entries_left_alone", stage_relative_entries, working_folder="C:\\windows\\system32"),
     main_road("relative_entries_left_alone_consumer_line", stage_relative_entries, lane=CONSUMER,
               working_folder="C:\\windows\\system32"),
-    # Elevated, from a folder any user may write to: no DLL planted there or in the working folder is loaded.
-    main_road("planted_dlls_not_loaded", stage_basic, working_folder="C:\\e2e\\planted_dlls_not_loaded\\work",
-              planted_dlls=PLANTED_DLLS),
-    main_road("planted_dlls_not_loaded_consumer_line", stage_basic, lane=CONSUMER,
-              working_folder="C:\\e2e\\planted_dlls_not_loaded_consumer_line\\work", planted_dlls=PLANTED_DLLS),
+] + [
+    # Elevated, from a folder any user may write to: no DLL planted there or in the working folder is
+    # loaded, on every lane (under WoW64 the system folder the run loads from is syswow64).
+    main_road(name, stage_basic, lane=lane, working_folder="C:\\e2e\\%s\\work" % name, planted_dlls=PLANTED_DLLS)
+    for name, lane in (("planted_dlls_not_loaded", NT32), ("planted_dlls_not_loaded_consumer_line", CONSUMER),
+                       ("planted_dlls_not_loaded_nt64", NT64))
 ]
 
 
