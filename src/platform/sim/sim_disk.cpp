@@ -248,25 +248,6 @@ UINT WINAPI SimGetSystemWow64DirectoryA(LPSTR lpBuffer, UINT uSize)
                         uSize);
 }
 
-// Reached through GetProcAddress only. 32-bit Windows has it from XP on and refuses the call.
-UINT WINAPI SimGetSystemWow64DirectoryA(LPSTR lpBuffer, UINT uSize)
-{
-    if (SimFaultHit("GetSystemWow64DirectoryA", "", nullptr))
-        return (UINT)SimFail("GetSystemWow64DirectoryA", "", ERROR_ACCESS_DENIED);
-    if (Machine().width != SimWindows64)
-        return (UINT)SimFail("GetSystemWow64DirectoryA", "", ERROR_CALL_NOT_IMPLEMENTED);
-    const std::string& folder = Machine().disk.systemFolderWow64;
-    UINT length = (UINT)folder.size();
-    // As GetSystemDirectoryA: too small a buffer receives nothing and learns the size needed.
-    UINT result = length + 1;
-    if (lpBuffer && uSize > length) {
-        memcpy(lpBuffer, folder.c_str(), length + 1);
-        result = length;
-    }
-    SimRecordCall("GetSystemWow64DirectoryA", "", result);
-    return result;
-}
-
 DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer)
 {
     std::string path = lpszLongPath ? lpszLongPath : "";
