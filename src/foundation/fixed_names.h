@@ -13,6 +13,11 @@ static const char kLogFileName[] = "_pxunins.dat";
 static const char kUninstallerFileName[] = "pxunins.exe";
 // The first four bytes of every log, read little-endian: E0 AA 49 57 on disk.
 enum : uint32_t { UninstallLogMagic = 0x5749AAE0u };
+// The header: the magic, a word that must be 0, the entry count (signed) at offset 8.
+enum { kLogHeaderSize = 12 };
+enum { kLogCountOffset = 8 };
+// Each entry opens with its kind word and its path's length in bytes, then the path, no NUL.
+enum { kLogEntryHeadSize = 8 };
 // An entry's kind word.
 enum { EntryKindFile = 0 };       // removed with DeleteFileA
 enum { EntryKindDirectory = 1 };  // removed with RemoveDirectoryA, only when empty

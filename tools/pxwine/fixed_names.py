@@ -5,6 +5,9 @@ tools/fixed_names.py from src/foundation/fixed_names.h: change them there.
 LOG_FILE_NAME = '_pxunins.dat'
 UNINSTALLER_FILE_NAME = 'pxunins.exe'
 UNINSTALL_LOG_MAGIC = 0x5749AAE0
+LOG_HEADER_SIZE = 12
+LOG_COUNT_OFFSET = 8
+LOG_ENTRY_HEAD_SIZE = 8
 ENTRY_KIND_FILE = 0
 ENTRY_KIND_DIRECTORY = 1
 LONGEST_LOGGED_PATH = 259
