@@ -68,48 +68,87 @@ static int ReadDriverName(char* driverName)
            driverName[0] != '\0' && IsPlainFileName(driverName);
 }
 
-// The NT line: the first of "midi" ... "midi99" naming the driver, then its description.
-static int UnregisterDriverNt(const char* driverName)
+// What the NT line's driver list says of the driver, read whole before anything is touched.
+struct DriverListing {
+    // The "midi" ... "midi99" values to delete: REG_SZ, naming the driver by its bare file name.
+    unsigned char named[kDriverListNames];
+    int count;
+    // A value that registers the driver in a form this run does not delete: as REG_EXPAND_SZ, or
+    // by a path ending in its name. Deleting the others and the file would leave it naming nothing.
+    int namedOtherwise;
+};
+
+static void DriverListValueName(char* valueName, size_t size, int i)
+{
+    if (i == 0)
+        snprintf(valueName, size, "%s", kDriverListName);
+    else
+        snprintf(valueName, size, "%s%d", kDriverListName, i);
+}
+
+// 1 when data names the driver by a path: it has a folder, and its last name, read with the
+// double-byte rules, is the driver's.
+static int NamesDriverByPath(const char* data, const char* driverName)
+{
+    char folder[MAX_PATH];
+    char name[MAX_PATH];
+    ExtractPathParts(folder, data, PathPartDrive | PathPartDir);
+    ExtractPathParts(name, data, PathPartName | PathPartExt);
+    return folder[0] != '\0' && EqualIgnoringAsciiCase(name, driverName);
+}
+
+static int ReadDriverList(const char* driverName, DriverListing* listing)
 {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDrivers32Key, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
         MessageBoxA(ProgressDialog, kAdministratorMessage, kMessageCaption, MB_OK);
         return 0;
     }
-    char valueName[20];
-    int found = 0;
-    int namedAsExpandable = 0;
-    for (int i = 0; i < kDriverListNames && !found; i++) {
-        if (i == 0)
-            snprintf(valueName, sizeof valueName, "%s", kDriverListName);
-        else
-            snprintf(valueName, sizeof valueName, "%s%d", kDriverListName, i);
+    listing->count = 0;
+    listing->namedOtherwise = 0;
+    for (int i = 0; i < kDriverListNames; i++) {
+        char valueName[20];
+        DriverListValueName(valueName, sizeof valueName, i);
         char data[MAX_PATH];
         DWORD type = 0;
         DWORD size = sizeof data;
-        int names = RegQueryValueExA(key, valueName, NULL, &type, (LPBYTE)data, &size) == ERROR_SUCCESS &&
-                    (type == REG_SZ || type == REG_EXPAND_SZ) &&
-                    TerminateRegistryString(data, size, sizeof data) && EqualIgnoringAsciiCase(data, driverName);
-        found = names && type == REG_SZ;
-        if (names && type == REG_EXPAND_SZ)
-            namedAsExpandable = 1;
+        listing->named[i] = 0;
+        if (RegQueryValueExA(key, valueName, NULL, &type, (LPBYTE)data, &size) != ERROR_SUCCESS ||
+            (type != REG_SZ && type != REG_EXPAND_SZ) ||
+            !TerminateRegistryString(data, size, sizeof data))
+            continue;
+        int bare = EqualIgnoringAsciiCase(data, driverName);
+        if (bare && type == REG_SZ) {
+            listing->named[i] = 1;
+            listing->count++;
+        } else if (bare || NamesDriverByPath(data, driverName)) {
+            listing->namedOtherwise = 1;
+        }
     }
-    // Only a REG_SZ value is the one to delete; a REG_EXPAND_SZ one naming the driver still
-    // registers it, so the driver is not already unregistered and its file must stay.
-    if (!found && namedAsExpandable) {
-        RegCloseKey(key);
-        return 0;
-    }
+    RegCloseKey(key);
+    return 1;
+}
+
+// The NT line: every driver-list value the listing found, then the driver's description.
+static int UnregisterDriverNt(const char* driverName, const DriverListing* listing)
+{
     // No list value naming the driver: a run stopped after deleting it, or the user took the
     // driver out of the system's MIDI list. It is already unregistered; the file and our keys
     // must still go, or every later run would stop here.
-    if (found) {
-        LSTATUS status = RegDeleteValueA(key, valueName);
+    HKEY key;
+    if (listing->count > 0) {
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDrivers32Key, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+            return 0;
+        LSTATUS status = ERROR_SUCCESS;
+        for (int i = 0; i < kDriverListNames && status == ERROR_SUCCESS; i++) {
+            char valueName[20];
+            DriverListValueName(valueName, sizeof valueName, i);
+            if (listing->named[i])
+                status = RegDeleteValueA(key, valueName);
+        }
         RegCloseKey(key);
         if (status != ERROR_SUCCESS)
             return 0;
-    } else {
-        RegCloseKey(key);
     }
 
     // Likewise a description that is not there is already gone; one that stays is a failure.
@@ -127,7 +166,8 @@ static int UnregisterDriverNt(const char* driverName)
 // installer put the driver; the deletion at restart is carried out with no redirection, and
 // Windows XP x64 records the path as given. So the driver is named in the folder it really lies
 // in. kernel32 before Windows XP lacks the function; 32-bit Windows refuses it
-// (ERROR_CALL_NOT_IMPLEMENTED): a 0 means the system folder is the driver's.
+// (ERROR_CALL_NOT_IMPLEMENTED): only then is the system folder the driver's. Any other failure
+// leaves the folder unknown, and system32 would be the 64-bit files' folder.
 static UINT GetDriverFolder(char* folder, UINT size)
 {
     typedef UINT(WINAPI * GetSystemWow64DirectoryFunction)(LPSTR buffer, UINT bufferSize);
@@ -136,10 +176,12 @@ static UINT GetDriverFolder(char* folder, UINT size)
         kernel != NULL ? (GetSystemWow64DirectoryFunction)(void*)GetProcAddress(
                              kernel, "GetSystemWow64DirectoryA")
                        : NULL;
-    UINT length = getSystemWow64Directory != NULL ? getSystemWow64Directory(folder, size) : 0;
-    if (length == 0)
-        length = GetSystemDirectoryA(folder, size);
-    return length;
+    if (getSystemWow64Directory != NULL) {
+        UINT length = getSystemWow64Directory(folder, size);
+        if (length != 0 || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
+            return length;
+    }
+    return GetSystemDirectoryA(folder, size);
 }
 
 int RemovePipeDriver(void)
@@ -160,12 +202,19 @@ int RemovePipeDriver(void)
     if (!AppendPathComponent(driverPath, driverName))
         return 0;
 
+    // The list is read whole first: a registration this run cannot take out must stop it before
+    // the use count is consulted, which deletes a count of 1.
+    int ntLine = IsNtPlatform();
+    DriverListing listing;
+    if (ntLine && (!ReadDriverList(driverName, &listing) || listing.namedOtherwise))
+        return 0;
+
     // Another program still uses the driver: all of it stays, and so do our keys.
     if (ReleaseSharedDll(driverName) != 0)
         return 1;
 
-    if (IsNtPlatform()) {
-        if (!UnregisterDriverNt(driverName))
+    if (ntLine) {
+        if (!UnregisterDriverNt(driverName, &listing))
             return 0;
     } else {
         // The consumer line lists its MIDI drivers in "system.ini"; a null string deletes the key.

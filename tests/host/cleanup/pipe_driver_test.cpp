@@ -138,6 +138,7 @@ struct FailureRow {
     int result;
     bool messageShown;
     bool untouched;  // failed before the shared-use count was consulted: nothing changed
+    SimWindowsWidth width = SimWindows32;
 };
 
 TEST_F(PipeDriverTest, StopsAtTheFirstFailureAndKeepsTheProductKey)
@@ -175,15 +176,25 @@ TEST_F(PipeDriverTest, StopsAtTheFirstFailureAndKeepsTheProductKey)
         {"driver path too long", VER_PLATFORM_WIN32_NT,
          [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", std::string(240, 'p'));
               SetDword(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", std::string(240, 'p'), 1); }, 0, false, true},
+        // Anything but "not there on 32-bit Windows" leaves the driver's folder unknown.
+        {"the WoW64 folder refused for another reason", VER_PLATFORM_WIN32_NT,
+         [] { FailCall("GetSystemWow64DirectoryA"); }, 0, false, true, SimWindows64},
         {"no right to Drivers32", VER_PLATFORM_WIN32_NT,
-         [] { DenyAllAccess(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32"); }, 0, true, false},
+         [] { DenyAllAccess(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32"); }, 0, true, true},
         // A limited user may read the product key, and so learns the name before being refused.
         {"a limited user", VER_PLATFORM_WIN32_NT,
          [] { DenyAllAccess(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvaine\\Plexitone");
-              DenyAllAccess(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32"); }, 0, true, false},
-        // Not the value sought, yet it registers the driver: the driver is not already removed.
+              DenyAllAccess(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32"); }, 0, true, true},
+        // Registrations in a form the run does not delete: the driver is not already removed,
+        // and taking out the rest would leave them naming a file the restart deletes.
         {"listed as REG_EXPAND_SZ", VER_PLATFORM_WIN32_NT,
-         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi1", "pxpipe.drv", REG_EXPAND_SZ); }, 0, false, false},
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi1", "pxpipe.drv", REG_EXPAND_SZ); }, 0, false, true},
+        {"REG_EXPAND_SZ beside the REG_SZ value", VER_PLATFORM_WIN32_NT,
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi2", "PXPIPE.DRV", REG_EXPAND_SZ); }, 0, false, true},
+        {"listed by its path", VER_PLATFORM_WIN32_NT,
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi1", "C:\\WINDOWS\\system32\\pxpipe.drv"); }, 0, false, true},
+        {"its path beside the REG_SZ value", VER_PLATFORM_WIN32_NT,
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi7", "c:/windows/SYSTEM32/pxpipe.drv"); }, 0, false, true},
         {"the list value cannot be deleted", VER_PLATFORM_WIN32_NT,
          [] { FailCall("RegDeleteValueA", 1, SimFaultError, "midi1"); }, 0, false, false},
         {"no right to drivers.desc", VER_PLATFORM_WIN32_NT,
@@ -197,7 +208,7 @@ TEST_F(PipeDriverTest, StopsAtTheFirstFailureAndKeepsTheProductKey)
     };
     for (const FailureRow& row : rows) {
         SCOPED_TRACE(row.name);
-        Stage(row.line);
+        Stage(row.line, 1, row.width);
         row.arrange();
         registryBefore = ListRegistry();
         Machine().calls.clear();
@@ -222,9 +233,10 @@ struct UnregisteredRow {
     std::vector<std::string> driverListAfter;  // Drivers32 values left, "name=data"
 };
 
-// A run stopped after deleting the list value, or a user who took the driver out of the MIDI
-// list, leaves a driver that is no longer registered: the rest of it must still go.
-TEST_F(PipeDriverTest, ADriverNoLongerRegisteredIsStillRemoved)
+// Every list value naming the driver goes; none left names a file the restart deletes. A run
+// stopped after deleting the list value, or a user who took the driver out of the MIDI list,
+// leaves a driver that is no longer registered: the rest of it must still go.
+TEST_F(PipeDriverTest, TheDriverGoesWithEveryListValueNamingIt)
 {
     const UnregisteredRow rows[] = {
         {"no list value", [] { HKEY key; RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", 0, KEY_ALL_ACCESS, &key);
@@ -239,6 +251,15 @@ TEST_F(PipeDriverTest, ADriverNoLongerRegisteredIsStillRemoved)
          {"midi=other.drv"}},
         {"no drivers.desc key", [] { RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc"); },
          {"midi=other.drv"}},
+        {"named in any case under midi and midi99 as well", [] {
+              SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi", "PXPIPE.DRV");
+              SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi99", "pxpipe.drv"); },
+         {}},
+        // Code page 932: 95 5C is one character, so the value is one file name, not a path.
+        {"a double-byte name whose trail byte is the separator's", [] {
+              Machine().process.doubleByteCodePage = true;
+              SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi2", "\x95\x5Cpxpipe.drv"); },
+         {"midi=other.drv", "midi2=\x95\x5Cpxpipe.drv"}},
     };
     for (const UnregisteredRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -251,7 +272,7 @@ TEST_F(PipeDriverTest, ADriverNoLongerRegisteredIsStillRemoved)
                   std::vector<std::string>{"C:\\WINDOWS\\system32\\pxpipe.drv"});
         EXPECT_EQ(RestartNeeded, 1);
         std::vector<std::string> driverList;
-        for (const char* name : {"midi", "midi1", "midi100"})
+        for (const char* name : {"midi", "midi1", "midi2", "midi99", "midi100"})
             if (ValueExists(HKEY_LOCAL_MACHINE, kDrivers32, name))
                 driverList.push_back(std::string(name) + "=" +
                                      ValueData(HKEY_LOCAL_MACHINE, kDrivers32, name).c_str());
@@ -274,32 +295,6 @@ TEST_F(PipeDriverTest, ADoubleByteNameWithASeparatorTrailByteIsAFileName)
     EXPECT_EQ(Machine().disk.pendingDeletes,
               std::vector<std::string>{"C:\\WINDOWS\\system32\\" + name});
     EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kDrivers32, "midi1"));
-}
-
-TEST_F(PipeDriverTest, FindsTheFirstDriverListValueNamingTheDriverInAnyCase)
-{
-    Stage(VER_PLATFORM_WIN32_NT);
-    SetString(HKEY_LOCAL_MACHINE, kDrivers32, "midi", "PXPIPE.DRV");
-    SetString(HKEY_LOCAL_MACHINE, kDrivers32, "midi99", "pxpipe.drv");
-    EXPECT_EQ(RemovePipeDriver(), 1);
-    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kDrivers32, "midi"));
-    EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kDrivers32, "midi1"));
-    EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kDrivers32, "midi99"));
-    // PlexitonePipe, the use count, then "midi" matches at once.
-    EXPECT_EQ(CallsOf({"RegQueryValueExA"}).size(), 3u);
-}
-
-TEST_F(PipeDriverTest, TriesExactlyOneHundredDriverListNames)
-{
-    Stage(VER_PLATFORM_WIN32_NT);
-    HKEY key;
-    RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDrivers32, 0, KEY_ALL_ACCESS, &key);
-    RegDeleteValueA(key, "midi1");
-    RegCloseKey(key);
-    SetString(HKEY_LOCAL_MACHINE, kDrivers32, "midi99", "pxpipe.drv");
-    EXPECT_EQ(RemovePipeDriver(), 1);
-    std::vector<std::string> reads = CallsOf({"RegQueryValueExA"});
-    EXPECT_EQ(reads.size(), 102u);  // PlexitonePipe, the count, midi ... midi99
 }
 
 TEST_F(PipeDriverTest, TheAdministratorMessageIsOwnedByTheProgressDialogWhenThereIsOne)

@@ -18,6 +18,8 @@ struct AppPathRow {
     std::string value;
     DWORD type;
     bool deleted;
+    std::string installDir = "C:\\Program Files\\Plexitone\\";
+    bool doubleByte = false;  // code page 932
 };
 
 class RegistryCleanupTest : public MachineTest {
@@ -42,11 +44,17 @@ TEST_F(RegistryCleanupTest, DeletesTheApplicationPathOnlyWhenItNamesOurFolder)
         {"forward slashes", "C:/Program Files/Plexitone/px.exe", REG_SZ, false},
         {"259 characters are read", folder + std::string(259 - folder.size(), 'x'), REG_SZ, true},
         {"260 characters do not fit", folder + std::string(260 - folder.size(), 'x'), REG_SZ, false},
+        // 83 41 and 83 61 are two katakana: only the letters A-Z fold, never a trail byte.
+        {"another double-byte folder", "C:\\Program Files\\\x83\x61\\px.exe", REG_SZ, false,
+         "C:\\Program Files\\\x83\x41\\", true},
+        {"our double-byte folder in other case", "c:\\program files\\\x83\x41\\px.exe", REG_SZ, true,
+         "C:\\Program Files\\\x83\x41\\", true},
     };
     for (const AppPathRow& row : rows) {
         SCOPED_TRACE(row.name);
         ResetProcess(VER_PLATFORM_WIN32_NT);
-        strcpy(InstallDir, folder.c_str());
+        Machine().process.doubleByteCodePage = row.doubleByte;
+        strcpy(InstallDir, row.installDir.c_str());
         SetString(HKEY_LOCAL_MACHINE, kAppPath, "", row.value, row.type);
         CleanRegistry();
         EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, kAppPath), !row.deleted);
