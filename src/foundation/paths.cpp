@@ -24,6 +24,78 @@ int IsFullPath(const char* path)
     return IsPathSeparator(path[0]) && IsPathSeparator(path[1]);
 }
 
+// Where the name that starts at text[at] ends: at the next separator or the NUL. A trail byte of
+// 0x5C or 0x2F belongs to its lead byte.
+static size_t EndOfName(const char* text, size_t at)
+{
+    while (text[at] != '\0' && !IsPathSeparator(text[at])) {
+        if (IsDBCSLeadByte((BYTE)text[at]) && text[at + 1] != '\0')
+            at++;
+        at++;
+    }
+    return at;
+}
+
+static size_t SkipSeparators(const char* text, size_t at)
+{
+    while (IsPathSeparator(text[at]))
+        at++;
+    return at;
+}
+
+int ResolveFullPath(char* dest, const char* src)
+{
+    if (!IsFullPath(src) || strlen(src) >= MAX_PATH)
+        return 0;
+    // Never longer than src, but for the separator a bare "\\server\share" gains.
+    char work[MAX_PATH + 1];
+    size_t used = 0;
+    size_t at;
+    if (src[1] == ':') {
+        work[used++] = src[0];
+        work[used++] = ':';
+        at = 3;
+    } else {
+        // "\\server\share\": ".." climbs no higher than the share.
+        work[used++] = '\\';
+        at = 2;
+        for (int part = 0; part < 2 && src[at] != '\0'; part++) {
+            work[used++] = '\\';
+            size_t end = EndOfName(src, at);
+            memcpy(work + used, src + at, end - at);
+            used += end - at;
+            at = SkipSeparators(src, end);
+        }
+    }
+    work[used++] = '\\';
+    // Where each name kept starts: ".." goes back to the last one, never past the root.
+    size_t starts[MAX_PATH / 2];
+    int names = 0;
+    at = SkipSeparators(src, at);
+    while (src[at] != '\0') {
+        size_t end = EndOfName(src, at);
+        size_t length = end - at;
+        if (length == 2 && src[at] == '.' && src[at + 1] == '.') {
+            if (names > 0)
+                used = starts[--names];
+        } else if (!(length == 1 && src[at] == '.')) {
+            starts[names++] = used;
+            memcpy(work + used, src + at, length);
+            used += length;
+            work[used++] = '\\';
+        }
+        at = SkipSeparators(src, end);
+    }
+    // The root keeps its separator; every other path loses its last one.
+    if (names > 0)
+        used--;
+    if (used >= MAX_PATH)
+        return 0;
+    work[used] = '\0';
+    memcpy(dest, work, used + 1);
+    return 1;
+}
+
 int AppendPathComponent(char* path, const char* name)
 {
     size_t a = strlen(path);

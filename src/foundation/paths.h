@@ -22,4 +22,12 @@ void ExtractPathParts(char* dest, const char* src, int mask);
 // starts with two separators. Anything else resolves against the working folder.
 int IsFullPath(const char* path);
 
+// Writes into dest (a MAX_PATH buffer) the full path src as Windows resolves it before the file
+// system sees it: "/" and "\" both separate, a run of separators counts as one, "." is the
+// folder it stands in and ".." its parent, never above the root ("C:\" or "\\server\share\").
+// A lead byte of a double-byte character takes its trail byte with it. The result has
+// backslashes and no trailing one but the root's. 0, dest untouched, when src is not full or
+// the result would not fit.
+int ResolveFullPath(char* dest, const char* src);
+
 #endif

@@ -92,6 +92,79 @@ typedef struct INITCOMMONCONTROLSEX {
     DWORD dwICC;   // ICC_ flags: the classes to register
 } INITCOMMONCONTROLSEX, *LPINITCOMMONCONTROLSEX;
 
+typedef struct SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+
+typedef struct WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;  // the reparse tag, when the attributes say FILE_ATTRIBUTE_REPARSE_POINT
+    DWORD dwReserved1;
+    CHAR cFileName[260];
+    CHAR cAlternateFileName[14];
+} WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
+
+// Security descriptors and what they hold, laid out as the documentation gives them: the logic
+// reads them field by field.
+typedef void* PSID;
+typedef void* PSECURITY_DESCRIPTOR;
+typedef DWORD SECURITY_INFORMATION;
+typedef WORD SECURITY_DESCRIPTOR_CONTROL;
+typedef struct SID_IDENTIFIER_AUTHORITY { BYTE Value[6]; } SID_IDENTIFIER_AUTHORITY;
+typedef struct SID {
+    BYTE Revision;
+    BYTE SubAuthorityCount;
+    SID_IDENTIFIER_AUTHORITY IdentifierAuthority;
+    DWORD SubAuthority[1];  // SubAuthorityCount of them
+} SID;
+typedef struct ACL {
+    BYTE AclRevision;
+    BYTE Sbz1;
+    WORD AclSize;   // bytes, this header and every ACE
+    WORD AceCount;
+    WORD Sbz2;
+} ACL, *PACL;
+typedef struct ACE_HEADER {
+    BYTE AceType;
+    BYTE AceFlags;
+    WORD AceSize;  // bytes, this header included
+} ACE_HEADER;
+typedef struct ACCESS_ALLOWED_ACE {
+    ACE_HEADER Header;
+    DWORD Mask;
+    DWORD SidStart;  // the first word of the SID, which runs on
+} ACCESS_ALLOWED_ACE;
+// The form GetFileSecurityA returns: offsets from its start, 0 for a part that is absent.
+typedef struct SECURITY_DESCRIPTOR_RELATIVE {
+    BYTE Revision;
+    BYTE Sbz1;
+    SECURITY_DESCRIPTOR_CONTROL Control;
+    DWORD Owner;
+    DWORD Group;
+    DWORD Sacl;
+    DWORD Dacl;
+} SECURITY_DESCRIPTOR_RELATIVE;
+// The form a program builds in memory: pointers.
+typedef struct SECURITY_DESCRIPTOR {
+    BYTE Revision;
+    BYTE Sbz1;
+    SECURITY_DESCRIPTOR_CONTROL Control;
+    PSID Owner;
+    PSID Group;
+    PACL Sacl;
+    PACL Dacl;
+} SECURITY_DESCRIPTOR;
+typedef struct SID_AND_ATTRIBUTES { PSID Sid; DWORD Attributes; } SID_AND_ATTRIBUTES;
+typedef struct TOKEN_USER { SID_AND_ATTRIBUTES User; } TOKEN_USER;
+typedef enum TOKEN_INFORMATION_CLASS { TokenUser = 1 } TOKEN_INFORMATION_CLASS;
+
 typedef struct ITEMIDLIST ITEMIDLIST;
 typedef ITEMIDLIST* LPITEMIDLIST;
 typedef const ITEMIDLIST* LPCITEMIDLIST;
@@ -120,6 +193,7 @@ static HKEY const HKEY_CLASSES_ROOT = (HKEY)(ULONG_PTR)0x80000000u;
 static HKEY const HKEY_CURRENT_USER = (HKEY)(ULONG_PTR)0x80000001u;
 static HKEY const HKEY_LOCAL_MACHINE = (HKEY)(ULONG_PTR)0x80000002u;
 static HKEY const HKEY_USERS = (HKEY)(ULONG_PTR)0x80000003u;
+static HANDLE const INVALID_HANDLE_VALUE = (HANDLE)(LONG_PTR)-1;
 
 typedef uintptr_t DWORD_PTR_HOST;
 #define SE_SHUTDOWN_NAME "SeShutdownPrivilege"
@@ -140,6 +214,17 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName);
+HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
+HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData);
+BOOL WINAPI FindClose(HANDLE hFindFile);
+BOOL WINAPI GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer,
+                                  DWORD nVolumeNameSize, LPDWORD lpVolumeSerialNumber,
+                                  LPDWORD lpMaximumComponentLength, LPDWORD lpFileSystemFlags,
+                                  LPSTR lpFileSystemNameBuffer, DWORD nFileSystemNameSize);
+UINT WINAPI GetDriveTypeA(LPCSTR lpRootPathName);
 UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer);
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
@@ -177,6 +262,12 @@ LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LP
 LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
 LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
 LSTATUS WINAPI RegCloseKey(HKEY hKey);
+BOOL WINAPI GetFileSecurityA(LPCSTR lpFileName, SECURITY_INFORMATION RequestedInformation,
+                             PSECURITY_DESCRIPTOR pSecurityDescriptor, DWORD nLength,
+                             LPDWORD lpnLengthNeeded);
+BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInformationClass,
+                                LPVOID TokenInformation, DWORD TokenInformationLength,
+                                LPDWORD ReturnLength);
 BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid);
 BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle);
 BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,

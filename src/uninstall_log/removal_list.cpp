@@ -1,10 +1,8 @@
-// The removal list and the removal pass over it.
+// The removal list: its nodes, from the oldest entry to the newest.
 #include "uninstall_log/removal_list.h"
 
 #include "foundation/internal_error.h"
 #include "foundation/memory.h"
-#include "foundation/paths.h"
-#include "platform/platform.h"
 
 int AddEntry(RemovalList* list, RemovalEntry* entry)
 {
@@ -43,31 +41,4 @@ void ClearRemovalList(RemovalList* list)
     }
     list->oldest = NULL;
     list->newest = NULL;
-}
-
-void RunRemovalPass(RemovalList* list, ProgressCallback callback)
-{
-    unsigned int count = 0;
-    for (RemovalNode* node = list->oldest; node != NULL; node = node->newer)
-        count++;
-    double denominator = count > 0 ? (double)count : 1.0;
-
-    // Newest first: a folder logged before its files comes after them here, when it is empty.
-    // Failed deletions are left as they are; the pass neither reports nor retries them.
-    // A path that is not a full path would resolve against the working folder, which is the
-    // Windows or system folder when the list of installed programs starts us: it is left alone.
-    unsigned int position = 0;
-    for (RemovalNode* node = list->newest; node != NULL; node = node->older) {
-        RemovalEntry* entry = node->entry;
-        if (IsFullPath(entry->path)) {
-            if (entry->kind == EntryKindFile)
-                DeleteFileA(entry->path);
-            else if (entry->kind == EntryKindDirectory)
-                RemoveDirectoryA(entry->path);
-        }
-        if (callback != NULL)
-            callback(entry->path, (double)position / denominator);
-        position++;
-    }
-    ClearRemovalList(list);
 }

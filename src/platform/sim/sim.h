@@ -56,9 +56,62 @@ struct SimProcess {
     // Every DLL mapped besides kernel32, by the path it was mapped from, in order: those the
     // program asked for and those the system's DLLs asked for in turn.
     std::vector<std::string> loadedDlls;
+    // The user the process's token names (TokenUser), a member of Administrators.
+    std::string userSid = "S-1-5-21-1004336348-1177238915-682003330-1003";
 };
 
 // ---- disk: files and folders, short names, delete-at-restart, C streams ---------------------
+
+// One entry of a DACL, its SID written as text ("S-1-5-32-544").
+struct SimAce {
+    BYTE type = ACCESS_ALLOWED_ACE_TYPE;
+    BYTE flags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    DWORD mask = 0;
+    std::string sid;
+};
+
+// What GetFileSecurityA reads of an item: by default what Windows XP gives Program Files and
+// what is made in it (Power Users may change it there).
+struct SimSecurity {
+    std::string owner = "S-1-5-32-544";  // empty: no owner
+    bool hasDacl = true;                 // false: no DACL, which lets everyone do everything
+    std::vector<SimAce> dacl = {
+        {ACCESS_ALLOWED_ACE_TYPE, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, 0x001F01FF, "S-1-5-32-544"},
+        {ACCESS_ALLOWED_ACE_TYPE, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, 0x001F01FF, "S-1-5-18"},
+        {ACCESS_ALLOWED_ACE_TYPE, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, 0x001301BF, "S-1-5-32-547"},
+        {ACCESS_ALLOWED_ACE_TYPE, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, 0x001200A9, "S-1-5-32-545"},
+        {ACCESS_ALLOWED_ACE_TYPE, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE | INHERIT_ONLY_ACE, GENERIC_ALL, "S-1-3-0"},
+    };
+};
+
+// A volume as GetDriveTypeA and GetVolumeInformationA describe it.
+struct SimVolume {
+    UINT driveType = DRIVE_FIXED;
+    DWORD fileSystemFlags = FS_CASE_IS_PRESERVED | FS_PERSISTENT_ACLS;
+    std::string fileSystem = "NTFS";
+};
+
+// What CreateFileA and FindFirstFileA handed out and CloseHandle or FindClose did not yet close.
+struct SimOpenItem {
+    std::string key;  // the item, as the disk's map names it
+    DWORD access = 0;
+    DWORD shareMode = 0;
+    bool search = false;  // a FindFirstFileA handle
+};
+
+// Another user's program, declared by the test: just before the occurrence-th call of operation
+// whose first string argument is argument, it replaces folder by a link to target, as anyone
+// with the right to change the folder's parent can. It fails, changing nothing, while the folder
+// or anything in it is held open against deletion.
+struct SimLinkSwap {
+    std::string operation;
+    std::string argument;
+    int occurrence = 1;
+    std::string folder;
+    std::string target;
+    int seen = 0;
+    bool refused = false;  // the folder was held when the swap was tried
+};
 
 struct SimDiskItem {
     std::string path;      // as created, original case, no trailing separator
@@ -66,6 +119,10 @@ struct SimDiskItem {
     std::string data;      // a file's bytes
     bool inUse = false;    // a file in use refuses deletion (ERROR_SHARING_VIOLATION)
     std::string shortName; // the 8.3 name of this last component, or empty when it is already one
+    // A link to a folder (a junction, a symbolic link, a mount point): the key of the folder it
+    // leads to; empty for any other item. A link is a folder item with no children of its own.
+    std::string linkTarget;
+    SimSecurity security;
 };
 
 struct SimDisk {
@@ -83,6 +140,11 @@ struct SimDisk {
     // folder when the list of installed programs starts a program.
     std::string currentFolder = "C:\\WINDOWS\\system32";
     int openStreams = 0;  // streams from _fsopen not yet closed
+    // By the root as given to the volume functions, folded, with its trailing separator ("c:\\").
+    // A drive letter not listed is a fixed NTFS volume; a network root not listed is remote.
+    std::map<std::string, SimVolume> volumes;
+    std::map<ULONG_PTR, SimOpenItem> openItems;
+    std::vector<SimLinkSwap> linkSwaps;
 };
 
 // ---- registry ---------------------------------------------------------------------------------
@@ -263,6 +325,11 @@ std::string FileData(const std::string& path);
 void SetInUse(const std::string& path, bool inUse = true);
 void SetShortName(const std::string& path, const std::string& shortName);
 std::vector<std::string> ListPaths();  // every file and folder, sorted, original case
+// A link at path to the folder target (which may be missing), its parents made as AddFolder does.
+void AddLink(const std::string& path, const std::string& target);
+void SetSecurity(const std::string& path, const SimSecurity& security);
+void SwapFolderForLink(const std::string& operation, const std::string& argument,
+                       const std::string& folder, const std::string& target, int occurrence = 1);
 
 // Registry helpers for tests. keyPath is below root; value name "" is the default value.
 void AddKey(HKEY root, const std::string& keyPath);

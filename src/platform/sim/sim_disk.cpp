@@ -120,10 +120,11 @@ static std::string Wow64Key(const std::string& key)
     return FoldCase(Machine().disk.systemFolderWow64) + key.substr(system.size());
 }
 
-// The item a file call of the program names.
+// The item a file call of the program names: the links on the way are followed, the last name
+// is the item itself.
 static std::string CallKey(const std::string& path)
 {
-    return Wow64Key(PathKey(path));
+    return SimFollowLinks(Wow64Key(PathKey(path)), false);
 }
 
 static std::string ParentKey(const std::string& key)
@@ -184,7 +185,7 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
     // A folder is no file: Windows refuses it as access denied.
     if (item->isFolder)
         return SimFail("DeleteFileA", path, ERROR_ACCESS_DENIED);
-    if (item->inUse)
+    if (item->inUse || SimHeldAgainstDelete(key))
         return SimFail("DeleteFileA", path, ERROR_SHARING_VIOLATION);
     Machine().disk.items.erase(key);
     SimRecordCall("DeleteFileA", path, TRUE);
@@ -206,6 +207,10 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName)
     // Only an empty folder can be removed; nothing is removed with it.
     if (HasChildren(key))
         return SimFail("RemoveDirectoryA", path, ERROR_DIR_NOT_EMPTY);
+    // A link goes as itself, whatever its target holds; a folder held open without delete
+    // sharing stays.
+    if (SimHeldAgainstDelete(key))
+        return SimFail("RemoveDirectoryA", path, ERROR_SHARING_VIOLATION);
     Machine().disk.items.erase(key);
     SimRecordCall("RemoveDirectoryA", path, TRUE);
     return TRUE;
@@ -416,6 +421,28 @@ void SimCloseStreams()
 {
     while (!g_streams.empty())
         fclose(g_streams.back()->file);
+}
+
+// ---- the disk's view, for the other simulated subsystems -----------------------------------
+
+std::string SimCallKey(const std::string& path)
+{
+    return CallKey(path);
+}
+
+SimDiskItem* SimFindItem(const std::string& key)
+{
+    return FindItem(key);
+}
+
+DWORD SimMissingError(const std::string& key)
+{
+    return MissingError(key);
+}
+
+std::string SimHelperKey(const std::string& path)
+{
+    return PathKey(path);
 }
 
 // ---- helpers for tests ----------------------------------------------------------------------

@@ -81,6 +81,9 @@ BOOL SimFail(const char* operation, const std::string& argument, DWORD error)
 
 bool SimFaultHit(const char* operation, const char* argument, SimFaultKind* kind)
 {
+    // Every operation that can fail passes here first: the moment another user's program acts.
+    if (!Machine().disk.linkSwaps.empty())
+        SimRunLinkSwaps(operation, argument ? argument : "");
     if (Machine().faults.empty())
         return false;
     std::string foldedArgument = FoldCase(argument ? argument : "");

@@ -213,6 +213,11 @@ BOOL WINAPI CloseHandle(HANDLE hObject)
         SimRecordCall("CloseHandle", "", TRUE);
         return TRUE;
     }
+    // A file or folder CreateFileA opened; FindFirstFileA's handles close with FindClose.
+    if (SimCloseOpenItem(hObject)) {
+        SimRecordCall("CloseHandle", "", TRUE);
+        return TRUE;
+    }
     if (p.tokens.erase((ULONG_PTR)hObject) == 0)
         return SimFail("CloseHandle", "", ERROR_INVALID_HANDLE);
     p.openTokens = (int)p.tokens.size();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foundation/memory.h"
+#include "foundation/process_state.h"
 #include "support/installation.h"
 #include "support/machine_fixture.h"
 #include "uninstall_log/removal_list.h"
@@ -28,6 +29,7 @@ class RemovalPassTest : public MachineTest {
     {
         MachineTest::SetUp();
         reports.clear();
+        strcpy(InstallDir, "C:\\App\\");
     }
     void TearDown() override
     {
@@ -75,9 +77,38 @@ TEST_F(RemovalPassTest, RemovesNewestFirstAndReportsEachEntryWithItsFraction)
 struct OrderRow {
     const char* name;
     std::vector<std::pair<EntryKind, std::string>> log;
-    std::vector<std::string> left;  // under C:\\App, then the files of otherDrives still there
-    std::vector<std::string> otherDrives;  // files staged outside drive C:
+    std::vector<std::string> left;  // under C:\\App but the log, then the files of outside still there
+    std::vector<std::string> outside;  // files staged outside the installation folder
+    void (*arrange)() = nullptr;       // links, rights, volumes; after the files are staged
+    const char* installDir = "C:\\App\\";
+    DWORD line = VER_PLATFORM_WIN32_NT;
 };
+
+const std::vector<std::string> kAppStaged = {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\a",
+                                             "C:\\App\\Sub\\b", "C:\\App\\keep.txt"};
+const std::vector<std::string> kAppWithoutA = {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\b",
+                                               "C:\\App\\keep.txt"};
+const std::vector<std::string> kOutsideLeft = {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\b",
+                                               "C:\\App\\keep.txt", "C:\\Elsewhere\\a"};
+std::vector<std::string> Plus(std::vector<std::string> paths, const std::vector<std::string>& more)
+{
+    paths.insert(paths.end(), more.begin(), more.end());
+    return paths;
+}
+// A file outside the installation folder and one in it, as a log rewritten by another user
+// would list them.
+const std::vector<std::pair<EntryKind, std::string>> kOutsideAndIn = {
+    {EntryKindFile, "C:\\Elsewhere\\a"}, {EntryKindFile, "C:\\App\\Sub\\a"}};
+const char kEveryone[] = "S-1-1-0";
+const char kUsers[] = "S-1-5-32-545";
+
+// The machine's default rights with one more entry.
+SimSecurity WithAce(BYTE type, BYTE flags, DWORD mask, const char* sid)
+{
+    SimSecurity security;
+    security.dacl.push_back({type, flags, mask, sid});
+    return security;
+}
 
 TEST_F(RemovalPassTest, AFolderGoesOnlyWhenItIsEmptyAtItsTurn)
 {
@@ -104,32 +135,129 @@ TEST_F(RemovalPassTest, AFolderGoesOnlyWhenItIsEmptyAtItsTurn)
          {{EntryKindFile, "A:\\Edge\\a"}, {EntryKindFile, "a:\\Edge\\b"}, {EntryKindFile, "Z:\\Edge\\a"}, {EntryKindFile, "z:\\Edge\\b"}},
          {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\a", "C:\\App\\Sub\\b", "C:\\App\\keep.txt"},
          {"A:\\Edge\\a", "A:\\Edge\\b", "Z:\\Edge\\a", "Z:\\Edge\\b"}},
+        // The characters just before and after each range of letters are no drive letters.
+        {"no drive letter but a letter makes a full path",
+         {{EntryKindFile, "@:\\Edge\\a"}, {EntryKindFile, "[:\\Edge\\a"}, {EntryKindFile, "`:\\Edge\\a"}, {EntryKindFile, "{:\\Edge\\a"}},
+         Plus(kAppStaged, {"@:\\Edge\\a", "[:\\Edge\\a", "`:\\Edge\\a", "{:\\Edge\\a"}),
+         {"@:\\Edge\\a", "[:\\Edge\\a", "`:\\Edge\\a", "{:\\Edge\\a"}},
+
+        // Links: another folder's files of the same names stay; a folder entry that is a link
+        // goes as the link.
+        {"a link below the installation folder is not passed",
+         {{EntryKindDirectory, "C:\\App\\Linked"}, {EntryKindFile, "C:\\App\\Linked\\a"}, {EntryKindFile, "C:\\App\\Linked\\b"}},
+         Plus(kAppStaged, {"C:\\Elsewhere\\a", "C:\\Elsewhere\\b"}), {"C:\\Elsewhere\\a", "C:\\Elsewhere\\b"},
+         [] { AddLink("C:\\App\\Linked", "C:\\Elsewhere"); }},
+        {"a link two levels down is not passed",
+         {{EntryKindFile, "C:\\App\\Sub\\Deep\\a"}, {EntryKindFile, "C:\\App\\Sub\\b"}},
+         {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\Deep", "C:\\App\\Sub\\a", "C:\\App\\keep.txt", "C:\\Elsewhere\\a"},
+         {"C:\\Elsewhere\\a"}, [] { AddLink("C:\\App\\Sub\\Deep", "C:\\Elsewhere"); }},
+        {"a link reached by dot-dot is not passed",
+         {{EntryKindFile, "C:\\App\\Sub\\..\\Linked\\.\\a"}},
+         {"C:\\App", "C:\\App\\Linked", "C:\\App\\Sub", "C:\\App\\Sub\\a", "C:\\App\\Sub\\b", "C:\\App\\keep.txt", "C:\\Elsewhere\\a"},
+         {"C:\\Elsewhere\\a"}, [] { AddLink("C:\\App\\Linked", "C:\\Elsewhere"); }},
+        // Another user's program puts the link in between the look and the deletion.
+        {"a folder swapped for a link while its files go",
+         {{EntryKindFile, "C:\\App\\Sub\\a"}, {EntryKindFile, "C:\\App\\Sub\\b"}},
+         {"C:\\App", "C:\\App\\Sub", "C:\\App\\keep.txt", "C:\\Elsewhere\\a", "C:\\Elsewhere\\b"},
+         {"C:\\Elsewhere\\a", "C:\\Elsewhere\\b"},
+         [] { SwapFolderForLink("DeleteFileA", "C:\\App\\Sub\\b", "C:\\App\\Sub", "C:\\Elsewhere"); }},
+        {"a link above the installation folder is the user's",
+         {{EntryKindFile, "C:\\Apps\\Tool\\x"}}, kAppStaged, {"C:\\Real\\Tool\\x"},
+         [] { AddFile("C:\\Real\\Tool\\_pxunins.dat"); AddLink("C:\\Apps", "C:\\Real"); }, "C:\\Apps\\Tool\\"},
+        {"the installation folder itself a link is the user's",
+         {{EntryKindFile, "C:\\Linked\\a"}}, kAppStaged, {"C:\\Elsewhere\\a"},
+         [] { AddFile("C:\\Elsewhere\\_pxunins.dat"); AddLink("C:\\Linked", "C:\\Elsewhere"); }, "C:\\Linked\\"},
+        {"a link under the installation folder on the consumer line",
+         {{EntryKindFile, "C:\\App\\Linked\\a"}},
+         {"C:\\App", "C:\\App\\Linked", "C:\\App\\Sub", "C:\\App\\Sub\\a", "C:\\App\\Sub\\b", "C:\\App\\keep.txt", "C:\\Elsewhere\\a"},
+         {"C:\\Elsewhere\\a"},
+         [] { AddLink("C:\\App\\Linked", "C:\\Elsewhere"); }, "C:\\App\\", VER_PLATFORM_WIN32_WINDOWS},
+
+        // The log's trust: beyond the installation folder only a log no one else could change.
+        {"a trusted log goes as listed", kOutsideAndIn, kAppWithoutA, {"C:\\Elsewhere\\a"}},
+        {"the folder writable by everyone", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
+         [] { SetSecurity("C:\\App", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, 0x001301BF, kEveryone)); }},
+        {"the log writable by users", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
+         [] { SetSecurity("C:\\App\\_pxunins.dat", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, FILE_APPEND_DATA, kUsers)); }},
+        {"users given generic write", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
+         [] { SetSecurity("C:\\App", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, GENERIC_WRITE, kUsers)); }},
+        {"users who may change the rights", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
+         [] { SetSecurity("C:\\App\\_pxunins.dat", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, WRITE_DAC, kUsers)); }},
+        {"write for everyone only passed on to what is made inside", kOutsideAndIn, kAppWithoutA, {"C:\\Elsewhere\\a"},
+         [] { SetSecurity("C:\\App", WithAce(ACCESS_ALLOWED_ACE_TYPE, OBJECT_INHERIT_ACE | INHERIT_ONLY_ACE, GENERIC_ALL, kEveryone)); }},
+        {"write denied to everyone", kOutsideAndIn, kAppWithoutA, {"C:\\Elsewhere\\a"},
+         [] { SetSecurity("C:\\App", WithAce(ACCESS_DENIED_ACE_TYPE, 0, FILE_ALL_ACCESS, kEveryone)); }},
+        {"an entry of a kind not understood", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
+         [] { SetSecurity("C:\\App", WithAce(5, 0, FILE_GENERIC_READ, kUsers)); }},  // ACCESS_ALLOWED_OBJECT_ACE_TYPE
+        {"no DACL", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
+         [] { SimSecurity none; none.hasDacl = false; SetSecurity("C:\\App\\_pxunins.dat", none); }},
+        {"owned by another administrator", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
+         [] { SimSecurity other; other.owner = "S-1-5-21-1004336348-1177238915-682003330-1005"; SetSecurity("C:\\App", other); }},
+        {"owned by the user uninstalling", kOutsideAndIn, kAppWithoutA, {"C:\\Elsewhere\\a"},
+         [] { SimSecurity own; own.owner = Machine().process.userSid; SetSecurity("C:\\App\\_pxunins.dat", own); }},
+        {"owned by SYSTEM", kOutsideAndIn, kAppWithoutA, {"C:\\Elsewhere\\a"},
+         [] { SimSecurity system; system.owner = "S-1-5-18"; SetSecurity("C:\\App", system); }},
+        // XP's own Program Files lets Power Users change it: they count as administrators there.
+        {"Power Users may change it on Vista", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
+         [] { Machine().process.majorVersion = 6; Machine().process.minorVersion = 0; }},
+        {"Power Users may change it on Windows 2000", kOutsideAndIn, kAppWithoutA, {"C:\\Elsewhere\\a"},
+         [] { Machine().process.majorVersion = 5; Machine().process.minorVersion = 0; }},
+        {"on FAT", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
+         [] { Machine().disk.volumes["c:\\"] = {DRIVE_FIXED, FS_CASE_IS_PRESERVED, "FAT32"}; }},
+        {"on a network drive", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
+         [] { Machine().disk.volumes["c:\\"] = {DRIVE_REMOTE, FS_CASE_IS_PRESERVED | FS_PERSISTENT_ACLS, "NTFS"}; }},
+        {"on a network share", {{EntryKindFile, "C:\\Elsewhere\\a"}, {EntryKindFile, "\\\\server\\share\\App\\x"}},
+         Plus(kAppStaged, {"C:\\Elsewhere\\a"}), {"C:\\Elsewhere\\a"},
+         [] { AddFile("\\\\server\\share\\App\\x"); AddFile("\\\\server\\share\\App\\_pxunins.dat"); },
+         "\\\\server\\share\\App\\"},
+        {"dot-dot out of an untrusted installation folder",
+         {{EntryKindFile, "C:\\App\\Sub\\..\\..\\Elsewhere\\a"}, {EntryKindFile, "C:\\App\\Sub\\..\\Sub\\a"}},
+         kOutsideLeft, {"C:\\Elsewhere\\a"},
+         [] { SetSecurity("C:\\App", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, FILE_WRITE_DATA, kEveryone)); }},
+        // Code page 932: 83 41 and 83 61 are two folders; only the letters A-Z fold.
+        {"another double-byte folder is outside an untrusted one",
+         {{EntryKindFile, "C:\\Program Files\\\x83\x61\\a"}}, Plus(kAppStaged, {"C:\\Program Files\\\x83\x61\\a"}),
+         {"C:\\Program Files\\\x83\x61\\a"},
+         [] { Machine().process.doubleByteCodePage = true; AddFile("C:\\Program Files\\\x83\x41\\_pxunins.dat");
+              SetSecurity("C:\\Program Files\\\x83\x41", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, FILE_WRITE_DATA, kEveryone)); },
+         "C:\\Program Files\\\x83\x41\\"},
+        {"the consumer line trusts every log", kOutsideAndIn, kAppWithoutA, {"C:\\Elsewhere\\a"},
+         [] { SetSecurity("C:\\App", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, FILE_ALL_ACCESS, kEveryone)); },
+         "C:\\App\\", VER_PLATFORM_WIN32_WINDOWS},
     };
     for (const OrderRow& row : rows) {
         SCOPED_TRACE(row.name);
         ClearRemovalList(&list);
-        ResetProcess(VER_PLATFORM_WIN32_NT);
+        ResetProcess(row.line);
+        strcpy(InstallDir, row.installDir);
         AddFile("C:\\App\\keep.txt");
         AddFile("C:\\App\\Sub\\a");
         AddFile("C:\\App\\Sub\\b");
+        AddFile("C:\\App\\_pxunins.dat");
         if (std::string(row.name) == "a file in use stays") {
             AddFile("C:\\App\\Sub\\inuse");
             SetInUse("C:\\App\\Sub\\inuse");
         }
-        for (const std::string& path : row.otherDrives)
+        for (const std::string& path : row.outside)
             AddFile(path);
+        if (row.arrange)
+            row.arrange();
         Machine().disk.currentFolder = "C:\\App\\Sub";
         for (const auto& entry : row.log)
             Add(entry.first, entry.second);
         reports.clear();
         RunRemovalPass(&list, RecordReport);
-        std::vector<std::string> left = PathsUnder("C:\\App");
-        for (const std::string& path : row.otherDrives)
+        std::vector<std::string> left;
+        for (const std::string& path : PathsUnder("C:\\App"))
+            if (path != "C:\\App\\_pxunins.dat" && (path == "C:\\App" || path[6] == '\\'))
+                left.push_back(path);
+        for (const std::string& path : row.outside)
             if (PathExists(path))
                 left.push_back(path);
         EXPECT_EQ(left, row.left);
         EXPECT_EQ(reports.size(), row.log.size()) << "every entry is reported, removed or not";
         EXPECT_EQ(list.oldest, nullptr);
+        EXPECT_TRUE(Machine().disk.openItems.empty()) << "every folder held is closed again";
     }
 }
 

@@ -1,0 +1,266 @@
+// The simulated disk's links (junctions, symbolic links and mount points to folders), the
+// handles CreateFileA and FindFirstFileA give, and the attributes a program reads.
+#include <stdio.h>
+
+#include "platform/sim/sim_internal.h"
+
+static ULONG_PTR g_nextItemHandle = 0x10000;
+
+std::string SimFollowLinks(const std::string& key, bool followLast)
+{
+    // A link that leads back into itself would never end; Windows gives up after 63 hops.
+    std::string resolved = key;
+    for (int hops = 0; hops < 63; hops++) {
+        size_t end = 0;
+        bool replaced = false;
+        while (end != std::string::npos) {
+            end = resolved.find('\\', end + 1);
+            bool last = end == std::string::npos;
+            if (last && !followLast)
+                break;
+            std::string prefix = last ? resolved : resolved.substr(0, end);
+            SimDiskItem* item = SimFindItem(prefix);
+            if (item && !item->linkTarget.empty()) {
+                resolved = item->linkTarget + (last ? "" : resolved.substr(end));
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced)
+            return resolved;
+    }
+    return resolved;
+}
+
+static bool IsAtOrBelow(const std::string& key, const std::string& folder)
+{
+    return key == folder ||
+           (key.size() > folder.size() && key.compare(0, folder.size(), folder) == 0 &&
+            key[folder.size()] == '\\');
+}
+
+bool SimHeldAgainstDelete(const std::string& key)
+{
+    for (const auto& open : Machine().disk.openItems) {
+        if (!open.second.search && open.second.key == key &&
+            (open.second.shareMode & FILE_SHARE_DELETE) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Windows renames no folder while it, or anything in it, is open.
+static bool HeldAgainstRename(const std::string& folder)
+{
+    for (const auto& open : Machine().disk.openItems) {
+        if (!open.second.search && IsAtOrBelow(open.second.key, folder))
+            return true;
+    }
+    return false;
+}
+
+static void MoveTree(const std::string& from, const std::string& to)
+{
+    std::map<std::string, SimDiskItem>& items = Machine().disk.items;
+    std::vector<std::string> moving;
+    for (const auto& item : items)
+        if (IsAtOrBelow(item.first, from))
+            moving.push_back(item.first);
+    for (const std::string& key : moving) {
+        SimDiskItem item = items[key];
+        item.path = item.path.substr(0, from.size()) + ".moved" + item.path.substr(from.size());
+        items.erase(key);
+        items[to + key.substr(from.size())] = item;
+    }
+}
+
+void SimRunLinkSwaps(const char* operation, const char* argument)
+{
+    for (SimLinkSwap& swap : Machine().disk.linkSwaps) {
+        if (swap.operation != operation || FoldCase(swap.argument) != FoldCase(argument))
+            continue;
+        if (++swap.seen != swap.occurrence)
+            continue;
+        std::string folder = SimHelperKey(swap.folder);
+        if (HeldAgainstRename(folder)) {
+            swap.refused = true;
+            continue;
+        }
+        MoveTree(folder, folder + ".moved");
+        AddLink(swap.folder, swap.target);
+    }
+}
+
+void SwapFolderForLink(const std::string& operation, const std::string& argument,
+                       const std::string& folder, const std::string& target, int occurrence)
+{
+    SimLinkSwap swap;
+    swap.operation = operation;
+    swap.argument = argument;
+    swap.folder = folder;
+    swap.target = target;
+    swap.occurrence = occurrence;
+    Machine().disk.linkSwaps.push_back(swap);
+}
+
+void AddLink(const std::string& path, const std::string& target)
+{
+    std::string key = SimHelperKey(path);
+    size_t slash = key.rfind('\\');
+    std::string normal = path;
+    for (char& c : normal)
+        if (c == '/')
+            c = '\\';
+    if (slash != std::string::npos)
+        AddFolder(normal.substr(0, slash));
+    SimDiskItem& item = Machine().disk.items[key];
+    item = SimDiskItem();
+    item.path = normal;
+    item.isFolder = true;
+    item.linkTarget = SimHelperKey(target);
+}
+
+void SetSecurity(const std::string& path, const SimSecurity& security)
+{
+    SimDiskItem* item = SimFindItem(SimHelperKey(path));
+    if (!item) {
+        fprintf(stderr, "SetSecurity: no item at %s on the simulated disk\n", path.c_str());
+        abort();
+    }
+    item->security = security;
+}
+
+// What GetFileAttributesA and FindFirstFileA report: a link shows as a folder that is a reparse
+// point, as Windows shows a junction and Wine a Unix symbolic link to a folder.
+static DWORD AttributesOf(const SimDiskItem& item)
+{
+    if (!item.linkTarget.empty())
+        return FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    return item.isFolder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+}
+
+DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName)
+{
+    std::string path = lpFileName ? lpFileName : "";
+    if (SimFaultHit("GetFileAttributesA", path.c_str(), nullptr))
+    {
+        SimFail("GetFileAttributesA", path, ERROR_ACCESS_DENIED);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    std::string key = SimCallKey(path);
+    if (key.size() == 2 && key[1] == ':') {
+        SimRecordCall("GetFileAttributesA", path, FILE_ATTRIBUTE_DIRECTORY);
+        return FILE_ATTRIBUTE_DIRECTORY;
+    }
+    SimDiskItem* item = key.empty() ? nullptr : SimFindItem(key);
+    if (!item) {
+        SimFail("GetFileAttributesA", path, key.empty() ? ERROR_PATH_NOT_FOUND : SimMissingError(key));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    DWORD attributes = AttributesOf(*item);
+    SimRecordCall("GetFileAttributesA", path, attributes);
+    return attributes;
+}
+
+// Access rights that take part in sharing, and the share flag each needs of the other handle.
+static bool SharingConflicts(DWORD access, DWORD otherShare)
+{
+    if (access & GENERIC_ALL)
+        access |= FILE_ALL_ACCESS;
+    if ((access & (GENERIC_READ | FILE_LIST_DIRECTORY | 0x20)) && !(otherShare & FILE_SHARE_READ))
+        return true;
+    if ((access & (GENERIC_WRITE | FILE_WRITE_DATA | FILE_APPEND_DATA)) &&
+        !(otherShare & FILE_SHARE_WRITE))
+        return true;
+    return (access & DELETE) && !(otherShare & FILE_SHARE_DELETE);
+}
+
+HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile)
+{
+    (void)lpSecurityAttributes;
+    (void)hTemplateFile;
+    std::string path = lpFileName ? lpFileName : "";
+    if (SimFaultHit("CreateFileA", path.c_str(), nullptr))
+    {
+        SimFail("CreateFileA", path, ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    // The program only opens what exists; making files is beyond this machine's program.
+    if (dwCreationDisposition != OPEN_EXISTING) {
+        SimFail("CreateFileA", path, ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    std::string key = SimCallKey(path);
+    if (!(dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT))
+        key = SimFollowLinks(key, true);
+    SimDiskItem* item = key.empty() ? nullptr : SimFindItem(key);
+    if (!item) {
+        SimFail("CreateFileA", path, key.empty() ? ERROR_PATH_NOT_FOUND : SimMissingError(key));
+        return INVALID_HANDLE_VALUE;
+    }
+    // A folder opens only with backup semantics, and never on the consumer line.
+    if (item->isFolder && (!(dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) ||
+                           Machine().process.platformId != VER_PLATFORM_WIN32_NT)) {
+        SimFail("CreateFileA", path, ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    for (const auto& open : Machine().disk.openItems) {
+        if (open.second.search || open.second.key != key)
+            continue;
+        if (SharingConflicts(dwDesiredAccess, open.second.shareMode) ||
+            SharingConflicts(open.second.access, dwShareMode)) {
+            SimFail("CreateFileA", path, ERROR_SHARING_VIOLATION);
+            return INVALID_HANDLE_VALUE;
+        }
+    }
+    ULONG_PTR handle = g_nextItemHandle += 4;
+    Machine().disk.openItems[handle] = {key, dwDesiredAccess, dwShareMode, false};
+    SimRecordCall("CreateFileA", path, 1);
+    return (HANDLE)handle;
+}
+
+// Exact names only: the program and the contract look up one item, never a pattern.
+HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData)
+{
+    std::string path = lpFileName ? lpFileName : "";
+    if (path.find_first_of("*?") != std::string::npos) {
+        fprintf(stderr, "FindFirstFileA: the simulated disk serves no pattern (%s)\n", path.c_str());
+        abort();
+    }
+    std::string key = SimCallKey(path);
+    SimDiskItem* item = key.empty() ? nullptr : SimFindItem(key);
+    if (!item) {
+        SimFail("FindFirstFileA", path, key.empty() ? ERROR_PATH_NOT_FOUND : SimMissingError(key));
+        return INVALID_HANDLE_VALUE;
+    }
+    memset(lpFindFileData, 0, sizeof *lpFindFileData);
+    lpFindFileData->dwFileAttributes = AttributesOf(*item);
+    lpFindFileData->nFileSizeLow = (DWORD)item->data.size();
+    std::string name = item->path.substr(item->path.rfind('\\') + 1);
+    snprintf(lpFindFileData->cFileName, sizeof lpFindFileData->cFileName, "%s", name.c_str());
+    ULONG_PTR handle = g_nextItemHandle += 4;
+    Machine().disk.openItems[handle] = {key, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, true};
+    SimRecordCall("FindFirstFileA", path, 1);
+    return (HANDLE)handle;
+}
+
+BOOL WINAPI FindClose(HANDLE hFindFile)
+{
+    auto open = Machine().disk.openItems.find((ULONG_PTR)hFindFile);
+    if (open == Machine().disk.openItems.end() || !open->second.search)
+        return SimFail("FindClose", "", ERROR_INVALID_HANDLE);
+    Machine().disk.openItems.erase(open);
+    SimRecordCall("FindClose", "", TRUE);
+    return TRUE;
+}
+
+bool SimCloseOpenItem(HANDLE handle)
+{
+    auto open = Machine().disk.openItems.find((ULONG_PTR)handle);
+    if (open == Machine().disk.openItems.end() || open->second.search)
+        return false;
+    Machine().disk.openItems.erase(open);
+    return true;
+}

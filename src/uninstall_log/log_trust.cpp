@@ -1,0 +1,69 @@
+// The trust of the uninstall log: its folder's and its own security, and the volume they lie on.
+#include "uninstall_log/log_trust.h"
+
+#include "foundation/fixed_names.h"
+#include "foundation/internal_error.h"
+#include "foundation/memory.h"
+#include "foundation/object_trust.h"
+#include "foundation/paths.h"
+#include "foundation/platform_line.h"
+#include "platform/platform.h"
+
+// A descriptor of a folder or file fits this on every system seen; a larger one is read again
+// into a block of its own size.
+enum { kDescriptorWords = 256 };
+
+static int OnlyAdministratorsCanChangePath(const char* path, DWORD majorVersion)
+{
+    const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD descriptor[kDescriptorWords];
+    DWORD needed = 0;
+    if (GetFileSecurityA(path, wanted, descriptor, sizeof descriptor, &needed))
+        return OnlyAdministratorsCanChange(descriptor, majorVersion);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        return 0;
+    void* block = AllocTagged(kModuleNumber, 710, needed, 1);
+    if (block == NULL)
+        return 0;
+    int trusted = GetFileSecurityA(path, wanted, block, needed, &needed) &&
+                  OnlyAdministratorsCanChange(block, majorVersion);
+    FreeIfSet(block);
+    return trusted;
+}
+
+// A drive of this machine whose file system keeps the rights it was given (NTFS, not FAT).
+static int IsLocalVolumeWithAcls(const char* installDir)
+{
+    // A network path ("\\server\share\") is never local.
+    if (installDir[0] == '\0' || installDir[1] != ':')
+        return 0;
+    char root[4] = {installDir[0], ':', '\\', '\0'};
+    UINT type = GetDriveTypeA(root);
+    if (type == DRIVE_REMOTE || type == DRIVE_UNKNOWN || type == DRIVE_NO_ROOT_DIR)
+        return 0;
+    DWORD flags = 0;
+    return GetVolumeInformationA(root, NULL, 0, NULL, NULL, &flags, NULL, 0) &&
+           (flags & FS_PERSISTENT_ACLS) != 0;
+}
+
+int IsLogTrusted(const char* installDir)
+{
+    if (!IsNtPlatform())
+        return 1;
+    if (!IsFullPath(installDir) || !IsLocalVolumeWithAcls(installDir))
+        return 0;
+    // Power Users may change what lies in Program Files on Windows 2000 and XP. A version query
+    // the system refuses is a broken assumption, as for IsNtPlatform.
+    OSVERSIONINFOA version;
+    memset(&version, 0, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!GetVersionExA(&version))
+        InternalError(kModuleNumber, 37);
+
+    char logPath[MAX_PATH];
+    snprintf(logPath, sizeof logPath, "%s", installDir);
+    if (!AppendPathComponent(logPath, kLogFileName))
+        return 0;
+    return OnlyAdministratorsCanChangePath(installDir, version.dwMajorVersion) &&
+           OnlyAdministratorsCanChangePath(logPath, version.dwMajorVersion);
+}

@@ -1,0 +1,170 @@
+// The removal pass: every listed file and folder, newest first, never through a link below the
+// installation folder, and beyond that folder only as far as the log can be trusted.
+#include "foundation/paths.h"
+#include "foundation/platform_line.h"
+#include "foundation/process_state.h"
+#include "foundation/text.h"
+#include "platform/platform.h"
+#include "uninstall_log/log_trust.h"
+#include "uninstall_log/removal_list.h"
+
+// A folder between the installation folder and the entries being removed.
+struct HeldFolder {
+    size_t length;  // bytes of its path, the first of the walk's path
+    HANDLE handle;  // open without delete sharing, or INVALID_HANDLE_VALUE
+    int passable;   // a folder and no link, held where the line can hold one
+};
+
+// A 259-byte path has at most 129 names.
+enum { kMaxHeldFolders = MAX_PATH / 2 };
+
+// The folders on the way to the entry last removed below the installation folder.
+struct FolderWalk {
+    char path[MAX_PATH];  // that entry's resolved path
+    HeldFolder levels[kMaxHeldFolders];
+    int depth;
+    int holdOpen;  // the NT line opens folders; the consumer line cannot
+};
+
+static void ReleaseLevels(FolderWalk* walk, int depth)
+{
+    while (walk->depth > depth) {
+        walk->depth--;
+        if (walk->levels[walk->depth].handle != INVALID_HANDLE_VALUE)
+            CloseHandle(walk->levels[walk->depth].handle);
+    }
+}
+
+// Held first, looked at after: a folder held without delete sharing cannot be renamed, so no
+// link can take its place while the entries below it go. The attributes are asked of the path
+// as well as held through it: Wine opens a Unix symbolic link's target even when told not to,
+// yet shows the link on the path as a folder with FILE_ATTRIBUTE_REPARSE_POINT.
+static HeldFolder EnterFolder(const char* folder, size_t length, int holdOpen)
+{
+    HeldFolder level = {length, INVALID_HANDLE_VALUE, 0};
+    if (holdOpen) {
+        level.handle = CreateFileA(folder, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   NULL, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+        if (level.handle == INVALID_HANDLE_VALUE)
+            return level;
+    }
+    DWORD attributes = GetFileAttributesA(folder);
+    level.passable = attributes != INVALID_FILE_ATTRIBUTES &&
+                     (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                     (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+    return level;
+}
+
+// Where the name at path[at] ends; a trail byte of 0x5C belongs to its lead byte.
+static size_t EndOfName(const char* path, size_t at)
+{
+    while (path[at] != '\0' && path[at] != '\\') {
+        if (IsDBCSLeadByte((BYTE)path[at]) && path[at + 1] != '\0')
+            at++;
+        at++;
+    }
+    return at;
+}
+
+// 1 when every folder from below the installation folder (its path start bytes long, separator
+// included) to the entry at path is a plain folder, now held where the line can hold one.
+// Levels the previous entry shared stay as they were; the others are closed, the entry's own
+// folder among them, before it is removed.
+static int WalkTo(FolderWalk* walk, const char* path, size_t start)
+{
+    size_t shared = CommonPrefixIgnoringAsciiCase(path, walk->path);
+    int keep = 0;
+    while (keep < walk->depth && walk->levels[keep].length < shared &&
+           path[walk->levels[keep].length] == '\\')
+        keep++;
+    ReleaseLevels(walk, keep);
+    memcpy(walk->path, path, strlen(path) + 1);
+    for (int i = 0; i < walk->depth; i++) {
+        if (!walk->levels[i].passable)
+            return 0;
+    }
+    size_t at = walk->depth > 0 ? walk->levels[walk->depth - 1].length + 1 : start;
+    for (;;) {
+        size_t end = EndOfName(path, at);
+        if (path[end] == '\0')
+            return 1;
+        if (walk->depth == kMaxHeldFolders)
+            return 0;
+        char folder[MAX_PATH];
+        memcpy(folder, path, end);
+        folder[end] = '\0';
+        HeldFolder level = EnterFolder(folder, end, walk->holdOpen);
+        walk->levels[walk->depth++] = level;
+        if (!level.passable)
+            return 0;
+        at = end + 1;
+    }
+}
+
+// The installation folder resolved, with its trailing separator; its length, 0 when unknown.
+static size_t ResolveInstallFolder(char* folder)
+{
+    if (!ResolveFullPath(folder, InstallDir))
+        return 0;
+    size_t length = strlen(folder);
+    if (folder[length - 1] != '\\') {
+        if (length + 1 >= MAX_PATH)
+            return 0;
+        folder[length++] = '\\';
+        folder[length] = '\0';
+    }
+    return length;
+}
+
+void RunRemovalPass(RemovalList* list, ProgressCallback callback)
+{
+    unsigned int count = 0;
+    for (RemovalNode* node = list->oldest; node != NULL; node = node->newer)
+        count++;
+    double denominator = count > 0 ? (double)count : 1.0;
+
+    char installFolder[MAX_PATH];
+    size_t installLength = ResolveInstallFolder(installFolder);
+    // A log others could have changed may list any file of the machine: only what lies in the
+    // installation folder goes, the folder itself included.
+    int trusted = IsLogTrusted(InstallDir);
+    FolderWalk walk;
+    walk.path[0] = '\0';
+    walk.depth = 0;
+    walk.holdOpen = IsNtPlatform();
+
+    // Newest first: a folder logged before its files comes after them here, when it is empty.
+    // Failed deletions are left as they are; the pass neither reports nor retries them.
+    // A path that is not a full path would resolve against the working folder, which is the
+    // Windows or system folder when the list of installed programs starts us: it is left alone.
+    unsigned int position = 0;
+    for (RemovalNode* node = list->newest; node != NULL; node = node->older) {
+        RemovalEntry* entry = node->entry;
+        char path[MAX_PATH];
+        if (ResolveFullPath(path, entry->path)) {
+            size_t shared = installLength > 0 ? CommonPrefixIgnoringAsciiCase(path, installFolder) : 0;
+            int below = installLength > 0 && shared == installLength;
+            int atFolder = installLength > 0 && shared == installLength - 1 && path[shared] == '\0';
+            int allowed;
+            // The installation folder and what lies above it (a relocated C:\Apps) are the
+            // user's to link as they please; below it a link may lead anywhere.
+            if (below) {
+                allowed = WalkTo(&walk, path, installLength);
+            } else {
+                ReleaseLevels(&walk, 0);
+                walk.path[0] = '\0';
+                allowed = trusted || atFolder;
+            }
+            if (allowed && entry->kind == EntryKindFile)
+                DeleteFileA(path);
+            else if (allowed && entry->kind == EntryKindDirectory)
+                RemoveDirectoryA(path);
+        }
+        if (callback != NULL)
+            callback(entry->path, (double)position / denominator);
+        position++;
+    }
+    ReleaseLevels(&walk, 0);
+    ClearRemovalList(list);
+}
