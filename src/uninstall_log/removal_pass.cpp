@@ -102,6 +102,14 @@ static int WalkTo(FolderWalk* walk, const char* path, size_t start)
     }
 }
 
+// A folder entry that is itself a link is left: Windows would remove the link, but Wine removes
+// the empty folder it leads to.
+static int IsLink(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 // The installation folder resolved, with its trailing separator; its length, 0 when unknown.
 static size_t ResolveInstallFolder(char* folder)
 {
@@ -158,7 +166,7 @@ void RunRemovalPass(RemovalList* list, ProgressCallback callback)
             }
             if (allowed && entry->kind == EntryKindFile)
                 DeleteFileA(path);
-            else if (allowed && entry->kind == EntryKindDirectory)
+            else if (allowed && entry->kind == EntryKindDirectory && !(below && IsLink(path)))
                 RemoveDirectoryA(path);
         }
         if (callback != NULL)

@@ -197,7 +197,9 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName)
     std::string path = lpPathName ? lpPathName : "";
     if (SimFaultHit("RemoveDirectoryA", path.c_str(), nullptr))
         return SimFail("RemoveDirectoryA", path, ERROR_ACCESS_DENIED);
-    std::string key = CallKey(path);
+    // Wine removes the folder a link leads to, when it is empty, and leaves the link; Windows
+    // removes the link itself.
+    std::string key = SimFollowLinks(CallKey(path), true);
     SimDiskItem* item = key.empty() ? nullptr : FindItem(key);
     if (!item)
         return SimFail("RemoveDirectoryA", path,
@@ -207,8 +209,7 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName)
     // Only an empty folder can be removed; nothing is removed with it.
     if (HasChildren(key))
         return SimFail("RemoveDirectoryA", path, ERROR_DIR_NOT_EMPTY);
-    // A link goes as itself, whatever its target holds; a folder held open without delete
-    // sharing stays.
+    // A folder held open without delete sharing stays.
     if (SimHeldAgainstDelete(key))
         return SimFail("RemoveDirectoryA", path, ERROR_SHARING_VIOLATION);
     Machine().disk.items.erase(key);

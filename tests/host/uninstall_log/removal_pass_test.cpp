@@ -142,11 +142,16 @@ TEST_F(RemovalPassTest, AFolderGoesOnlyWhenItIsEmptyAtItsTurn)
          {"@:\\Edge\\a", "[:\\Edge\\a", "`:\\Edge\\a", "{:\\Edge\\a"}},
 
         // Links: another folder's files of the same names stay; a folder entry that is a link
-        // goes as the link.
+        // stays, and so does the folder it leads to.
         {"a link below the installation folder is not passed",
          {{EntryKindDirectory, "C:\\App\\Linked"}, {EntryKindFile, "C:\\App\\Linked\\a"}, {EntryKindFile, "C:\\App\\Linked\\b"}},
-         Plus(kAppStaged, {"C:\\Elsewhere\\a", "C:\\Elsewhere\\b"}), {"C:\\Elsewhere\\a", "C:\\Elsewhere\\b"},
+         {"C:\\App", "C:\\App\\Linked", "C:\\App\\Sub", "C:\\App\\Sub\\a", "C:\\App\\Sub\\b", "C:\\App\\keep.txt",
+          "C:\\Elsewhere\\a", "C:\\Elsewhere\\b"}, {"C:\\Elsewhere\\a", "C:\\Elsewhere\\b"},
          [] { AddLink("C:\\App\\Linked", "C:\\Elsewhere"); }},
+        {"a folder entry that is a link to an empty folder",
+         {{EntryKindDirectory, "C:\\App\\Linked"}},
+         {"C:\\App", "C:\\App\\Linked", "C:\\App\\Sub", "C:\\App\\Sub\\Empty", "C:\\App\\Sub\\a", "C:\\App\\Sub\\b", "C:\\App\\keep.txt"},
+         {}, [] { AddFolder("C:\\App\\Sub\\Empty"); AddLink("C:\\App\\Linked", "C:\\App\\Sub\\Empty"); }},
         {"a link two levels down is not passed",
          {{EntryKindFile, "C:\\App\\Sub\\Deep\\a"}, {EntryKindFile, "C:\\App\\Sub\\b"}},
          {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\Deep", "C:\\App\\Sub\\a", "C:\\App\\keep.txt", "C:\\Elsewhere\\a"},
