@@ -83,6 +83,12 @@ void MakeFile(const char* path, const char* bytes, size_t count);  // parents as
 // Keeps the file open, without FILE_SHARE_DELETE, until the row ends.
 void HoldOpenWithoutDeleteSharing(const char* path);
 int PathPresent(const char* path);
+// A link at path to the folder target, as a user who may write the folder makes one: under Wine
+// a Unix symbolic link, which Wine shows to a program as a junction.
+void MakeLink(const char* path, const char* target);
+// The rights of a folder whose Unix mode lets every user write it (chmod o+w): under Wine the
+// DACL read from the mode gains a right to change it for Everyone.
+void MakeWritableByEveryone(const char* path);
 // The file's bytes into out; the count read, or -1 when the file cannot be opened.
 long ReadFileBytes(const char* path, char* out, size_t size);
 

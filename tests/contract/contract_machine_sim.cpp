@@ -71,6 +71,20 @@ void HoldOpenWithoutDeleteSharing(const char* path)
     SetInUse(RedirectedPath(path));
 }
 
+void MakeLink(const char* path, const char* target)
+{
+    AddLink(RedirectedPath(path), RedirectedPath(target));
+}
+
+// Modify for Everyone, as Wine reads a mode of o+w.
+void MakeWritableByEveryone(const char* path)
+{
+    SimSecurity security;
+    security.dacl.push_back({ACCESS_ALLOWED_ACE_TYPE, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
+                             0x001301FF, "S-1-1-0"});
+    SetSecurity(RedirectedPath(path), security);
+}
+
 int PathPresent(const char* path)
 {
     return PathExists(RedirectedPath(path)) ? 1 : 0;

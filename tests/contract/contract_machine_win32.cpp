@@ -12,6 +12,122 @@ static HANDLE g_held = INVALID_HANDLE_VALUE;
 static BYTE* g_pending = NULL;
 static DWORD g_pendingSize = 0;
 
+// The Unix name of a path, from Wine's kernel32; 0 on Windows, which has no such export.
+static int UnixPathOf(const char* path, char* out, size_t size)
+{
+    typedef char*(CDECL * UnixFileNameFunction)(const WCHAR* dosName);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    UnixFileNameFunction unixFileName =
+        kernel ? (UnixFileNameFunction)(void*)GetProcAddress(kernel, "wine_get_unix_file_name") : NULL;
+    WCHAR wide[MAX_PATH];
+    if (unixFileName == NULL || !MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH))
+        return 0;
+    char* name = unixFileName(wide);
+    if (name == NULL)
+        return 0;
+    snprintf(out, size, "%s", name);
+    HeapFree(GetProcessHeap(), 0, name);
+    return 1;
+}
+
+// Wine starts a Unix program that CreateProcessA names by its path on drive Z:, and returns
+// before it has run; done says when its work shows. No Win32 call of Wine makes a symbolic link
+// (CreateSymbolicLinkW does nothing) or sets a Unix mode.
+static void RunUnixProgram(const char* program, const char* arguments, int (*done)(const char*),
+                           const char* path)
+{
+    char commandLine[4 * MAX_PATH];
+    snprintf(commandLine, sizeof commandLine, "%s %s", program, arguments);
+    char image[MAX_PATH];
+    snprintf(image, sizeof image, "Z:%s", program);
+    for (char* c = image; *c; c++)
+        if (*c == '/')
+            *c = '\\';
+    STARTUPINFOA startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(image, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+        fprintf(stderr, "cannot run %s (error %lu)\n", program, GetLastError());
+        return;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    for (int tries = 0; tries < 100 && !done(path); tries++)
+        Sleep(20);
+}
+
+static int ShowsAsLink(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+static int IsGone(const char* path)
+{
+    return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES && !ShowsAsLink(path);
+}
+
+// Everyone's entry in the DACL read from the mode holds FILE_WRITE_DATA.
+static int EveryoneMayWrite(const char* path)
+{
+    DWORD descriptor[256];
+    DWORD needed = 0;
+    if (!GetFileSecurityA(path, DACL_SECURITY_INFORMATION, descriptor, sizeof descriptor, &needed))
+        return 0;
+    const SECURITY_DESCRIPTOR_RELATIVE* header = (const SECURITY_DESCRIPTOR_RELATIVE*)descriptor;
+    if (header->Dacl == 0)
+        return 0;
+    const ACL* dacl = (const ACL*)((const BYTE*)descriptor + header->Dacl);
+    const BYTE* ace = (const BYTE*)(dacl + 1);
+    for (WORD i = 0; i < dacl->AceCount; i++) {
+        const ACCESS_ALLOWED_ACE* allowed = (const ACCESS_ALLOWED_ACE*)ace;
+        const SID* sid = (const SID*)&allowed->SidStart;
+        if (sid->SubAuthorityCount == 1 && sid->IdentifierAuthority.Value[5] == 1 &&
+            sid->SubAuthority[0] == 0 && (allowed->Mask & FILE_WRITE_DATA))
+            return 1;
+        ace += allowed->Header.AceSize;
+    }
+    return 0;
+}
+
+void MakeLink(const char* path, const char* target)
+{
+    char unixPath[MAX_PATH];
+    char unixTarget[MAX_PATH];
+    if (!UnixPathOf(path, unixPath, sizeof unixPath) ||
+        !UnixPathOf(target, unixTarget, sizeof unixTarget)) {
+        fprintf(stderr, "MakeLink: no Unix names for %s and %s\n", path, target);
+        return;
+    }
+    char arguments[3 * MAX_PATH];
+    snprintf(arguments, sizeof arguments, "-s \"%s\" \"%s\"", unixTarget, unixPath);
+    RunUnixProgram("/bin/ln", arguments, ShowsAsLink, path);
+}
+
+void MakeWritableByEveryone(const char* path)
+{
+    char unixPath[MAX_PATH];
+    if (!UnixPathOf(path, unixPath, sizeof unixPath)) {
+        fprintf(stderr, "MakeWritableByEveryone: no Unix name for %s\n", path);
+        return;
+    }
+    char arguments[2 * MAX_PATH];
+    snprintf(arguments, sizeof arguments, "o+w \"%s\"", unixPath);
+    RunUnixProgram("/bin/chmod", arguments, EveryoneMayWrite, path);
+}
+
+// A link goes as itself, with rm: RemoveDirectoryA would remove the folder it leads to.
+static void RemoveLink(const char* path)
+{
+    char unixPath[MAX_PATH];
+    char arguments[2 * MAX_PATH];
+    if (!UnixPathOf(path, unixPath, sizeof unixPath))
+        return;
+    snprintf(arguments, sizeof arguments, "\"%s\"", unixPath);
+    RunUnixProgram("/bin/rm", arguments, IsGone, path);
+}
+
 static void RemoveTree(const char* path)
 {
     char pattern[MAX_PATH];
@@ -24,7 +140,9 @@ static void RemoveTree(const char* path)
                 continue;
             char child[MAX_PATH];
             snprintf(child, sizeof child, "%s\\%s", path, found.cFileName);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                RemoveLink(child);
+            else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(child);
             else
                 DeleteFileA(child);

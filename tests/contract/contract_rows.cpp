@@ -2,6 +2,8 @@
 // the simulated Windows and on the real API of both lines: a row on which the two disagree fails.
 #include "contract.h"
 
+#include "foundation/object_trust.h"
+
 // A BOOL result with the last error when it failed; the error of a success means nothing.
 static void NoteResult(Observation* seen, BOOL result)
 {
@@ -654,6 +656,97 @@ static void MachineValueViews(Observation* seen, const ContractRow& row)
          ValueIn64BitView(wow64Path, OrNull(row.other)));
 }
 
+// ---- links and rights -------------------------------------------------------------------------
+
+// Target\a.txt with the link Link to it; EmptyTarget with EmptyLink to it.
+static void SetupLinks(void)
+{
+    char path[MAX_PATH];
+    char target[MAX_PATH];
+    ScratchPath(path, sizeof path, "Target\\a.txt");
+    MakeFile(path, "a", 1);
+    ScratchPath(path, sizeof path, "EmptyTarget");
+    MakeFolder(path);
+    ScratchPath(path, sizeof path, "Link");
+    ScratchPath(target, sizeof target, "Target");
+    MakeLink(path, target);
+    ScratchPath(path, sizeof path, "EmptyLink");
+    ScratchPath(target, sizeof target, "EmptyTarget");
+    MakeLink(path, target);
+}
+
+static void SetupWritableFolder(void)
+{
+    char path[MAX_PATH];
+    ScratchPath(path, sizeof path, "Open");
+    MakeFolder(path);
+    MakeWritableByEveryone(path);
+}
+
+// row.path: what GetFileAttributesA and FindFirstFileA say of it.
+static void LookAtItem(Observation* seen, const ContractRow& row)
+{
+    char path[MAX_PATH];
+    ScratchPath(path, sizeof path, row.path);
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        Note(seen, "attributes=none error=%lu", (unsigned long)GetLastError());
+    else
+        Note(seen, "attributes=%lx", (unsigned long)attributes);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        Note(seen, "found=none");
+        return;
+    }
+    Note(seen, "found=%lx name=%s", (unsigned long)found.dwFileAttributes, found.cFileName);
+    FindClose(search);
+}
+
+// row.path: a folder held as the removal pass holds the folders on its way, then removed.
+// The consumer line opens no folder.
+static void RemoveHeldFolder(Observation* seen, const ContractRow& row)
+{
+    if (!RunsOnNtLine()) {
+        Note(seen, "nt-line-only");
+        return;
+    }
+    char path[MAX_PATH];
+    ScratchPath(path, sizeof path, row.path);
+    HANDLE held = CreateFileA(path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                              NULL);
+    Note(seen, "held=%d", held != INVALID_HANDLE_VALUE);
+    NoteResult(seen, RemoveDirectoryA(path));
+    if (held != INVALID_HANDLE_VALUE)
+        CloseHandle(held);
+    Note(seen, "present=%d", PathPresent(path));
+}
+
+// row.path: a folder whose owner and DACL are read; the verdict of the run's rule on them. The
+// consumer line keeps no rights.
+static void FolderTrust(Observation* seen, const ContractRow& row)
+{
+    if (!RunsOnNtLine()) {
+        Note(seen, "nt-line-only");
+        return;
+    }
+    char path[MAX_PATH];
+    ScratchPath(path, sizeof path, row.path);
+    DWORD descriptor[256];
+    DWORD needed = 0;
+    if (!GetFileSecurityA(path, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor,
+                          sizeof descriptor, &needed)) {
+        Note(seen, "read=0 error=%lu", (unsigned long)GetLastError());
+        return;
+    }
+    OSVERSIONINFOA version;
+    memset(&version, 0, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    Note(seen, "read=1 trusted=%d", OnlyAdministratorsCanChange(descriptor, version.dwMajorVersion));
+}
+
 // ---- the table ------------------------------------------------------------------------------
 
 #define CRLF "\\x0D\\x0A"
@@ -684,6 +777,25 @@ static const ContractRow kRows[] = {
      "result=0 error=5 present=1", NULL},
     {"file in use refuses deletion", SetupFileInUse, DeleteScratchFile, "busy.dll", "busy.dll", 0,
      "result=0 error=32 present=1", NULL},
+
+    // Links (Wine: Unix symbolic links) and the removal pass, which passes none below the
+    // installation folder, holds the folders on its way, and leaves a folder entry that is one.
+    {"a link shows as a folder that is a reparse point", SetupLinks, LookAtItem, "Link", "", 0,
+     "attributes=410 found=410 name=Link", NULL},
+    {"a file through a link is the target's", SetupLinks, LookAtItem, "Link\\a.txt", "", 0,
+     "attributes=20 found=20 name=a.txt", NULL},
+    {"a link to a folder is no file", SetupLinks, DeleteScratchFile, "Link", "Target\\a.txt", 0,
+     "result=0 error=5 present=1", NULL},
+    {"a link to a folder not empty is not removed", SetupLinks, RemoveFolder, "Link",
+     "Target\\a.txt", 0, "result=0 error=145 present=1", NULL},
+    {"a link to an empty folder removes that folder", SetupLinks, RemoveFolder, "EmptyLink",
+     "EmptyTarget", 0, "result=1 present=0", NULL},
+    {"a folder held without delete sharing stays", SetupLinks, RemoveHeldFolder, "EmptyTarget",
+     "", 0, "held=1 result=0 error=32 present=1", "nt-line-only"},
+    {"a folder as made is changed by administrators alone", SetupFolders, FolderTrust, "Empty",
+     "", 0, "read=1 trusted=1", "nt-line-only"},
+    {"a folder writable by everyone", SetupWritableFolder, FolderTrust, "Open", "", 0,
+     "read=1 trusted=0", "nt-line-only"},
 
     // The log is read whole, in binary.
     {"stream reads bytes unchanged", SetupStreamFile, ReadStream, "log.dat", "", 0,

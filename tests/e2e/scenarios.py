@@ -20,7 +20,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from pxwine.driver import DriverRun, prompts_differ  # noqa: E402
 from pxwine.installation import SHORTCUTS, Stage, write_file  # noqa: E402
 from pxwine.lanes import CONSUMER, NT32, NT64  # noqa: E402
-from pxwine.paths import programs_folder  # noqa: E402
+from pxwine.paths import programs_folder, unix_path  # noqa: E402
 from pxwine.scenario import Row, main  # noqa: E402
 from pxwine.texts import (CAPTION_DIALOG, COMPLETE, CONFIRM, FALLBACK, NO_ADMIN, REMOVING,  # noqa: E402
                           answered)
@@ -236,6 +236,41 @@ def stage_relative_entries(stage):
     return log, {"a.txt"}
 
 
+def outside_folder(stage):
+    """A folder of another program's, next to the test's own: C:\\e2e\\NAME\\ -> C:\\e2e\\NAME-other\\."""
+    return stage.windows_dir[:-1] + "-other\\"
+
+
+def stage_links(stage):
+    """A logged folder replaced by a link (a Unix symbolic link, which Wine shows as a junction) to another
+    program's folder with files of the same names: they stay, and so does the link; the rest goes."""
+    other = outside_folder(stage)
+    for name in ("a.txt", "b.txt"):
+        stage.outside_file(other + name)
+    os.symlink(unix_path(stage.prefix, other), stage.unix("linked"))
+    stage.file("c.txt")
+    log = sound_log([
+        (ENTRY_KIND_DIRECTORY, stage.win("linked")),
+        (ENTRY_KIND_FILE, stage.win("linked\\a.txt")),
+        (ENTRY_KIND_FILE, stage.win("linked\\b.txt")),
+        (ENTRY_KIND_FILE, stage.win("c.txt")),
+    ])
+    return log, {"c.txt"}
+
+
+def log_naming_outside(writable_by_everyone):
+    """A log naming a file outside the installation folder beside one in it, in a folder that every user
+    may write (chmod o+w) or only its owner: Wine reads the DACL from the Unix mode."""
+    def stager(stage):
+        stage.outside_file(outside_folder(stage) + "x.txt")
+        stage.file("a.txt")
+        if writable_by_everyone:
+            os.chmod(stage.unix_dir, 0o777)
+        log = sound_log([(ENTRY_KIND_FILE, outside_folder(stage) + "x.txt"), (ENTRY_KIND_FILE, stage.win("a.txt"))])
+        return log, {"a.txt"}
+    return stager
+
+
 # The DLLs the run loads after its start that Windows does not keep among its KnownDLLs: comctl32 (loaded
 # by the program), uxtheme (imported by comctl32) and msimg32 (a delayed import of uxtheme). Wine loads
 # more such names (version, ucrtbase, zlib1, win32u), but only as imports of its own builtins while the
@@ -278,6 +313,7 @@ FIELDS = {
     "progress": False,
     "working_folder": None,      # None: the program's own folder
     "planted_dlls": (),          # names of marker DLLs beside the program and in the working folder
+    "outside_goes": False,       # the files staged outside the folder are listed and must go, not stay
 }
 
 
@@ -340,6 +376,14 @@ SCENARIOS = [
     main_road(name, stage_basic, lane=lane, working_folder="C:\\e2e\\%s\\work" % name, planted_dlls=PLANTED_DLLS)
     for name, lane in (("planted_dlls_not_loaded", NT32), ("planted_dlls_not_loaded_consumer_line", CONSUMER),
                        ("planted_dlls_not_loaded_nt64", NT64))
+] + [
+    main_road("links_not_passed", stage_links),
+    main_road("links_not_passed_consumer_line", stage_links, lane=CONSUMER),
+    # Only a log no other user could change is followed beyond the installation folder.
+    main_road("untrusted_log_outside_left", log_naming_outside(True)),
+    main_road("untrusted_log_outside_left_nt64", log_naming_outside(True), lane=NT64),
+    main_road("trusted_log_outside_goes", log_naming_outside(False), outside_goes=True),
+    main_road("trusted_log_outside_goes_nt64", log_naming_outside(False), lane=NT64, outside_goes=True),
 ]
 
 
@@ -501,7 +545,11 @@ def run_scenario(scenario, harness):
         failures.append("files: still there but should be gone: %s; gone but should be there: %s"
                         % (sorted(after - expected_after), sorted(expected_after - after)))
     for path in stage.outside:
-        if not os.path.exists(path):
+        if scenario.outside_goes:
+            if os.path.exists(path):
+                failures.append("a listed file outside the folder stayed: " + path)
+                os.remove(path)
+        elif not os.path.exists(path):
             failures.append("another program's file outside the folder was deleted: " + path)
         else:
             os.remove(path)
