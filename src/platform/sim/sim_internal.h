@@ -20,14 +20,6 @@ BOOL SimFail(const char* operation, const std::string& argument, DWORD error);
 // Folds A-Z to a-z and nothing else: Windows compares names this way, whatever the code page.
 std::string FoldCase(std::string text);
 
-// The disk's own view of a path (sim_disk.cpp): the item key a file call of the program reaches,
-// links on the way followed and the last name not; the item at a key; the error for a key that
-// names no item.
-std::string SimCallKey(const std::string& path);
-SimDiskItem* SimFindItem(const std::string& key);
-DWORD SimMissingError(const std::string& key);
-std::string SimHelperKey(const std::string& path);  // as the test helpers name an item
-
 // Links and open items (sim_links.cpp). The key with every link on the way replaced by its
 // target, the last name too when followLast; true when a deletion of the item at key, or a
 // rename of what holds it, must fail for a handle open without FILE_SHARE_DELETE.

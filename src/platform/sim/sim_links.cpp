@@ -2,7 +2,7 @@
 // handles CreateFileA and FindFirstFileA give, and the attributes a program reads.
 #include <stdio.h>
 
-#include "platform/sim/sim_internal.h"
+#include "platform/sim/sim_disk_paths.h"
 
 static ULONG_PTR g_nextItemHandle = 0x10000;
 
@@ -19,7 +19,7 @@ std::string SimFollowLinks(const std::string& key, bool followLast)
             if (last && !followLast)
                 break;
             std::string prefix = last ? resolved : resolved.substr(0, end);
-            SimDiskItem* item = SimFindItem(prefix);
+            SimDiskItem* item = FindItem(prefix);
             if (item && !item->linkTarget.empty()) {
                 resolved = item->linkTarget + (last ? "" : resolved.substr(end));
                 replaced = true;
@@ -81,7 +81,7 @@ void SimRunLinkSwaps(const char* operation, const char* argument)
             continue;
         if (++swap.seen != swap.occurrence)
             continue;
-        std::string folder = SimHelperKey(swap.folder);
+        std::string folder = PathKey(swap.folder);
         if (HeldAgainstRename(folder)) {
             swap.refused = true;
             continue;
@@ -105,7 +105,7 @@ void SwapFolderForLink(const std::string& operation, const std::string& argument
 
 void AddLink(const std::string& path, const std::string& target)
 {
-    std::string key = SimHelperKey(path);
+    std::string key = PathKey(path);
     size_t slash = key.rfind('\\');
     std::string normal = path;
     for (char& c : normal)
@@ -117,12 +117,12 @@ void AddLink(const std::string& path, const std::string& target)
     item = SimDiskItem();
     item.path = normal;
     item.isFolder = true;
-    item.linkTarget = SimHelperKey(target);
+    item.linkTarget = PathKey(target);
 }
 
 void SetSecurity(const std::string& path, const SimSecurity& security)
 {
-    SimDiskItem* item = SimFindItem(SimHelperKey(path));
+    SimDiskItem* item = FindItem(PathKey(path));
     if (!item) {
         fprintf(stderr, "SetSecurity: no item at %s on the simulated disk\n", path.c_str());
         abort();
@@ -147,14 +147,14 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName)
         SimFail("GetFileAttributesA", path, ERROR_ACCESS_DENIED);
         return INVALID_FILE_ATTRIBUTES;
     }
-    std::string key = SimCallKey(path);
+    std::string key = CallKey(path);
     if (key.size() == 2 && key[1] == ':') {
         SimRecordCall("GetFileAttributesA", path, FILE_ATTRIBUTE_DIRECTORY);
         return FILE_ATTRIBUTE_DIRECTORY;
     }
-    SimDiskItem* item = key.empty() ? nullptr : SimFindItem(key);
+    SimDiskItem* item = key.empty() ? nullptr : FindItem(key);
     if (!item) {
-        SimFail("GetFileAttributesA", path, key.empty() ? ERROR_PATH_NOT_FOUND : SimMissingError(key));
+        SimFail("GetFileAttributesA", path, key.empty() ? ERROR_PATH_NOT_FOUND : MissingError(key));
         return INVALID_FILE_ATTRIBUTES;
     }
     DWORD attributes = AttributesOf(*item);
@@ -192,12 +192,12 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
         SimFail("CreateFileA", path, ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    std::string key = SimCallKey(path);
+    std::string key = CallKey(path);
     if (!(dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT))
         key = SimFollowLinks(key, true);
-    SimDiskItem* item = key.empty() ? nullptr : SimFindItem(key);
+    SimDiskItem* item = key.empty() ? nullptr : FindItem(key);
     if (!item) {
-        SimFail("CreateFileA", path, key.empty() ? ERROR_PATH_NOT_FOUND : SimMissingError(key));
+        SimFail("CreateFileA", path, key.empty() ? ERROR_PATH_NOT_FOUND : MissingError(key));
         return INVALID_HANDLE_VALUE;
     }
     // A folder opens only with backup semantics, and never on the consumer line.
@@ -229,10 +229,10 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
         fprintf(stderr, "FindFirstFileA: the simulated disk serves no pattern (%s)\n", path.c_str());
         abort();
     }
-    std::string key = SimCallKey(path);
-    SimDiskItem* item = key.empty() ? nullptr : SimFindItem(key);
+    std::string key = CallKey(path);
+    SimDiskItem* item = key.empty() ? nullptr : FindItem(key);
     if (!item) {
-        SimFail("FindFirstFileA", path, key.empty() ? ERROR_PATH_NOT_FOUND : SimMissingError(key));
+        SimFail("FindFirstFileA", path, key.empty() ? ERROR_PATH_NOT_FOUND : MissingError(key));
         return INVALID_HANDLE_VALUE;
     }
     memset(lpFindFileData, 0, sizeof *lpFindFileData);

@@ -3,7 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "platform/sim/sim_internal.h"
+#include "platform/sim/sim_disk_paths.h"
 
 static bool IsNt()
 {
@@ -104,10 +104,10 @@ BOOL WINAPI GetFileSecurityA(LPCSTR lpFileName, SECURITY_INFORMATION RequestedIn
     if (!IsNt())
         return SimFail("GetFileSecurityA", path, ERROR_CALL_NOT_IMPLEMENTED);
     // The object itself is read: a link on the way, or at the end, leads to its target.
-    std::string key = SimFollowLinks(SimCallKey(path), true);
-    SimDiskItem* item = key.empty() ? nullptr : SimFindItem(key);
+    std::string key = SimFollowLinks(CallKey(path), true);
+    SimDiskItem* item = key.empty() ? nullptr : FindItem(key);
     if (!item)
-        return SimFail("GetFileSecurityA", path, key.empty() ? ERROR_PATH_NOT_FOUND : SimMissingError(key));
+        return SimFail("GetFileSecurityA", path, key.empty() ? ERROR_PATH_NOT_FOUND : MissingError(key));
     return AnswerBytes("GetFileSecurityA", path, DescriptorBytes(item->security, RequestedInformation),
                        pSecurityDescriptor, nLength, lpnLengthNeeded);
 }
