@@ -71,15 +71,19 @@ static size_t EndOfName(const char* path, size_t at)
 // included) to the entry at path is a plain folder, now held where the line can hold one.
 // Levels the previous entry shared stay as they were; the others are closed, the entry's own
 // folder among them, before it is removed.
-static int WalkTo(FolderWalk* walk, const char* path, size_t start)
+// *heldPlain is set when the entry is itself a folder the walk held and found plain.
+static int WalkTo(FolderWalk* walk, const char* path, size_t start, int* heldPlain)
 {
     size_t shared = CommonPrefixIgnoringAsciiCase(path, walk->path);
+    size_t length = strlen(path);
     int keep = 0;
     while (keep < walk->depth && walk->levels[keep].length < shared &&
            path[walk->levels[keep].length] == '\\')
         keep++;
+    *heldPlain = keep < walk->depth && walk->levels[keep].length == length && shared >= length &&
+                 walk->levels[keep].passable;
     ReleaseLevels(walk, keep);
-    memcpy(walk->path, path, strlen(path) + 1);
+    memcpy(walk->path, path, length + 1);
     for (int i = 0; i < walk->depth; i++) {
         if (!walk->levels[i].passable)
             return 0;
@@ -155,10 +159,11 @@ void RunRemovalPass(RemovalList* list, ProgressCallback callback)
             int below = installLength > 0 && shared == installLength;
             int atFolder = installLength > 0 && shared == installLength - 1 && path[shared] == '\0';
             int allowed;
+            int heldPlain = 0;
             // The installation folder and what lies above it (a relocated C:\Apps) are the
             // user's to link as they please; below it a link may lead anywhere.
             if (below) {
-                allowed = WalkTo(&walk, path, installLength);
+                allowed = WalkTo(&walk, path, installLength, &heldPlain);
             } else {
                 ReleaseLevels(&walk, 0);
                 walk.path[0] = '\0';
@@ -166,7 +171,8 @@ void RunRemovalPass(RemovalList* list, ProgressCallback callback)
             }
             if (allowed && entry->kind == EntryKindFile)
                 DeleteFileA(path);
-            else if (allowed && entry->kind == EntryKindDirectory && !(below && IsLink(path)))
+            else if (allowed && entry->kind == EntryKindDirectory &&
+                     !(below && !heldPlain && IsLink(path)))
                 RemoveDirectoryA(path);
         }
         if (callback != NULL)

@@ -120,4 +120,46 @@ TEST(ExtractPathPartsDeathTest, AMaskSelectingNothingIsAnInternalError)
     }
 }
 
+
+
+struct ResolveRow {
+    const char* name;
+    std::string source;
+    int result;
+    std::string expected;  // "" when refused: dest keeps its sentinel
+    bool doubleByte = false;
+};
+
+// The resolved path is what the removal pass compares with the installation folder and walks.
+TEST(ResolveFullPath, ResolvesAsWindowsDoesBeforeTheFileSystemSeesIt)
+{
+    const std::string unc257 = "\\\\" + std::string(250, 's') + "\\share";  // 258 characters
+    const ResolveRow rows[] = {
+        {"separators of both kinds, repeated", "C:/App//Sub\\/x", 1, "C:\\App\\Sub\\x"},
+        {"dot and dot-dot", "C:\\App\\.\\Sub\\..\\x", 1, "C:\\App\\x"},
+        {"dot-dot never above the drive's root", "C:\\App\\..\\..\\..\\x", 1, "C:\\x"},
+        {"dot-dot never above the share", "\\\\server\\share\\..\\x", 1, "\\\\server\\share\\x"},
+        {"the root keeps its separator", "C:\\App\\..", 1, "C:\\"},
+        {"a folder loses its trailing one", "C:\\App\\Sub\\", 1, "C:\\App\\Sub"},
+        {"not a full path", "App\\x", 0, ""},
+        {"a drive letter only in A-Z", "@:\\x", 0, ""},
+        // Code page 932: 95 5C is one character, so "\x95\x5C.." is a name, not a separator and "..".
+        {"a trail byte of 0x5C", "C:\\\x95\x5C..\\a", 1, "C:\\\x95\x5C..\\a", true},
+        {"a share of 258 gains a separator and fits", unc257, 1, unc257 + "\\"},
+        {"a share of 259 gains one too many", unc257 + "x", 0, ""},
+    };
+    for (const ResolveRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        ResetMachine(VER_PLATFORM_WIN32_NT);
+        Machine().process.doubleByteCodePage = row.doubleByte;
+        char buffer[MAX_PATH + 8];
+        memset(buffer, kSentinel, sizeof buffer);
+        EXPECT_EQ(ResolveFullPath(buffer, row.source.c_str()), row.result);
+        if (row.result)
+            EXPECT_EQ(std::string(buffer), row.expected);
+        for (size_t i = row.result ? MAX_PATH : 0; i < sizeof buffer; i++)
+            ASSERT_EQ(buffer[i], kSentinel) << "written at " << i;
+    }
+}
+
 }  // namespace
