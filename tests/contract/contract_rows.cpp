@@ -703,16 +703,23 @@ static void LookAtItem(Observation* seen, const ContractRow& row)
     FindClose(search);
 }
 
-// row.path: a folder held as the removal pass holds the folders on its way, then removed.
-// The consumer line opens no folder.
-static void RemoveHeldFolder(Observation* seen, const ContractRow& row)
+// The consumer line keeps no rights and opens no folder: its rows of those say so and stop.
+static int NtLineScratchPath(Observation* seen, const ContractRow& row, char* path, size_t size)
 {
     if (!RunsOnNtLine()) {
         Note(seen, "nt-line-only");
-        return;
+        return 0;
     }
+    ScratchPath(path, size, row.path);
+    return 1;
+}
+
+// row.path: a folder held as the removal pass holds the folders on its way, then removed.
+static void RemoveHeldFolder(Observation* seen, const ContractRow& row)
+{
     char path[MAX_PATH];
-    ScratchPath(path, sizeof path, row.path);
+    if (!NtLineScratchPath(seen, row, path, sizeof path))
+        return;
     HANDLE held = CreateFileA(path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                               NULL);
@@ -723,16 +730,12 @@ static void RemoveHeldFolder(Observation* seen, const ContractRow& row)
     Note(seen, "present=%d", PathPresent(path));
 }
 
-// row.path: a folder whose owner and DACL are read; the verdict of the run's rule on them. The
-// consumer line keeps no rights.
+// row.path: a folder whose owner and DACL are read; the verdict of the run's rule on them.
 static void FolderTrust(Observation* seen, const ContractRow& row)
 {
-    if (!RunsOnNtLine()) {
-        Note(seen, "nt-line-only");
-        return;
-    }
     char path[MAX_PATH];
-    ScratchPath(path, sizeof path, row.path);
+    if (!NtLineScratchPath(seen, row, path, sizeof path))
+        return;
     DWORD descriptor[256];
     DWORD needed = 0;
     if (!GetFileSecurityA(path, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor,
