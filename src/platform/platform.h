@@ -87,6 +87,18 @@ typedef struct TOKEN_PRIVILEGES {
     LUID_AND_ATTRIBUTES Privileges[1];
 } TOKEN_PRIVILEGES, *PTOKEN_PRIVILEGES;
 
+// A security identifier is opaque to its users: advapi32 makes, compares and frees it.
+typedef void* PSID;
+typedef BOOL* PBOOL;
+typedef struct SID_IDENTIFIER_AUTHORITY { BYTE Value[6]; } SID_IDENTIFIER_AUTHORITY, *PSID_IDENTIFIER_AUTHORITY;
+#define SECURITY_NT_AUTHORITY {0, 0, 0, 0, 0, 5}
+typedef struct SID_AND_ATTRIBUTES { PSID Sid; DWORD Attributes; } SID_AND_ATTRIBUTES;
+typedef struct TOKEN_GROUPS {
+    DWORD GroupCount;
+    SID_AND_ATTRIBUTES Groups[1];  // GroupCount entries; the SIDs they point to follow them
+} TOKEN_GROUPS, *PTOKEN_GROUPS;
+typedef enum TOKEN_INFORMATION_CLASS { TokenUser = 1, TokenGroups = 2 } TOKEN_INFORMATION_CLASS;
+
 typedef struct INITCOMMONCONTROLSEX {
     DWORD dwSize;  // sizeof the structure
     DWORD dwICC;   // ICC_ flags: the classes to register

@@ -58,6 +58,25 @@ struct SimProcess {
     std::vector<std::string> loadedDlls;
 };
 
+// ---- token: the groups of the process's token (sim_token.cpp) -------------------------------
+
+// One group of the token: its SID as text ("S-1-5-32-544") and its SE_GROUP_ attributes.
+struct SimTokenGroup {
+    std::string sid;
+    DWORD attributes;
+};
+
+struct SimToken {
+    // An administrator's token as Windows XP gives it: Everyone, Administrators, Users,
+    // Interactive and Authenticated Users, each mandatory, enabled by default and enabled (7).
+    std::vector<SimTokenGroup> groups = {
+        {"S-1-1-0", 7}, {"S-1-5-32-544", 7}, {"S-1-5-32-545", 7}, {"S-1-5-4", 7}, {"S-1-5-11", 7}};
+    // false: the advapi32 of NT 4, in which GetProcAddress finds no CheckTokenMembership. Wine
+    // exports it on both lines.
+    bool advapiHasCheckTokenMembership = true;
+    int sidsLive = 0;  // SIDs from AllocateAndInitializeSid not yet given back to FreeSid
+};
+
 // ---- disk: files and folders, short names, delete-at-restart, C streams ---------------------
 
 struct SimDiskItem {
@@ -225,6 +244,7 @@ enum SimWindowsWidth { SimWindows32, SimWindows64 };
 struct SimMachine {
     SimWindowsWidth width = SimWindows32;
     SimProcess process;
+    SimToken token;
     SimDisk disk;
     SimRegistry registry;
     SimShell shell;

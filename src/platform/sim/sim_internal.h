@@ -24,6 +24,12 @@ std::string FoldCase(std::string text);
 // them; their bodies live with the subsystem they belong to.
 UINT WINAPI SimGetSystemWow64DirectoryA(LPSTR lpBuffer, UINT uSize);
 
+// advapi32 as GetModuleHandleA finds it, and the exports programs look up in it rather than
+// import (sim_token.cpp).
+bool SimIsAdvapiName(const std::string& name);
+HMODULE SimAdvapiModule(void);
+FARPROC SimAdvapiExport(const std::string& name);
+
 // The loader of every DLL but kernel32 (sim_loader.cpp): LoadLibraryA of such a name, and
 // GetProcAddress in the module it gave.
 HMODULE SimLoadLibrary(const std::string& name);

@@ -21,7 +21,27 @@ const std::string kRebootFailed = texts::BoxRow(texts::kRebootFailed, "0x0") + "
 const std::string kFallback =
     "Dialog owner=none caption=" + texts::kDialogCaption + " text=" + texts::kFallbackTexts + " type=0x0 answer=";
 
+const std::string kNoAdminRun = texts::BoxRow(texts::kNoAdminRun, "0x0") + "1";
+
 const std::string kFolder = kInstallFolder;
+
+// The attributes of the Administrators group in the run's token, or kNoAdministrators without it.
+const DWORD kAdministrators = 7;           // mandatory, enabled by default, enabled
+const DWORD kNotElevated = 0x10;           // deny-only: an administrator's run UAC did not elevate
+const DWORD kNoAdministrators = 0xFFFFFFFF;  // a standard user
+
+void SetAdministratorsGroup(DWORD attributes)
+{
+    std::vector<SimTokenGroup>& groups = Machine().token.groups;
+    for (size_t i = 0; i < groups.size(); i++) {
+        if (groups[i].sid == "S-1-5-32-544") {
+            groups.erase(groups.begin() + (long)i);
+            break;
+        }
+    }
+    if (attributes != kNoAdministrators)
+        groups.push_back({"S-1-5-32-544", attributes});
+}
 
 class UninstallRunTest : public MachineTest {
   protected:
@@ -126,27 +146,57 @@ struct MainRoadRow {
     bool restartAllowed;  // whether the system accepts the restart request
     std::vector<std::string> ui;
     bool restartRequested;
+    bool removes;  // the logged files and the registrations go
+    DWORD administratorsGroup = kAdministrators;  // in the run's token
+    bool nt4 = false;  // an advapi32 without CheckTokenMembership: the token's groups decide
+    DWORD line = VER_PLATFORM_WIN32_NT;
 };
 
 TEST_F(UninstallRunTest, EndsWithTheCompletionOrTheRestartQuestion)
 {
     const MainRoadRow rows[] = {
-        {"driver still shared: plain completion", 3, {IDYES, IDOK}, true, {kConfirm + "6", kComplete}, false},
-        {"restart Yes", 1, {IDYES, IDYES}, true, {kConfirm + "6", kRestartQuestion + "6"}, true},
+        {"driver still shared: plain completion", 3, {IDYES, IDOK}, true, {kConfirm + "6", kComplete}, false, true},
+        {"restart Yes", 1, {IDYES, IDYES}, true, {kConfirm + "6", kRestartQuestion + "6"}, true, true},
         {"restart refused by the system", 1, {IDYES, IDYES, IDOK}, false,
-         {kConfirm + "6", kRestartQuestion + "6", kRebootFailed}, false},
-        {"restart question fails: no restart", 1, {IDYES, 0}, true, {kConfirm + "6", kRestartQuestion + "0"}, false},
-        {"No to the confirmation", 1, {IDNO}, true, {kConfirm + "7"}, false},
-        {"a failed confirmation", 1, {0}, true, {kConfirm + "0"}, false},
+         {kConfirm + "6", kRestartQuestion + "6", kRebootFailed}, false, true},
+        {"restart question fails: no restart", 1, {IDYES, 0}, true, {kConfirm + "6", kRestartQuestion + "0"}, false,
+         true},
+        {"No to the confirmation", 1, {IDNO}, true, {kConfirm + "7"}, false, false},
+        {"a failed confirmation", 1, {0}, true, {kConfirm + "0"}, false, false},
+        // Such a run would remove the start-menu group and the HKCU entry alone and leave a
+        // program that the list of installed programs no longer offers to remove.
+        {"a standard user", 3, {IDOK}, true, {kNoAdminRun}, false, false, kNoAdministrators},
+        {"an administrator's run UAC did not elevate", 3, {IDOK}, true, {kNoAdminRun}, false, false, kNotElevated},
+        {"NT 4: an administrator", 3, {IDYES, IDOK}, true, {kConfirm + "6", kComplete}, false, true,
+         kAdministrators, true},
+        {"NT 4: a standard user", 3, {IDOK}, true, {kNoAdminRun}, false, false, kNoAdministrators, true},
+        {"NT 4: the group deny-only", 3, {IDOK}, true, {kNoAdminRun}, false, false, kNotElevated, true},
+        {"NT 4: the group switched off", 3, {IDOK}, true, {kNoAdminRun}, false, false, 0, true},
+        {"consumer line: no token to ask", 3, {IDYES, IDOK}, true, {kConfirm + "6", kComplete}, false, true,
+         kNoAdministrators, false, VER_PLATFORM_WIN32_WINDOWS},
     };
     for (const MainRoadRow& row : rows) {
         SCOPED_TRACE(row.name);
-        Stage(VER_PLATFORM_WIN32_NT, row.sharedUseCount);
+        Stage(row.line, row.sharedUseCount);
+        SetAdministratorsGroup(row.administratorsGroup);
+        Machine().token.advapiHasCheckTokenMembership = !row.nt4;
         Machine().ui.exitWindowsSucceeds = row.restartAllowed;
         ScriptAnswers(row.answers);
+        const std::vector<std::string> pathsBefore = ListPaths();
+        const std::vector<std::string> registryBefore = ListRegistry();
+
         EXPECT_EQ(RunUninstaller(), 0);
+
         EXPECT_EQ(UiRows(), row.ui);
         EXPECT_EQ(Machine().process.restartRequested, row.restartRequested);
+        EXPECT_EQ(PathExists(kFolder + "\\readme.txt"), !row.removes);
+        EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, "SOFTWARE\\Morvaine"), !row.removes);
+        if (!row.removes) {
+            EXPECT_EQ(ListPaths(), pathsBefore);
+            EXPECT_EQ(ListRegistry(), registryBefore);
+        }
+        EXPECT_EQ(Machine().token.sidsLive, 0);
+        EXPECT_EQ(Machine().process.openTokens, 0);
     }
 }
 
@@ -249,6 +299,7 @@ struct FallbackRow {
     bool failModulePath;
     std::string loadedModulePath;  // where the program really runs from, when the ANSI path differs
     bool logInWorkingFolder;       // a sound log naming a file lies in the working folder too
+    DWORD administratorsGroup = kAdministrators;  // in the run's token
 };
 
 TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
@@ -271,6 +322,10 @@ TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
          false, "C:\\Program Files\\Plexitone \xC4\x80\\pxunins.exe"},
         {"folder name rendered with a question mark", "C:\\Program Files\\Plexitone ?\\pxunins.exe", good, SimFaultError,
          false, "C:\\Program Files\\Plexitone \xC4\x80\\pxunins.exe"},
+        // Refused before the dialog: "&Go on" would remove the start-menu group and not the driver.
+        {"no log, a standard user", kFolder + "\\pxunins.exe", "", SimFaultError, false, "", false, kNoAdministrators},
+        {"module path unknown, not elevated", kFolder + "\\pxunins.exe", good, SimFaultError, true, "", false,
+         kNotElevated},
     };
     for (const FallbackRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -290,13 +345,15 @@ TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
         }
         if (row.failModulePath)
             FailCall("GetModuleFileNameA");
-        ScriptAnswers({IDCANCEL});
+        SetAdministratorsGroup(row.administratorsGroup);
+        ScriptAnswers({row.administratorsGroup == kAdministrators ? IDCANCEL : IDOK});
         const std::vector<std::string> pathsBefore = ListPaths();
         const std::vector<std::string> registryBefore = ListRegistry();
 
         EXPECT_EQ(RunUninstaller(), 0);
 
-        EXPECT_EQ(UiRows(), std::vector<std::string>{kFallback + "2"});
+        EXPECT_EQ(UiRows(), std::vector<std::string>{row.administratorsGroup == kAdministrators ? kFallback + "2"
+                                                                                                 : kNoAdminRun});
         EXPECT_EQ(ListPaths(), pathsBefore);
         EXPECT_EQ(ListRegistry(), registryBefore);
     }
