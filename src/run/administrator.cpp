@@ -19,7 +19,8 @@ typedef BOOL(WINAPI* GetTokenInformationFunction)(HANDLE, TOKEN_INFORMATION_CLAS
 typedef BOOL(WINAPI* EqualSidFunction)(PSID, PSID);
 
 // NT 4, which has no CheckTokenMembership: the groups of the process's token, read whole. A
-// group that is only there to deny (a filtered token) or switched off does not count.
+// group switched off does not count. Deny-only groups came with Windows 2000, and Windows never
+// marks one enabled, so the enabled flag says all.
 static int AdministratorsEnabledInToken(HMODULE advapi, PSID administrators)
 {
     GetTokenInformationFunction getTokenInformation =
@@ -38,8 +39,7 @@ static int AdministratorsEnabledInToken(HMODULE advapi, PSID administrators)
     if (groups != NULL && getTokenInformation(token, TokenGroups, groups, size, &size)) {
         for (DWORD i = 0; i < groups->GroupCount; i++) {
             DWORD attributes = groups->Groups[i].Attributes;
-            if (equalSid(groups->Groups[i].Sid, administrators) && (attributes & SE_GROUP_ENABLED) &&
-                !(attributes & SE_GROUP_USE_FOR_DENY_ONLY))
+            if (equalSid(groups->Groups[i].Sid, administrators) && (attributes & SE_GROUP_ENABLED))
                 enabled = 1;
         }
     }

@@ -170,7 +170,6 @@ TEST_F(UninstallRunTest, EndsWithTheCompletionOrTheRestartQuestion)
         {"NT 4: an administrator", 3, {IDYES, IDOK}, true, {kConfirm + "6", kComplete}, false, true,
          kAdministrators, true},
         {"NT 4: a standard user", 3, {IDOK}, true, {kNoAdminRun}, false, false, kNoAdministrators, true},
-        {"NT 4: the group deny-only", 3, {IDOK}, true, {kNoAdminRun}, false, false, kNotElevated, true},
         {"NT 4: the group switched off", 3, {IDOK}, true, {kNoAdminRun}, false, false, 0, true},
         {"consumer line: no token to ask", 3, {IDYES, IDOK}, true, {kConfirm + "6", kComplete}, false, true,
          kNoAdministrators, false, VER_PLATFORM_WIN32_WINDOWS},
