@@ -99,6 +99,23 @@ typedef struct TOKEN_GROUPS {
 } TOKEN_GROUPS, *PTOKEN_GROUPS;
 typedef enum TOKEN_INFORMATION_CLASS { TokenUser = 1, TokenGroups = 2 } TOKEN_INFORMATION_CLASS;
 
+typedef unsigned short USHORT;
+typedef WORD LANGID;
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+
+// What CreateActCtxA makes an activation context from.
+typedef struct ACTCTXA {
+    ULONG cbSize;                  // sizeof the structure
+    DWORD dwFlags;                 // ACTCTX_FLAG_: which members below count
+    LPCSTR lpSource;               // the manifest file, or the PE file holding it as a resource
+    USHORT wProcessorArchitecture;
+    LANGID wLangId;
+    LPCSTR lpAssemblyDirectory;
+    LPCSTR lpResourceName;         // the manifest's resource, ACTCTX_FLAG_RESOURCE_NAME_VALID
+    LPCSTR lpApplicationName;
+    HMODULE hModule;               // the module holding it, ACTCTX_FLAG_HMODULE_VALID
+} ACTCTXA, *PACTCTXA;
+
 typedef struct INITCOMMONCONTROLSEX {
     DWORD dwSize;  // sizeof the structure
     DWORD dwICC;   // ICC_ flags: the classes to register
@@ -164,6 +181,7 @@ HANDLE WINAPI GetCurrentProcess(void);
 BOOL WINAPI CloseHandle(HANDLE hObject);
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
 // Not imported by the program, which finds them with GetProcAddress where the system has them.
 BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags);
 BOOL WINAPI SetDllDirectoryA(LPCSTR lpPathName);

@@ -86,7 +86,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
 
     // Before any library is loaded by name and any window is made, on both roads.
     RestrictDllSearch();
-    LoadCommonControls();
+    LoadCommonControls(instance);
 
     // Before the confirmation and the fallback dialog, so that such a run changes nothing. The
     // consumer line has no users to keep apart.

@@ -56,6 +56,13 @@ struct SimProcess {
     // Every DLL mapped besides kernel32, by the path it was mapped from, in order: those the
     // program asked for and those the system's DLLs asked for in turn.
     std::vector<std::string> loadedDlls;
+    // kernel32's CreateActCtxA and ActivateActCtx: XP on; false before, and on the consumer line.
+    bool kernelHasActivationContexts = true;
+    std::vector<ULONG_PTR> activationContexts;  // made by CreateActCtxA, all from the program's manifest
+    std::vector<ULONG_PTR> activeContexts;      // activated, innermost last
+    // Names a system DLL asks for by name when the program's first window is made (an input
+    // method, an accessibility hook): a test declares them, for names the system itself lacks.
+    std::vector<std::string> loadedByNameAtFirstWindow;
 };
 
 // ---- token: the groups of the process's token (sim_token.cpp) -------------------------------

@@ -147,6 +147,8 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
         found = reinterpret_cast<void (*)(void)>(&SetDefaultDllDirectories);
     else if (name == "SetDllDirectoryA" && p.kernelHasSetDllDirectoryA)
         found = reinterpret_cast<void (*)(void)>(&SetDllDirectoryA);
+    else if (p.kernelHasActivationContexts)
+        found = SimActivationContextExport(name);
     if (!found)
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
     SimRecordCall("GetProcAddress", name, 1);
