@@ -9,15 +9,6 @@
 #include "foundation/memory.h"
 #include "platform/platform.h"
 
-typedef BOOL(WINAPI* AllocateAndInitializeSidFunction)(PSID_IDENTIFIER_AUTHORITY, BYTE, DWORD, DWORD,
-                                                        DWORD, DWORD, DWORD, DWORD, DWORD, DWORD,
-                                                        PSID*);
-typedef LPVOID(WINAPI* FreeSidFunction)(PSID);
-typedef BOOL(WINAPI* CheckTokenMembershipFunction)(HANDLE, PSID, PBOOL);
-typedef BOOL(WINAPI* GetTokenInformationFunction)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD,
-                                                   LPDWORD);
-typedef BOOL(WINAPI* EqualSidFunction)(PSID, PSID);
-
 // NT 4, which has no CheckTokenMembership: the groups of the process's token, read whole. A
 // group switched off does not count. Deny-only groups came with Windows 2000, and Windows never
 // marks one enabled, so the enabled flag says all.

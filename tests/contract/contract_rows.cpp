@@ -1,6 +1,7 @@
 // The kernel32 and advapi32 behaviours the uninstaller relies on, one row each, run unchanged on
 // the simulated Windows and on the real API of both lines: a row on which the two disagree fails.
 #include "contract.h"
+#include "run/administrator.h"
 
 // A BOOL result with the last error when it failed; the error of a success means nothing.
 static void NoteResult(Observation* seen, BOOL result)
@@ -655,15 +656,6 @@ static void MachineValueViews(Observation* seen, const ContractRow& row)
 }
 
 // ---- the token: is the run an administrator's ----------------------------------------------
-
-typedef BOOL(WINAPI* AllocateAndInitializeSidFunction)(PSID_IDENTIFIER_AUTHORITY, BYTE, DWORD, DWORD,
-                                                        DWORD, DWORD, DWORD, DWORD, DWORD, DWORD,
-                                                        PSID*);
-typedef LPVOID(WINAPI* FreeSidFunction)(PSID);
-typedef BOOL(WINAPI* CheckTokenMembershipFunction)(HANDLE, PSID, PBOOL);
-typedef BOOL(WINAPI* GetTokenInformationFunction)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD,
-                                                   LPDWORD);
-typedef BOOL(WINAPI* EqualSidFunction)(PSID, PSID);
 
 // The Administrators group in the token, through the calls the run looks up in advapi32.
 // row.number 0: CheckTokenMembership, as Windows 2000 on answers it; 1: the token's groups read
