@@ -1,6 +1,6 @@
 // The owner and DACL of a security descriptor, read field by field as the documentation lays
-// them out: the helpers GetSecurityDescriptorDacl and GetAce are not in every advapi32 this
-// program must load against.
+// them out: the helpers GetSecurityDescriptorDacl and GetAce are not bound to be in every
+// advapi32 this program must load against.
 #include "foundation/object_trust.h"
 
 // The rights that change an object: its data, its contents as a folder, its existence, its
@@ -34,14 +34,23 @@ static int SameSid(const SID* a, const void* b)
     return a->SubAuthorityCount == other->SubAuthorityCount && memcmp(a, other, SidLength(a)) == 0;
 }
 
+// Looked up, not imported, as the administrator check does: the consumer line's advapi32 is not
+// bound to export it.
+typedef BOOL(WINAPI* TokenInformationFunction)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD,
+                                                LPDWORD);
+
 // The user this process runs as, into a buffer of TOKEN_USER; null when the token cannot say.
 static const SID* GetRunningUser(DWORD* buffer, DWORD size)
 {
+    HMODULE advapi = GetModuleHandleA("advapi32.dll");
+    TokenInformationFunction getTokenInformation =
+        advapi != NULL ? (TokenInformationFunction)(void*)GetProcAddress(advapi, "GetTokenInformation")
+                       : NULL;
     HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+    if (getTokenInformation == NULL || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
         return NULL;
     DWORD needed = 0;
-    BOOL read = GetTokenInformation(token, TokenUser, buffer, size, &needed);
+    BOOL read = getTokenInformation(token, TokenUser, buffer, size, &needed);
     CloseHandle(token);
     return read ? (const SID*)((TOKEN_USER*)buffer)->User.Sid : NULL;
 }

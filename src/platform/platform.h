@@ -87,6 +87,35 @@ typedef struct TOKEN_PRIVILEGES {
     LUID_AND_ATTRIBUTES Privileges[1];
 } TOKEN_PRIVILEGES, *PTOKEN_PRIVILEGES;
 
+// A security identifier is opaque to its users: advapi32 makes, compares and frees it.
+typedef void* PSID;
+typedef BOOL* PBOOL;
+typedef struct SID_IDENTIFIER_AUTHORITY { BYTE Value[6]; } SID_IDENTIFIER_AUTHORITY, *PSID_IDENTIFIER_AUTHORITY;
+#define SECURITY_NT_AUTHORITY {0, 0, 0, 0, 0, 5}
+typedef struct SID_AND_ATTRIBUTES { PSID Sid; DWORD Attributes; } SID_AND_ATTRIBUTES;
+typedef struct TOKEN_GROUPS {
+    DWORD GroupCount;
+    SID_AND_ATTRIBUTES Groups[1];  // GroupCount entries; the SIDs they point to follow them
+} TOKEN_GROUPS, *PTOKEN_GROUPS;
+typedef enum TOKEN_INFORMATION_CLASS { TokenUser = 1, TokenGroups = 2 } TOKEN_INFORMATION_CLASS;
+
+typedef unsigned short USHORT;
+typedef WORD LANGID;
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+
+// What CreateActCtxA makes an activation context from.
+typedef struct ACTCTXA {
+    ULONG cbSize;                  // sizeof the structure
+    DWORD dwFlags;                 // ACTCTX_FLAG_: which members below count
+    LPCSTR lpSource;               // the manifest file, or the PE file holding it as a resource
+    USHORT wProcessorArchitecture;
+    LANGID wLangId;
+    LPCSTR lpAssemblyDirectory;
+    LPCSTR lpResourceName;         // the manifest's resource, ACTCTX_FLAG_RESOURCE_NAME_VALID
+    LPCSTR lpApplicationName;
+    HMODULE hModule;               // the module holding it, ACTCTX_FLAG_HMODULE_VALID
+} ACTCTXA, *PACTCTXA;
+
 typedef struct INITCOMMONCONTROLSEX {
     DWORD dwSize;  // sizeof the structure
     DWORD dwICC;   // ICC_ flags: the classes to register
@@ -112,12 +141,10 @@ typedef struct WIN32_FIND_DATAA {
 } WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
 
 // Security descriptors and what they hold, laid out as the documentation gives them: the logic
-// reads them field by field.
-typedef void* PSID;
+// reads them field by field. The SIDs in them are read so too, and compared byte for byte.
 typedef void* PSECURITY_DESCRIPTOR;
 typedef DWORD SECURITY_INFORMATION;
 typedef WORD SECURITY_DESCRIPTOR_CONTROL;
-typedef struct SID_IDENTIFIER_AUTHORITY { BYTE Value[6]; } SID_IDENTIFIER_AUTHORITY;
 typedef struct SID {
     BYTE Revision;
     BYTE SubAuthorityCount;
@@ -161,9 +188,7 @@ typedef struct SECURITY_DESCRIPTOR {
     PACL Sacl;
     PACL Dacl;
 } SECURITY_DESCRIPTOR;
-typedef struct SID_AND_ATTRIBUTES { PSID Sid; DWORD Attributes; } SID_AND_ATTRIBUTES;
 typedef struct TOKEN_USER { SID_AND_ATTRIBUTES User; } TOKEN_USER;
-typedef enum TOKEN_INFORMATION_CLASS { TokenUser = 1 } TOKEN_INFORMATION_CLASS;
 
 typedef struct ITEMIDLIST ITEMIDLIST;
 typedef ITEMIDLIST* LPITEMIDLIST;
@@ -193,7 +218,6 @@ static HKEY const HKEY_CLASSES_ROOT = (HKEY)(ULONG_PTR)0x80000000u;
 static HKEY const HKEY_CURRENT_USER = (HKEY)(ULONG_PTR)0x80000001u;
 static HKEY const HKEY_LOCAL_MACHINE = (HKEY)(ULONG_PTR)0x80000002u;
 static HKEY const HKEY_USERS = (HKEY)(ULONG_PTR)0x80000003u;
-static HANDLE const INVALID_HANDLE_VALUE = (HANDLE)(LONG_PTR)-1;
 
 typedef uintptr_t DWORD_PTR_HOST;
 #define SE_SHUTDOWN_NAME "SeShutdownPrivilege"
@@ -237,6 +261,7 @@ HANDLE WINAPI GetCurrentProcess(void);
 BOOL WINAPI CloseHandle(HANDLE hObject);
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
 // Not imported by the program, which finds them with GetProcAddress where the system has them.
 BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags);
 BOOL WINAPI SetDllDirectoryA(LPCSTR lpPathName);
@@ -262,12 +287,11 @@ LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LP
 LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
 LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
 LSTATUS WINAPI RegCloseKey(HKEY hKey);
+// Not imported by the program, which finds it with GetProcAddress on the NT line; the contract
+// calls it.
 BOOL WINAPI GetFileSecurityA(LPCSTR lpFileName, SECURITY_INFORMATION RequestedInformation,
                              PSECURITY_DESCRIPTOR pSecurityDescriptor, DWORD nLength,
                              LPDWORD lpnLengthNeeded);
-BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInformationClass,
-                                LPVOID TokenInformation, DWORD TokenInformationLength,
-                                LPDWORD ReturnLength);
 BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid);
 BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle);
 BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,

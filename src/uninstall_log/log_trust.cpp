@@ -13,19 +13,24 @@
 // into a block of its own size.
 enum { kDescriptorWords = 256 };
 
-static int OnlyAdministratorsCanChangePath(const char* path, DWORD majorVersion)
+// Looked up, not imported: the consumer line's advapi32 is not bound to export it.
+typedef BOOL(WINAPI* FileSecurityFunction)(LPCSTR, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, DWORD,
+                                            LPDWORD);
+
+static int OnlyAdministratorsCanChangePath(FileSecurityFunction getFileSecurity, const char* path,
+                                           DWORD majorVersion)
 {
     const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
     DWORD descriptor[kDescriptorWords];
     DWORD needed = 0;
-    if (GetFileSecurityA(path, wanted, descriptor, sizeof descriptor, &needed))
+    if (getFileSecurity(path, wanted, descriptor, sizeof descriptor, &needed))
         return OnlyAdministratorsCanChange(descriptor, majorVersion);
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER)
         return 0;
     void* block = AllocTagged(kModuleNumber, 710, needed, 1);
     if (block == NULL)
         return 0;
-    int trusted = GetFileSecurityA(path, wanted, block, needed, &needed) &&
+    int trusted = getFileSecurity(path, wanted, block, needed, &needed) &&
                   OnlyAdministratorsCanChange(block, majorVersion);
     FreeIfSet(block);
     return trusted;
@@ -64,6 +69,10 @@ int IsLogTrusted(const char* installDir)
     snprintf(logPath, sizeof logPath, "%s", installDir);
     if (!AppendPathComponent(logPath, kLogFileName))
         return 0;
-    return OnlyAdministratorsCanChangePath(installDir, version.dwMajorVersion) &&
-           OnlyAdministratorsCanChangePath(logPath, version.dwMajorVersion);
+    HMODULE advapi = GetModuleHandleA("advapi32.dll");
+    FileSecurityFunction getFileSecurity =
+        advapi != NULL ? (FileSecurityFunction)(void*)GetProcAddress(advapi, "GetFileSecurityA") : NULL;
+    return getFileSecurity != NULL &&
+           OnlyAdministratorsCanChangePath(getFileSecurity, installDir, version.dwMajorVersion) &&
+           OnlyAdministratorsCanChangePath(getFileSecurity, logPath, version.dwMajorVersion);
 }

@@ -1,5 +1,5 @@
-// The simulated Windows' security and volumes: the descriptors GetFileSecurityA reads, the
-// user a token names, and what GetDriveTypeA and GetVolumeInformationA say of a root.
+// The simulated Windows' security and volumes: the descriptors GetFileSecurityA reads, and what
+// GetDriveTypeA and GetVolumeInformationA say of a root.
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -110,31 +110,6 @@ BOOL WINAPI GetFileSecurityA(LPCSTR lpFileName, SECURITY_INFORMATION RequestedIn
         return SimFail("GetFileSecurityA", path, key.empty() ? ERROR_PATH_NOT_FOUND : MissingError(key));
     return AnswerBytes("GetFileSecurityA", path, DescriptorBytes(item->security, RequestedInformation),
                        pSecurityDescriptor, nLength, lpnLengthNeeded);
-}
-
-BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInformationClass,
-                                LPVOID TokenInformation, DWORD TokenInformationLength,
-                                LPDWORD ReturnLength)
-{
-    if (SimFaultHit("GetTokenInformation", "", nullptr))
-        return SimFail("GetTokenInformation", "", ERROR_ACCESS_DENIED);
-    auto token = Machine().process.tokens.find((ULONG_PTR)TokenHandle);
-    if (token == Machine().process.tokens.end())
-        return SimFail("GetTokenInformation", "", ERROR_INVALID_HANDLE);
-    if ((token->second & TOKEN_QUERY) == 0)
-        return SimFail("GetTokenInformation", "", ERROR_ACCESS_DENIED);
-    if (TokenInformationClass != TokenUser)
-        return SimFail("GetTokenInformation", "", ERROR_INVALID_PARAMETER);
-    // TOKEN_USER first, the SID it points to right after it, as Windows fills the buffer.
-    std::string sid = SidBytes(Machine().process.userSid);
-    std::string bytes(sizeof(TOKEN_USER), '\0');
-    bytes += sid;
-    if (!TokenInformation || TokenInformationLength < bytes.size())
-        return AnswerBytes("GetTokenInformation", "", bytes, nullptr, 0, ReturnLength);
-    TOKEN_USER user = {{(BYTE*)TokenInformation + sizeof(TOKEN_USER), 0}};
-    memcpy(&bytes[0], &user, sizeof user);
-    return AnswerBytes("GetTokenInformation", "", bytes, TokenInformation, TokenInformationLength,
-                       ReturnLength);
 }
 
 // A root "X:\" not listed is a fixed NTFS volume, a network root not listed a remote one.

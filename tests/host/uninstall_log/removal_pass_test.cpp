@@ -199,7 +199,7 @@ TEST_F(RemovalPassTest, AFolderGoesOnlyWhenItIsEmptyAtItsTurn)
         {"owned by another administrator", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
          [] { SimSecurity other; other.owner = "S-1-5-21-1004336348-1177238915-682003330-1005"; SetSecurity("C:\\App", other); }},
         {"owned by the user uninstalling", kOutsideAndIn, kAppWithoutA, {"C:\\Elsewhere\\a"},
-         [] { SimSecurity own; own.owner = Machine().process.userSid; SetSecurity("C:\\App\\_pxunins.dat", own); }},
+         [] { SimSecurity own; own.owner = Machine().token.user; SetSecurity("C:\\App\\_pxunins.dat", own); }},
         {"owned by SYSTEM", kOutsideAndIn, kAppWithoutA, {"C:\\Elsewhere\\a"},
          [] { SimSecurity system; system.owner = "S-1-5-18"; SetSecurity("C:\\App", system); }},
         // XP's own Program Files lets Power Users change it: they count as administrators there.
