@@ -8,6 +8,7 @@ static const char kPendingValue[] = "PendingFileRenameOperations";
 
 static char g_scratch[MAX_PATH];
 static HANDLE g_held = INVALID_HANDLE_VALUE;
+static int g_linksMade = 0;  // a row made links: the scratch folder goes with rm
 // The restart deletions scheduled before the row, restored after it; NULL when there were none.
 static BYTE* g_pending = NULL;
 static DWORD g_pendingSize = 0;
@@ -102,6 +103,7 @@ void MakeLink(const char* path, const char* target)
     }
     char arguments[3 * MAX_PATH];
     snprintf(arguments, sizeof arguments, "-s \"%s\" \"%s\"", unixTarget, unixPath);
+    g_linksMade = 1;
     RunUnixProgram("/bin/ln", arguments, ShowsAsLink, path);
 }
 
@@ -117,14 +119,16 @@ void MakeWritableByEveryone(const char* path)
     RunUnixProgram("/bin/chmod", arguments, EveryoneMayWrite, path);
 }
 
-// A link goes as itself, with rm: RemoveDirectoryA would remove the folder it leads to.
-static void RemoveLink(const char* path)
+// Where a row made links, the scratch folder goes with rm, which follows none: RemoveDirectoryA
+// would remove the folder a link leads to, and Wine lists a link whose folder is gone as nothing
+// that DeleteFileA can take.
+static void RemoveLinkedTree(const char* path)
 {
     char unixPath[MAX_PATH];
     char arguments[2 * MAX_PATH];
     if (!UnixPathOf(path, unixPath, sizeof unixPath))
         return;
-    snprintf(arguments, sizeof arguments, "\"%s\"", unixPath);
+    snprintf(arguments, sizeof arguments, "-rf \"%s\"", unixPath);
     RunUnixProgram("/bin/rm", arguments, IsGone, path);
 }
 
@@ -140,9 +144,7 @@ static void RemoveTree(const char* path)
                 continue;
             char child[MAX_PATH];
             snprintf(child, sizeof child, "%s\\%s", path, found.cFileName);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-                RemoveLink(child);
-            else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(child);
             else
                 DeleteFileA(child);
@@ -209,6 +211,10 @@ static void RemoveScratch(void)
     if (g_held != INVALID_HANDLE_VALUE) {
         CloseHandle(g_held);
         g_held = INVALID_HANDLE_VALUE;
+    }
+    if (g_linksMade) {
+        RemoveLinkedTree(g_scratch);
+        g_linksMade = 0;
     }
     RemoveTree(g_scratch);
     RemoveKeyTree(HKEY_CURRENT_USER, CONTRACT_KEY);

@@ -676,6 +676,17 @@ static void SetupLinks(void)
     MakeLink(path, target);
 }
 
+static void SetupDanglingLink(void)
+{
+    char path[MAX_PATH];
+    char target[MAX_PATH];
+    ScratchPath(target, sizeof target, "Removed");
+    MakeFolder(target);
+    ScratchPath(path, sizeof path, "Gone");
+    MakeLink(path, target);
+    RemoveDirectoryA(target);
+}
+
 static void SetupWritableFolder(void)
 {
     char path[MAX_PATH];
@@ -847,6 +858,8 @@ static const ContractRow kRows[] = {
      "attributes=410 found=410 name=Link", NULL},
     {"a file through a link is the target's", SetupLinks, LookAtItem, "Link\\a.txt", "", 0,
      "attributes=20 found=20 name=a.txt", NULL},
+    {"a link to a folder that is gone shows nothing", SetupDanglingLink, LookAtItem, "Gone", "", 0,
+     "attributes=none error=2 found=none", NULL},
     {"a link to a folder is no file", SetupLinks, DeleteScratchFile, "Link", "Target\\a.txt", 0,
      "result=0 error=5 present=1", NULL},
     {"a link to a folder not empty is not removed", SetupLinks, RemoveFolder, "Link",

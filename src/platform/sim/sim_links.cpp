@@ -130,6 +130,13 @@ void SetSecurity(const std::string& path, const SimSecurity& security)
     item->security = security;
 }
 
+// A link whose folder is gone: Wine, which asks the Unix file system about the target, then sees
+// nothing at all (Windows would still show the junction).
+static bool IsDanglingLink(const std::string& key, const SimDiskItem& item)
+{
+    return !item.linkTarget.empty() && FindItem(SimFollowLinks(key, true)) == nullptr;
+}
+
 // What GetFileAttributesA and FindFirstFileA report: a link shows as a folder that is a reparse
 // point, as Windows shows a junction and Wine a Unix symbolic link to a folder.
 static DWORD AttributesOf(const SimDiskItem& item)
@@ -153,8 +160,9 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName)
         return FILE_ATTRIBUTE_DIRECTORY;
     }
     SimDiskItem* item = key.empty() ? nullptr : FindItem(key);
-    if (!item) {
-        SimFail("GetFileAttributesA", path, key.empty() ? ERROR_PATH_NOT_FOUND : MissingError(key));
+    if (!item || IsDanglingLink(key, *item)) {
+        SimFail("GetFileAttributesA", path,
+                key.empty() ? ERROR_PATH_NOT_FOUND : item ? ERROR_FILE_NOT_FOUND : MissingError(key));
         return INVALID_FILE_ATTRIBUTES;
     }
     DWORD attributes = AttributesOf(*item);
@@ -231,8 +239,9 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
     }
     std::string key = CallKey(path);
     SimDiskItem* item = key.empty() ? nullptr : FindItem(key);
-    if (!item) {
-        SimFail("FindFirstFileA", path, key.empty() ? ERROR_PATH_NOT_FOUND : MissingError(key));
+    if (!item || IsDanglingLink(key, *item)) {
+        SimFail("FindFirstFileA", path,
+                key.empty() ? ERROR_PATH_NOT_FOUND : item ? ERROR_NO_MORE_FILES : MissingError(key));
         return INVALID_HANDLE_VALUE;
     }
     memset(lpFindFileData, 0, sizeof *lpFindFileData);
