@@ -27,6 +27,7 @@ ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 
 from pxwine import session as wine_session  # noqa: E402
+from pxwine.fixed_names import LOG_COUNT_OFFSET, LOG_FILE_NAME  # noqa: E402
 from pxwine.paths import unix_path, windows_path  # noqa: E402
 
 FILES_PER_FOLDER = 100
@@ -111,7 +112,7 @@ def build_installers(work, pxlog, count):
 def logged_entries(path):
     with open(path, "rb") as stream:
         data = stream.read()
-    return struct.unpack_from("<i", data, 8)[0]
+    return struct.unpack_from("<i", data, LOG_COUNT_OFFSET)[0]
 
 
 def run_install(session, prefix, setup, count, name):
@@ -130,7 +131,7 @@ def run_install(session, prefix, setup, count, name):
     if name == "kit":
         # The payload's files, its folders (Samples and those in it) and the install folder.
         expected = count + (count // FILES_PER_FOLDER + 1) + 1
-        logged = logged_entries(os.path.join(target, "_pxunins.dat"))
+        logged = logged_entries(os.path.join(target, LOG_FILE_NAME))
         if logged != expected:
             raise RuntimeError("kit: the log lists %d entries, not %d" % (logged, expected))
         made -= 1

@@ -53,7 +53,7 @@ static std::string RefuseName(const std::string& relative, const std::string& lo
         if (c < 0x20 || c > 0x7E)
             return "\"" + ShowPathBytes(local) + "\" holds a byte outside printable ASCII";
     std::string name = LastComponent(relative);
-    if (FoldCase(name) == "pxunins.exe" || FoldCase(name) == "_pxunins.dat")
+    if (FoldCase(name) == FoldCase(kUninstallerFileName) || FoldCase(name) == FoldCase(kLogFileName))
         return "\"" + local + "\": the uninstaller and its log are not part of the payload";
     std::error_code code;
     if (!fs::exists(fs::path(local), code))
@@ -65,7 +65,7 @@ static std::string RefuseName(const std::string& relative, const std::string& lo
 static int WritePayload(const std::string& localDir, const std::vector<PlannedEntry>& entries,
                         FILE* out, std::string* error)
 {
-    std::string deepest = "_pxunins.dat";
+    std::string deepest = kLogFileName;
     std::string lines;
     int folders = 0, files = 0;
     for (const PlannedEntry& entry : entries) {
