@@ -70,20 +70,48 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
     Var /GLOBAL _PxScratch
     Var /GLOBAL _PxMessage    ; a failure: what went wrong, and what it concerns
     Var /GLOBAL _PxWhat
+    Var /GLOBAL _PxFailed     ; 1 once a step failed since PxPayload began
   !endif
 !macroend
 
-; Writes the count at offset 8 and goes back to the end. FileWriteByte writes the low byte of its
-; argument; an ANSI build has no FileWriteWord, and FileWrite stops at a NUL.
+; Every public macro begins here, so that the error flag it leaves names its own failure alone and not
+; one that the script's code before it left set.
+!macro _PxEnter
+  !insertmacro _PxDeclareVars
+  ClearErrors
+!macroend
+
+; Around the lines of PxPayload, which pxlog nsis writes: the error flag after it is set when any of its
+; folders or files failed, not only the last (with PX_CONTINUE_ON_ERROR; otherwise the first stops all).
+!macro _PxPayloadBegin
+  !insertmacro _PxEnter
+  StrCpy $_PxFailed 0
+!macroend
+
+!macro _PxPayloadEnd
+  ClearErrors
+  ${If} $_PxFailed = 1
+    SetErrors
+  ${EndIf}
+!macroend
+
+; Writes $_PxScratch as a 32-bit little-endian word, as every number of the log is stored. FileWriteByte
+; writes the low byte of its argument; an ANSI build has no FileWriteWord, and FileWrite stops at a NUL.
+!macro _PxWriteWord
+  FileWriteByte $_PxLog $_PxScratch
+  IntOp $_PxScratch $_PxScratch >> 8
+  FileWriteByte $_PxLog $_PxScratch
+  IntOp $_PxScratch $_PxScratch >> 8
+  FileWriteByte $_PxLog $_PxScratch
+  IntOp $_PxScratch $_PxScratch >> 8
+  FileWriteByte $_PxLog $_PxScratch
+!macroend
+
+; Writes the count into the header and goes back to the end.
 !macro _PxPatchCount
-  FileSeek $_PxLog 8 SET
-  FileWriteByte $_PxLog $_PxLogCount
-  IntOp $_PxScratch $_PxLogCount >> 8
-  FileWriteByte $_PxLog $_PxScratch
-  IntOp $_PxScratch $_PxLogCount >> 16
-  FileWriteByte $_PxLog $_PxScratch
-  IntOp $_PxScratch $_PxLogCount >> 24
-  FileWriteByte $_PxLog $_PxScratch
+  FileSeek $_PxLog ${PX_LOG_COUNT_OFFSET} SET
+  StrCpy $_PxScratch $_PxLogCount
+  ${CallArtificialFunction} _PxWriteWord
   FileSeek $_PxLog $_PxLogEnd SET
   StrCpy $_PxUnpatched 0
 !macroend
@@ -101,6 +129,7 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
 ; log is closed with a count of every whole entry, so that it names exactly what was made; with
 ; PX_CONTINUE_ON_ERROR the count is brought up to date and the log stays open.
 !macro _PxFail
+  StrCpy $_PxFailed 1
   StrCpy $_PxMessage "$_PxMessage$\r$\n$\r$\n$_PxWhat"
   DetailPrint "$_PxMessage"
   !ifndef PX_CONTINUE_ON_ERROR
@@ -138,15 +167,10 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
     ${CallArtificialFunction} _PxFail
   ${Else}
     ClearErrors
-    FileWriteByte $_PxLog $_PxKind
-    FileWriteByte $_PxLog 0
-    FileWriteByte $_PxLog 0
-    FileWriteByte $_PxLog 0
-    FileWriteByte $_PxLog $_PxLength
-    IntOp $_PxScratch $_PxLength >> 8
-    FileWriteByte $_PxLog $_PxScratch
-    FileWriteByte $_PxLog 0
-    FileWriteByte $_PxLog 0
+    StrCpy $_PxScratch $_PxKind
+    ${CallArtificialFunction} _PxWriteWord
+    StrCpy $_PxScratch $_PxLength
+    ${CallArtificialFunction} _PxWriteWord
     FileWrite $_PxLog $_PxPath
     ${If} ${Errors}
       ; What the entry names goes again: it would be made and unlisted. The next entry would go after
@@ -161,7 +185,7 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
       StrCpy $_PxWhat "$INSTDIR\${PX_LOG_FILE_NAME}"
       ${CallArtificialFunction} _PxFail
     ${Else}
-      IntOp $_PxLogEnd $_PxLogEnd + 8
+      IntOp $_PxLogEnd $_PxLogEnd + ${PX_LOG_ENTRY_HEAD_SIZE}
       IntOp $_PxLogEnd $_PxLogEnd + $_PxLength
       IntOp $_PxLogCount $_PxLogCount + 1
       IntOp $_PxUnpatched $_PxUnpatched + 1
@@ -278,7 +302,7 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
 ; already existed (the user's own folder, an earlier installation) are not logged.
 !macro PxDir FOLDER
   !verbose push 3
-  !insertmacro _PxDeclareVars
+  !insertmacro _PxEnter
   StrCpy $_PxPath "${FOLDER}"
   ${CallArtificialFunction} _PxDir
   !verbose pop
@@ -322,7 +346,7 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
 ; logs it after it is written.
 !macro PxFile SOURCE TARGET
   !verbose push 3
-  !insertmacro _PxDeclareVars
+  !insertmacro _PxEnter
   StrCpy $_PxPath "${TARGET}"
   ${CallArtificialFunction} _PxFileBefore
   ${IfNot} ${Errors}
@@ -381,7 +405,7 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
       ${Break}
     ${EndIf}
     IntOp $1 $1 + $_PxLogEnd
-    IntOp $1 $1 + 8
+    IntOp $1 $1 + ${PX_LOG_ENTRY_HEAD_SIZE}
     ${If} $1 > $3
       ${Break}
     ${EndIf}
@@ -424,7 +448,7 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
       StrCpy $INSTDIR "$_PxScratch"
     ${EndIf}
     StrCpy $_PxLogCount 0
-    StrCpy $_PxLogEnd 12
+    StrCpy $_PxLogEnd ${PX_LOG_HEADER_SIZE}
     StrCpy $_PxUnpatched 0
     ClearErrors
     ${IfNot} ${FileExists} "$INSTDIR\*.*"
@@ -445,17 +469,9 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
       ; The header: the magic, a second word of 0, the count.
       FileSeek $_PxLog 0 SET
       StrCpy $_PxScratch ${PX_UNINSTALL_LOG_MAGIC}
-      FileWriteByte $_PxLog $_PxScratch
-      IntOp $_PxScratch $_PxScratch >> 8
-      FileWriteByte $_PxLog $_PxScratch
-      IntOp $_PxScratch $_PxScratch >> 8
-      FileWriteByte $_PxLog $_PxScratch
-      IntOp $_PxScratch $_PxScratch >> 8
-      FileWriteByte $_PxLog $_PxScratch
-      FileWriteByte $_PxLog 0
-      FileWriteByte $_PxLog 0
-      FileWriteByte $_PxLog 0
-      FileWriteByte $_PxLog 0
+      ${CallArtificialFunction} _PxWriteWord
+      StrCpy $_PxScratch 0
+      ${CallArtificialFunction} _PxWriteWord
       !insertmacro _PxPatchCount
       ${If} ${Errors}
         StrCpy $_PxMessage "$(PxMsgNoLog)"
@@ -473,7 +489,7 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
 
 !macro PxLogOpen
   !verbose push 3
-  !insertmacro _PxDeclareVars
+  !insertmacro _PxEnter
   ${CallArtificialFunction} _PxLogOpen
   !verbose pop
 !macroend
@@ -493,14 +509,14 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
 
 !macro PxLogClose
   !verbose push 3
-  !insertmacro _PxDeclareVars
+  !insertmacro _PxEnter
   ${CallArtificialFunction} _PxLogClose
   !verbose pop
 !macroend
 
 ; $_PxPath: a path that the folder check measures; "" in $_PxMessage when it fits.
 !macro _PxDeepestFits
-  !insertmacro _PxDeclareVars
+  !insertmacro _PxEnter
   StrCpy $_PxPath "$INSTDIR\${PX_DEEPEST}"
   StrLen $_PxLength "$_PxPath"
   ${CallArtificialFunction} _PxCheckLength
@@ -531,8 +547,7 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
 ; delete its own file, so both stay, and with them the folder.
 !macro PxPlaceUninstaller SOURCE
   !verbose push 3
-  !insertmacro _PxDeclareVars
-  ClearErrors
+  !insertmacro _PxEnter
   File "/oname=$INSTDIR\${PX_UNINSTALLER_FILE_NAME}" "${SOURCE}"
   ${If} ${Errors}
     StrCpy $_PxMessage "$(PxMsgNoUninstaller)"

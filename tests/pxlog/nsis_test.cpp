@@ -54,9 +54,11 @@ TEST(PxlogNsis, WritesEveryFolderBeforeItsContents)
         std::vector<std::string> expected = {
             "; The payload of " + root + ", " + row.counts +
                 "; written by \"pxlog nsis\" for pxunins.nsh.",
-            "!define PX_DEEPEST \"" + row.deepest + "\"", "!macro PxPayload"};
+            "!define PX_DEEPEST \"" + row.deepest + "\"", "!macro PxPayload",
+            "  !insertmacro _PxPayloadBegin"};
         for (const std::string& line : row.lines)
             expected.push_back(Expand(line, root));
+        expected.push_back("  !insertmacro _PxPayloadEnd");
         expected.push_back("!macroend");
         EXPECT_EQ(Lines(result.out), expected) << result.out;
     }

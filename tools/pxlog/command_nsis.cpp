@@ -94,7 +94,8 @@ static int WritePayload(const std::string& localDir, const std::vector<PlannedEn
             "; The payload of %s, %d folder%s and %d file%s; written by \"pxlog nsis\" for "
             "pxunins.nsh.\n"
             "!define PX_DEEPEST \"%s\"\n"
-            "!macro PxPayload\n%s!macroend\n",
+            "!macro PxPayload\n  !insertmacro _PxPayloadBegin\n%s  !insertmacro _PxPayloadEnd\n"
+            "!macroend\n",
             localDir.c_str(), folders, folders == 1 ? "" : "s", files, files == 1 ? "" : "s",
             EscapeForNsis(deepest).c_str(), lines.c_str());
     return 1;
