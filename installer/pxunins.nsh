@@ -52,6 +52,8 @@ installation again."
 LangString PxMsgNoLog 1033 "Cannot write the uninstall log."
 LangString PxMsgLogClosed 1033 "The uninstall log is not open: PxLogOpen comes before PxDir and PxFile."
 LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
+LangString PxMsgNoProtection 1033 "Cannot give the installation folder the rights of Program Files \
+(administrators may change it, users may read it)."
 
 ; The variables, declared at their first use so that an unused one does not warn.
 !macro _PxDeclareVars
@@ -420,6 +422,68 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
   Pop $0
 !macroend
 
+; The protection Program Files has, for the topmost folder this install made: Administrators and SYSTEM
+; full control, Users read and execute, inherited by every folder and file below, and none inherited from
+; the parent. A folder made elsewhere (C:\Plexitone) would otherwise inherit from the drive's root what
+; Windows 7 on gives every signed-in user there, the right to change it: to rewrite the log, which the
+; uninstaller then follows with an administrator's rights. FILE_ALL_ACCESS and FILE_GENERIC_READ |
+; FILE_GENERIC_EXECUTE are spelled out, as an access check does not map generic rights in a stored ACE.
+!define /ifndef _PX_PROTECTION "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
+
+; $_PxFresh: the topmost folder this install made. Only the NT line keeps rights, and only a volume with
+; FS_PERSISTENT_ACLS (NTFS, not FAT) stores them; elsewhere nothing is done and nothing fails.
+; SetNamedSecurityInfoA carries the inheritable entries down to the levels below and the log, which were
+; made with what the old parent gave them.
+!macro _PxProtectFolder
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  Push $4
+  ${If} ${IsNT}
+    StrCpy $0 "$_PxFresh" -1
+    ; The volume of the folder; before Windows 2000 no GetVolumePathNameA, and the drive's root.
+    System::Call "kernel32::GetVolumePathName(t r0, t .r1, i ${NSIS_MAX_STRLEN}) i .r2"
+    ${If} $2 == "error"
+    ${OrIf} $2 = 0
+      StrCpy $1 "$0" 3
+    ${EndIf}
+    StrCpy $2 0
+    System::Call "kernel32::GetVolumeInformation(t r1, p 0, i 0, p 0, p 0, *i .r2, p 0, i 0) i .r3"
+    IntOp $2 $2 & 0x8
+    ${If} $3 <> 0
+    ${AndIf} $2 <> 0
+      System::Call "advapi32::ConvertStringSecurityDescriptorToSecurityDescriptor(t '${_PX_PROTECTION}', \
+          i 1, *p .r1, p 0) i .r3"
+      StrCpy $4 1
+      ${If} $3 == "error"
+        ; Windows NT 4 has no such call: the folder keeps what it inherits, as on FAT.
+        StrCpy $4 0
+      ${ElseIf} $3 <> 0
+        System::Call "advapi32::GetSecurityDescriptorDacl(p r1, *i .r2, *p .r3, *i .r4) i .r4"
+        ; SE_FILE_OBJECT 1; DACL_SECURITY_INFORMATION 4 with PROTECTED_DACL_SECURITY_INFORMATION.
+        ${If} $4 <> 0
+          System::Call "advapi32::SetNamedSecurityInfo(t r0, i 1, i 0x80000004, p 0, p 0, p r3, p 0) i .r4"
+        ${Else}
+          StrCpy $4 1
+        ${EndIf}
+        System::Call "kernel32::LocalFree(p r1)"
+      ${EndIf}
+      ClearErrors
+      ${If} $4 != 0
+        StrCpy $_PxMessage "$(PxMsgNoProtection)"
+        StrCpy $_PxWhat "$0"
+        ${CallArtificialFunction} _PxFail
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
+!macroend
+
 ; Opens the log in $INSTDIR after making the folder. An earlier log there (a reinstall, or an install that
 ; stopped half-way) is kept: the new entries go after its last sound entry, so the uninstaller still
 ; removes everything the first installation made. Anything else there is overwritten.
@@ -481,6 +545,11 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
         StrCpy $_PxPath "$INSTDIR"
         StrCpy $_PxScratch $0
         ${CallArtificialFunction} _PxMakeLevels
+        !ifndef PX_NO_FOLDER_PROTECTION
+          ${IfNot} ${Errors}
+            ${CallArtificialFunction} _PxProtectFolder
+          ${EndIf}
+        !endif
       ${EndIf}
     ${EndIf}
   ${EndIf}

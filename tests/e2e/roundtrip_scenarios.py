@@ -19,6 +19,7 @@ the install but for the uninstaller and its log.
 """
 
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -60,6 +61,10 @@ FIELDS = {
     "after": None,
     # The log ends in the bytes of an entry whose write failed, after the last counted one.
     "broken_tail": False,
+    # The rights PxLogOpen gives the folders it makes: "made" (the topmost level made gets those of Program
+    # Files) or "none" (no call); None leaves them unlooked at. Wine keeps no DACL a program sets, so the
+    # row reads the installer's calls in a relay trace of them.
+    "protection": None,
 }
 
 
@@ -106,6 +111,45 @@ def other_program_counts_driver(prefix, environment, work):
     changes.apply(environment, work)
 
 
+# What Program Files gives: Administrators and SYSTEM full control, Users read and execute, inherited below,
+# protected from the parent's entries; PxLogOpen must ask for exactly this.
+PROGRAM_FILES_RIGHTS = "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
+PROTECTION_CALLS = ("advapi32.ConvertStringSecurityDescriptorToSecurityDescriptorA", "advapi32.SetNamedSecurityInfoA")
+RELAY_KEY = "HKCU\\Software\\Wine\\Debug"
+
+
+def trace_protection_calls(environment, work, row, on):
+    """Wine's relay trace of the two calls alone, into the installer's output (which the installs append
+    to: an earlier run's is removed), or no trace."""
+    setup_output = os.path.join(work, row.name + ".setup.txt")
+    if on and os.path.exists(setup_output):
+        os.remove(setup_output)
+    changes = RegFile()
+    changes.set_values(RELAY_KEY, {"RelayInclude": sz(";".join(PROTECTION_CALLS)) if on else None})
+    changes.apply(environment, work)
+    debug = environment.get("WINEDEBUG", "").replace(",+relay", "")
+    environment["WINEDEBUG"] = debug + ",+relay" if on else debug
+
+
+def check_protection(row, work):
+    """The installer's trace: for "made", the descriptor converted from PROGRAM_FILES_RIGHTS and set, with
+    the protection from the parent, on the topmost folder made, and the call's success; for "none", no call."""
+    with open(os.path.join(work, row.name + ".setup.txt"), "rb") as stream:
+        trace = stream.read().decode("latin-1")
+    converted = re.findall(r'Call advapi32\.ConvertStringSecurityDescriptorToSecurityDescriptorA\([0-9a-f]+ "([^"]*)",'
+                           r'00000001,', trace)
+    set_on = re.findall(r'Call advapi32\.SetNamedSecurityInfoA\([0-9a-f]+ "([^"]*)",00000001,80000004,'
+                        r'00000000,00000000,[0-9a-f]{8},00000000\)', trace)
+    results = re.findall(r"Ret  advapi32\.SetNamedSecurityInfoA\(\) retval=([0-9a-f]+)", trace)
+    if row.protection == "none":
+        return ["the installer set rights on %r, which was there before" % set_on] if set_on or converted else []
+    top = row.top.replace("\\", "\\\\")
+    if converted != [PROGRAM_FILES_RIGHTS] or set_on != [top] or results != ["00000000"]:
+        return ["the rights of %s: converted %r, set on %r (with the DACL, protected), results %r"
+                % (row.top, converted, set_on, results)]
+    return []
+
+
 def full_disk_dir(prefix):
     return os.path.join(os.path.dirname(prefix), "full-disk")
 
@@ -138,9 +182,13 @@ TOO_DEEP = "C:\\" + "D" * 228
 ROWS = [
     Row("nt_folder_with_spaces", NT32, "C:\\Round Trip\\Plexitone Music", top="C:\\Round Trip"),
     Row("consumer_folder_with_spaces", CONSUMER, "C:\\Round Trip\\Plexitone Music",
-        top="C:\\Round Trip"),
+        top="C:\\Round Trip", protection="none"),
     Row("nt64_folder_with_spaces", NT64, "C:\\Round Trip\\Plexitone Music", top="C:\\Round Trip"),
-    Row("nt_folder_with_user_file", NT32, "C:\\Program Files\\Plexitone", before=put_user_file),
+    Row("nt_folder_with_user_file", NT32, "C:\\Program Files\\Plexitone", before=put_user_file,
+        protection="none"),
+    # A folder outside Program Files, which would inherit what the drive's root gives every user.
+    Row("nt_made_folder_protected", NT32, "C:\\Plexitone Apps\\Plexitone", top="C:\\Plexitone Apps",
+        protection="made"),
     # Where the installer puts a 32-bit program on 64-bit Windows.
     Row("nt64_folder_with_user_file", NT64, "C:\\Program Files (x86)\\Plexitone", before=put_user_file),
     Row("nt_shift_jis_folder", NT32, SJIS_FOLDER + "\\Plexitone", top=SJIS_FOLDER, code_page=932),
@@ -379,8 +427,13 @@ def run_row(row, harness):
         put_other_64_bit_driver(prefix, row)
         if row.before is not None:
             row.before(prefix, environment, work, row)
+        if row.protection:
+            trace_protection_calls(environment, work, row, True)
         before = system_state(prefix, environment, work, row)
         code = install(harness.setup, row, environment, work)
+        if row.protection:
+            trace_protection_calls(environment, work, row, False)
+            failures.extend(check_protection(row, work))
         if code != (2 if row.expect in ("stopped", "refused") else 0):
             failures.append("the installer ended with %d" % code)
         installed = system_state(prefix, environment, work, row)
