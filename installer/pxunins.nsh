@@ -1,8 +1,8 @@
-; The installer side of pxunins.exe for an ANSI NSIS script: writes the uninstall log _pxunins.dat as the
-; installation goes, and (pxunins_system.nsh) makes the start-menu group, registry entries and pipe driver
+; The installer side of pxunins.exe for an NSIS script, Unicode or ANSI: writes the uninstall log
+; _pxunins.dat as the installation goes, and (pxunins_system.nsh) makes the start-menu group, registry entries and pipe driver
 ; under the fixed names the uninstaller removes.
 ;
-;   Unicode false                          ; before anything else in the script
+;   Unicode true                           ; or false; before anything else in the script
 ;   !include "payload.nsh"                 ; from "pxlog nsis --from-dir staging" (PX_DEEPEST, PxPayload)
 ;   !include "pxunins.nsh"
 ;   Function .onVerifyInstDir
@@ -32,12 +32,13 @@
 !include "Util.nsh"
 !include "${__FILEDIR__}/pxunins_names.nsh"
 
-; The log holds each path as ANSI code-page bytes with its length in bytes. A Unicode build measures and
-; writes UTF-16 units: under code page 932 it wrote the length 16 for a 19-byte path, and the uninstaller
-; refused the whole log.
-!ifdef NSIS_UNICODE
-  !error "pxunins.nsh needs an ANSI installer: put 'Unicode false' at the top of the script"
-!endif
+; The log holds each path as bytes of the installing machine's ANSI code page, its length in those bytes:
+; the uninstaller reads nothing else. An ANSI build's strings are such bytes already. A Unicode build's
+; FileWrite converts to that code page (WideCharToMultiByte with CP_ACP), so the kit counts what it
+; wrote, not the UTF-16 units of the string: under code page 932 those were 16 for a 19-byte path, and
+; the uninstaller refused the whole log. And a Unicode build checks that the code page holds each path:
+; one it cannot hold would be logged as "?" (naming nothing) or as a best-fit look-alike (naming another
+; file), so it is refused before anything is made.
 
 ; The path below $INSTDIR whose full path is the longest; the generated payload defines it.
 !define /ifndef PX_DEEPEST "${PX_LOG_FILE_NAME}"
@@ -46,6 +47,9 @@ LangString PxMsgPathTooLong 1033 "Cannot install into this folder: a path in it 
 ${PX_LONGEST_LOGGED_PATH} bytes Windows paths hold. Choose a shorter folder."
 LangString PxMsgStopped 1033 "The installation stops here; what it made so far is listed in the \
 uninstall log."
+LangString PxMsgNotInCodePage 1033 "Cannot install into this folder: the uninstall log holds paths in the \
+code page of this computer's language for programs that are not Unicode, and that code page has no letter \
+for a character of this path. Choose a folder whose name that language can write."
 LangString PxMsgNoFolder 1033 "Cannot create the folder."
 LangString PxMsgNoFile 1033 "Cannot write the file. Close any program that uses it and run the \
 installation again."
@@ -72,7 +76,11 @@ LangString PxMsgNoProtection 1033 "Cannot give the installation folder the right
     Var /GLOBAL _PxScratch
     Var /GLOBAL _PxMessage    ; a failure: what went wrong, and what it concerns
     Var /GLOBAL _PxWhat
+    !ifdef NSIS_UNICODE
+      Var /GLOBAL _PxBuffer   ; the ANSI bytes of the path _PxMeasure converts
+    !endif
     Var /GLOBAL _PxFailed     ; 1 once a step failed since PxPayload began
+    Var /GLOBAL _PxChecked    ; 1 within PxPayload, whose every path PxLogOpen measured and checked
   !endif
 !macroend
 
@@ -88,9 +96,20 @@ LangString PxMsgNoProtection 1033 "Cannot give the installation folder the right
 !macro _PxPayloadBegin
   !insertmacro _PxEnter
   StrCpy $_PxFailed 0
+  StrCpy $_PxChecked 1
+!macroend
+
+; One name below $INSTDIR of the payload's _PxPayloadNames, which pxlog nsis writes: those whose bytes
+; depend on the code page, and the longest of the others.
+!macro _PxPayloadName NAME
+  ${If} $_PxMessage == ""
+    StrCpy $_PxPath "$INSTDIR\${NAME}"
+    ${CallArtificialFunction} _PxCheckLength
+  ${EndIf}
 !macroend
 
 !macro _PxPayloadEnd
+  StrCpy $_PxChecked 0
   ClearErrors
   ${If} $_PxFailed = 1
     SetErrors
@@ -147,10 +166,48 @@ LangString PxMsgNoProtection 1033 "Cannot give the installation folder the right
   SetErrors
 !macroend
 
-; $_PxLength is the length of $_PxPath; "" in $_PxMessage when the uninstaller can hold that path.
+!ifdef NSIS_UNICODE
+; $_PxPath's length in bytes of the ANSI code page into $_PxLength, and PxMsgNotInCodePage in $_PxMessage
+; unless converting it to that code page and back gives the same text: a character the code page has no
+; byte for comes back as "?", one it maps to a look-alike ("A" for "Ā" under 1252) as that. The way back
+; refuses invalid bytes (MB_ERR_INVALID_CHARS), which also holds under code page 65001, where
+; WideCharToMultiByte takes no best-fit flags. The bytes lie in a buffer of the kit's own, made once.
+!macro _PxMeasure
+  Push $0
+  Push $1
+  ${If} $_PxBuffer == ""
+    System::Alloc ${NSIS_MAX_STRLEN}
+    Pop $_PxBuffer
+  ${EndIf}
+  StrCpy $0 "$_PxPath"
+  System::Call "kernel32::WideCharToMultiByte(i 0, i 0, w r0, i -1, p $_PxBuffer, i ${NSIS_MAX_STRLEN}, \
+      p 0, p 0) i .r1"
+  IntOp $_PxLength $1 - 1
+  System::Call "kernel32::MultiByteToWideChar(i 0, i 8, p $_PxBuffer, i -1, w .r0, i ${NSIS_MAX_STRLEN}) \
+      i .r1"
+  ${If} $1 = 0
+  ${OrIf} $_PxLength < 0
+  ${OrIf} $0 S!= "$_PxPath"
+    StrCpy $_PxMessage "$(PxMsgNotInCodePage)"
+    StrCpy $_PxWhat "$_PxPath"
+  ${EndIf}
+  Pop $1
+  Pop $0
+!macroend
+!endif
+
+; $_PxLength: the length of $_PxPath; "" in $_PxMessage when the uninstaller can hold that path. A Unicode
+; build measures the path in bytes, except within PxPayload, whose paths PxLogOpen measured: there its
+; length in characters, never more than its bytes, is enough.
 !macro _PxCheckLength
   StrCpy $_PxMessage ""
-  ${If} $_PxLength > ${PX_LONGEST_LOGGED_PATH}
+  !ifdef NSIS_UNICODE
+    ${If} $_PxChecked != 1
+      ${CallArtificialFunction} _PxMeasure
+    ${EndIf}
+  !endif
+  ${If} $_PxMessage != ""
+  ${ElseIf} $_PxLength > ${PX_LONGEST_LOGGED_PATH}
     StrCpy $_PxMessage "$(PxMsgPathTooLong)"
     StrCpy $_PxWhat "$_PxPath"
   ${EndIf}
@@ -169,11 +226,25 @@ LangString PxMsgNoProtection 1033 "Cannot give the installation folder the right
     ${CallArtificialFunction} _PxFail
   ${Else}
     ClearErrors
+    !ifdef NSIS_UNICODE
+      ; The path first, after room for the entry's head: what FileWrite made of it is its length.
+      IntOp $_PxScratch $_PxLogEnd + ${PX_LOG_ENTRY_HEAD_SIZE}
+      FileSeek $_PxLog $_PxScratch SET
+      FileWrite $_PxLog $_PxPath
+      FileSeek $_PxLog 0 CUR $_PxLength
+      IntOp $_PxLength $_PxLength - $_PxLogEnd
+      IntOp $_PxLength $_PxLength - ${PX_LOG_ENTRY_HEAD_SIZE}
+      FileSeek $_PxLog $_PxLogEnd SET
+    !endif
     StrCpy $_PxScratch $_PxKind
     ${CallArtificialFunction} _PxWriteWord
     StrCpy $_PxScratch $_PxLength
     ${CallArtificialFunction} _PxWriteWord
-    FileWrite $_PxLog $_PxPath
+    !ifdef NSIS_UNICODE
+      FileSeek $_PxLog $_PxLength CUR
+    !else
+      FileWrite $_PxLog $_PxPath
+    !endif
     ${If} ${Errors}
       ; What the entry names goes again: it would be made and unlisted. The next entry would go after
       ; the broken bytes, so no entry goes into this log any more.
@@ -492,10 +563,16 @@ LangString PxMsgNoProtection 1033 "Cannot give the installation folder the right
   StrCpy $_PxLog ""
   StrCpy $_PxFresh ""
   StrCpy $_PxFreshLength 0
-  ; Nothing is made unless the deepest path fits.
+  ; Nothing is made unless the deepest path fits, and, in a Unicode build, the code page holds each path
+  ; of the payload whose bytes depend on it.
   StrCpy $_PxPath "$INSTDIR\${PX_DEEPEST}"
   StrLen $_PxLength "$_PxPath"
   ${CallArtificialFunction} _PxCheckLength
+  !ifdef NSIS_UNICODE
+    !ifmacrodef _PxPayloadNames
+      !insertmacro _PxPayloadNames
+    !endif
+  !endif
   ${If} $_PxMessage != ""
     ${CallArtificialFunction} _PxFail
   ${Else}
