@@ -37,7 +37,6 @@ from pxwine.registry import REG_BINARY, RegFile, Value, dword, export_registry, 
 from pxwine.texts import COMPLETE, CONFIRM, RESTART  # noqa: E402
 from pxwine.uninstall_log import LOG_NAME  # noqa: E402
 
-SETUP_NAME = "plexitone-setup.exe"
 USER_FILE = "My notes.txt"
 # "ソフト表": 表 is 95 5C in Shift-JIS, its trail byte a backslash.
 SJIS_FOLDER = "C:\\\u30bd\u30d5\u30c8\u8868"
@@ -65,6 +64,9 @@ FIELDS = {
     # Files) or "none" (no call); None leaves them unlooked at. Wine keeps no DACL a program sets, so the
     # row reads the installer's calls in a relay trace of them.
     "protection": None,
+    # The reference installer the row installs with: None for the ANSI build (--setup), "unicode" for the
+    # Unicode build of the same payload, "ja" for the Unicode build with the Japanese files.
+    "build": None,
 }
 
 
@@ -72,6 +74,13 @@ def Row(name, lane, install_dir, **fields):
     row = scenario.Row("roundtrip_" + name, lane, FIELDS, install_dir=install_dir, **fields)
     row.top = row.top or install_dir
     return row
+
+
+def row_setup(harness, row):
+    """The installer of the row's build, beside the ANSI one the preset builds with it."""
+    if row.build is None:
+        return harness.setup
+    return harness.setup[:-len(".exe")] + "-" + row.build + ".exe"
 
 
 def put_user_file(prefix, _environment, _work, row):
@@ -210,6 +219,18 @@ ROWS = [
         before=take_first_driver_names),
     Row("nt_deepest_path_259_bytes", NT32, DEEPEST_FITS),
     Row("nt_deepest_path_260_bytes", NT32, TOO_DEEP, expect="refused"),
+    # The Unicode build on the NT line: the log in bytes of the code page, the length in those bytes.
+    # Under 1252 "Ä" is one byte, C4.
+    Row("nt_unicode_folder_with_umlaut", NT32, "C:\\Program Files\\Plexitone \u00c4", build="unicode"),
+    # Under 932 the payload's Japanese names, 表 (95 5C) among them, and the folder of the ANSI row.
+    Row("nt_unicode_japanese_payload", NT32, SJIS_FOLDER + "\\Plexitone", top=SJIS_FOLDER, code_page=932,
+        build="ja"),
+    # What 1252 cannot hold, refused before anything is made: "♫" would be logged as "?", naming nothing;
+    # "Ā" as its best-fit look-alike "A", naming another folder.
+    Row("nt_unicode_folder_not_in_code_page", NT32, "C:\\Program Files\\Plexitone \u266b", build="unicode",
+        expect="refused"),
+    Row("nt_unicode_best_fit_folder", NT32, "C:\\Program Files\\Plexitone \u0100", build="unicode",
+        expect="refused"),
 ]
 
 
@@ -410,8 +431,9 @@ def put_other_64_bit_driver(prefix, row):
 
 
 def run_row(row, harness):
-    if not os.path.exists(harness.setup):
-        return ["no %s: cmake --preset installer && cmake --build --preset installer" % harness.setup]
+    setup = row_setup(harness, row)
+    if not os.path.exists(setup):
+        return ["no %s: cmake --preset installer && cmake --build --preset installer" % setup]
     session = harness.session
     prefix = session.prefix
     environment = row_environment(session, row)
@@ -422,7 +444,8 @@ def run_row(row, harness):
     forget(prefix, environment, work, row)
     try:
         versions = RegFile()
-        versions.set_values("HKCU\\Software\\Wine\\AppDefaults\\" + SETUP_NAME, {"Version": sz(row.lane.version)})
+        versions.set_values("HKCU\\Software\\Wine\\AppDefaults\\" + os.path.basename(setup),
+                            {"Version": sz(row.lane.version)})
         versions.apply(environment, work)
         put_other_64_bit_driver(prefix, row)
         if row.before is not None:
@@ -430,7 +453,7 @@ def run_row(row, harness):
         if row.protection:
             trace_protection_calls(environment, work, row, True)
         before = system_state(prefix, environment, work, row)
-        code = install(harness.setup, row, environment, work)
+        code = install(setup, row, environment, work)
         if row.protection:
             trace_protection_calls(environment, work, row, False)
             failures.extend(check_protection(row, work))
