@@ -1,6 +1,6 @@
 ; The installer side of pxunins.exe for an NSIS script, Unicode or ANSI: writes the uninstall log
-; _pxunins.dat as the installation goes, and (pxunins_system.nsh) makes the start-menu group, registry entries and pipe driver
-; under the fixed names the uninstaller removes.
+; _pxunins.dat as the installation goes, and (pxunins_system.nsh) makes the start-menu group, registry
+; entries and pipe driver under the fixed names the uninstaller removes.
 ;
 ;   Unicode true                           ; or false; before anything else in the script
 ;   !include "payload.nsh"                 ; from "pxlog nsis --from-dir staging" (PX_DEEPEST, PxPayload)
@@ -172,15 +172,17 @@ LangString PxMsgNoProtection 1033 "Cannot give the installation folder the right
 ; byte for comes back as "?", one it maps to a look-alike ("A" for "Ā" under 1252) as that. The way back
 ; refuses invalid bytes (MB_ERR_INVALID_CHARS), which also holds under code page 65001, where
 ; WideCharToMultiByte takes no best-fit flags. The bytes lie in a buffer of the kit's own, made once.
+; Room for the longest string in any code page: three bytes a character in UTF-8.
+!define /math _PX_BUFFER_SIZE ${NSIS_MAX_STRLEN} * 3
 !macro _PxMeasure
   Push $0
   Push $1
   ${If} $_PxBuffer == ""
-    System::Alloc ${NSIS_MAX_STRLEN}
+    System::Alloc ${_PX_BUFFER_SIZE}
     Pop $_PxBuffer
   ${EndIf}
   StrCpy $0 "$_PxPath"
-  System::Call "kernel32::WideCharToMultiByte(i 0, i 0, w r0, i -1, p $_PxBuffer, i ${NSIS_MAX_STRLEN}, \
+  System::Call "kernel32::WideCharToMultiByte(i 0, i 0, w r0, i -1, p $_PxBuffer, i ${_PX_BUFFER_SIZE}, \
       p 0, p 0) i .r1"
   IntOp $_PxLength $1 - 1
   System::Call "kernel32::MultiByteToWideChar(i 0, i 8, p $_PxBuffer, i -1, w .r0, i ${NSIS_MAX_STRLEN}) \
@@ -511,6 +513,7 @@ LangString PxMsgNoProtection 1033 "Cannot give the installation folder the right
   Push $2
   Push $3
   Push $4
+  Push $5
   ${If} ${IsNT}
     StrCpy $0 "$_PxFresh" -1
     ; The volume of the folder; before Windows 2000 no GetVolumePathNameA, and the drive's root.
@@ -531,9 +534,12 @@ LangString PxMsgNoProtection 1033 "Cannot give the installation folder the right
         ; Windows NT 4 has no such call: the folder keeps what it inherits, as on FAT.
         StrCpy $4 0
       ${ElseIf} $3 <> 0
-        System::Call "advapi32::GetSecurityDescriptorDacl(p r1, *i .r2, *p .r3, *i .r4) i .r4"
-        ; SE_FILE_OBJECT 1; DACL_SECURITY_INFORMATION 4 with PROTECTED_DACL_SECURITY_INFORMATION.
+        System::Call "advapi32::GetSecurityDescriptorDacl(p r1, *i .r2, *p .r3, *i .r5) i .r4"
+        ; SE_FILE_OBJECT 1; DACL_SECURITY_INFORMATION 4 with PROTECTED_DACL_SECURITY_INFORMATION. Without
+        ; a DACL the call would give everyone every right: never.
         ${If} $4 <> 0
+        ${AndIf} $2 <> 0
+        ${AndIf} $3 <> 0
           System::Call "advapi32::SetNamedSecurityInfo(t r0, i 1, i 0x80000004, p 0, p 0, p r3, p 0) i .r4"
         ${Else}
           StrCpy $4 1
@@ -548,6 +554,7 @@ LangString PxMsgNoProtection 1033 "Cannot give the installation folder the right
       ${EndIf}
     ${EndIf}
   ${EndIf}
+  Pop $5
   Pop $4
   Pop $3
   Pop $2
