@@ -19,6 +19,7 @@ the install but for the uninstaller and its log.
 """
 
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -36,7 +37,6 @@ from pxwine.registry import REG_BINARY, RegFile, Value, dword, export_registry, 
 from pxwine.texts import COMPLETE, CONFIRM, RESTART  # noqa: E402
 from pxwine.uninstall_log import LOG_NAME  # noqa: E402
 
-SETUP_NAME = "plexitone-setup.exe"
 USER_FILE = "My notes.txt"
 # "ソフト表": 表 is 95 5C in Shift-JIS, its trail byte a backslash.
 SJIS_FOLDER = "C:\\\u30bd\u30d5\u30c8\u8868"
@@ -60,6 +60,13 @@ FIELDS = {
     "after": None,
     # The log ends in the bytes of an entry whose write failed, after the last counted one.
     "broken_tail": False,
+    # The rights PxLogOpen gives the folders it makes: "made" (the topmost level made gets those of Program
+    # Files) or "none" (no call); None leaves them unlooked at. Wine keeps no DACL a program sets, so the
+    # row reads the installer's calls in a relay trace of them.
+    "protection": None,
+    # The reference installer the row installs with: None for the ANSI build (--setup), "unicode" for the
+    # Unicode build of the same payload, "ja" for the Unicode build with the Japanese files.
+    "build": None,
 }
 
 
@@ -67,6 +74,13 @@ def Row(name, lane, install_dir, **fields):
     row = scenario.Row("roundtrip_" + name, lane, FIELDS, install_dir=install_dir, **fields)
     row.top = row.top or install_dir
     return row
+
+
+def row_setup(harness, row):
+    """The installer of the row's build, beside the ANSI one the preset builds with it."""
+    if row.build is None:
+        return harness.setup
+    return harness.setup[:-len(".exe")] + "-" + row.build + ".exe"
 
 
 def put_user_file(prefix, _environment, _work, row):
@@ -106,6 +120,45 @@ def other_program_counts_driver(prefix, environment, work):
     changes.apply(environment, work)
 
 
+# What Program Files gives: Administrators and SYSTEM full control, Users read and execute, inherited below,
+# protected from the parent's entries; PxLogOpen must ask for exactly this.
+PROGRAM_FILES_RIGHTS = "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
+PROTECTION_CALLS = ("advapi32.ConvertStringSecurityDescriptorToSecurityDescriptorA", "advapi32.SetNamedSecurityInfoA")
+RELAY_KEY = "HKCU\\Software\\Wine\\Debug"
+
+
+def trace_protection_calls(environment, work, row, on):
+    """Wine's relay trace of the two calls alone, into the installer's output (which the installs append
+    to: an earlier run's is removed), or no trace."""
+    setup_output = os.path.join(work, row.name + ".setup.txt")
+    if on and os.path.exists(setup_output):
+        os.remove(setup_output)
+    changes = RegFile()
+    changes.set_values(RELAY_KEY, {"RelayInclude": sz(";".join(PROTECTION_CALLS)) if on else None})
+    changes.apply(environment, work)
+    debug = environment.get("WINEDEBUG", "").replace(",+relay", "")
+    environment["WINEDEBUG"] = debug + ",+relay" if on else debug
+
+
+def check_protection(row, work):
+    """The installer's trace: for "made", the descriptor converted from PROGRAM_FILES_RIGHTS and set, with
+    the protection from the parent, on the topmost folder made, and the call's success; for "none", no call."""
+    with open(os.path.join(work, row.name + ".setup.txt"), "rb") as stream:
+        trace = stream.read().decode("latin-1")
+    converted = re.findall(r'Call advapi32\.ConvertStringSecurityDescriptorToSecurityDescriptorA\([0-9a-f]+ "([^"]*)",'
+                           r'00000001,', trace)
+    set_on = re.findall(r'Call advapi32\.SetNamedSecurityInfoA\([0-9a-f]+ "([^"]*)",00000001,80000004,'
+                        r'00000000,00000000,[0-9a-f]{8},00000000\)', trace)
+    results = re.findall(r"Ret  advapi32\.SetNamedSecurityInfoA\(\) retval=([0-9a-f]+)", trace)
+    if row.protection == "none":
+        return ["the installer set rights on %r, which was there before" % set_on] if set_on or converted else []
+    top = row.top.replace("\\", "\\\\")
+    if converted != [PROGRAM_FILES_RIGHTS] or set_on != [top] or results != ["00000000"]:
+        return ["the rights of %s: converted %r, set on %r (with the DACL, protected), results %r"
+                % (row.top, converted, set_on, results)]
+    return []
+
+
 def full_disk_dir(prefix):
     return os.path.join(os.path.dirname(prefix), "full-disk")
 
@@ -138,9 +191,13 @@ TOO_DEEP = "C:\\" + "D" * 228
 ROWS = [
     Row("nt_folder_with_spaces", NT32, "C:\\Round Trip\\Plexitone Music", top="C:\\Round Trip"),
     Row("consumer_folder_with_spaces", CONSUMER, "C:\\Round Trip\\Plexitone Music",
-        top="C:\\Round Trip"),
+        top="C:\\Round Trip", protection="none"),
     Row("nt64_folder_with_spaces", NT64, "C:\\Round Trip\\Plexitone Music", top="C:\\Round Trip"),
-    Row("nt_folder_with_user_file", NT32, "C:\\Program Files\\Plexitone", before=put_user_file),
+    Row("nt_folder_with_user_file", NT32, "C:\\Program Files\\Plexitone", before=put_user_file,
+        protection="none"),
+    # A folder outside Program Files, which would inherit what the drive's root gives every user.
+    Row("nt_made_folder_protected", NT32, "C:\\Plexitone Apps\\Plexitone", top="C:\\Plexitone Apps",
+        protection="made"),
     # Where the installer puts a 32-bit program on 64-bit Windows.
     Row("nt64_folder_with_user_file", NT64, "C:\\Program Files (x86)\\Plexitone", before=put_user_file),
     Row("nt_shift_jis_folder", NT32, SJIS_FOLDER + "\\Plexitone", top=SJIS_FOLDER, code_page=932),
@@ -162,6 +219,18 @@ ROWS = [
         before=take_first_driver_names),
     Row("nt_deepest_path_259_bytes", NT32, DEEPEST_FITS),
     Row("nt_deepest_path_260_bytes", NT32, TOO_DEEP, expect="refused"),
+    # The Unicode build on the NT line: the log in bytes of the code page, the length in those bytes.
+    # Under 1252 "Ä" is one byte, C4.
+    Row("nt_unicode_folder_with_umlaut", NT32, "C:\\Program Files\\Plexitone \u00c4", build="unicode"),
+    # Under 932 the payload's Japanese names, 表 (95 5C) among them, and the folder of the ANSI row.
+    Row("nt_unicode_japanese_payload", NT32, SJIS_FOLDER + "\\Plexitone", top=SJIS_FOLDER, code_page=932,
+        build="ja"),
+    # What 1252 cannot hold, refused before anything is made: "♫" would be logged as "?", naming nothing;
+    # "Ā" as its best-fit look-alike "A", naming another folder.
+    Row("nt_unicode_folder_not_in_code_page", NT32, "C:\\Program Files\\Plexitone \u266b", build="unicode",
+        expect="refused"),
+    Row("nt_unicode_best_fit_folder", NT32, "C:\\Program Files\\Plexitone \u0100", build="unicode",
+        expect="refused"),
 ]
 
 
@@ -362,8 +431,9 @@ def put_other_64_bit_driver(prefix, row):
 
 
 def run_row(row, harness):
-    if not os.path.exists(harness.setup):
-        return ["no %s: cmake --preset installer && cmake --build --preset installer" % harness.setup]
+    setup = row_setup(harness, row)
+    if not os.path.exists(setup):
+        return ["no %s: cmake --preset installer && cmake --build --preset installer" % setup]
     session = harness.session
     prefix = session.prefix
     environment = row_environment(session, row)
@@ -374,13 +444,19 @@ def run_row(row, harness):
     forget(prefix, environment, work, row)
     try:
         versions = RegFile()
-        versions.set_values("HKCU\\Software\\Wine\\AppDefaults\\" + SETUP_NAME, {"Version": sz(row.lane.version)})
+        versions.set_values("HKCU\\Software\\Wine\\AppDefaults\\" + os.path.basename(setup),
+                            {"Version": sz(row.lane.version)})
         versions.apply(environment, work)
         put_other_64_bit_driver(prefix, row)
         if row.before is not None:
             row.before(prefix, environment, work, row)
+        if row.protection:
+            trace_protection_calls(environment, work, row, True)
         before = system_state(prefix, environment, work, row)
-        code = install(harness.setup, row, environment, work)
+        code = install(setup, row, environment, work)
+        if row.protection:
+            trace_protection_calls(environment, work, row, False)
+            failures.extend(check_protection(row, work))
         if code != (2 if row.expect in ("stopped", "refused") else 0):
             failures.append("the installer ended with %d" % code)
         installed = system_state(prefix, environment, work, row)
