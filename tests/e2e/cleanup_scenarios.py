@@ -63,7 +63,7 @@ class Outcome:
         self.app_path = app_path
         self.user_keys = user_keys            # "all", "settings" (the product key refused) or "none"
         self.uninstall_entry = uninstall_entry
-        self.driver = driver                  # "removed", "kept" (shared) or "failed before the list"
+        self.driver = driver                  # "removed", "kept" (shared) or "kept, the list refused"
         self.restart_done = restart_done      # Wine's restart has worked through the pending deletions
 
     def expected(self, installation, before):
@@ -84,10 +84,9 @@ class Outcome:
         if self.uninstall_entry:
             key_trees.append(inst.uninstall_key(lane))
         after = dict(before)
-        if self.driver in ("removed", "failed before the list"):
-            # The count 0 or 1 goes before anything else of the driver.
-            values.append((SHARED_DLLS_KEY, inst.DRIVER_NAME))
         if self.driver == "removed":
+            # The count 0 or 1 goes, once the driver list has been read whole.
+            values.append((SHARED_DLLS_KEY, inst.DRIVER_NAME))
             key_trees.append(MACHINE_MAKER_KEY)
             if lane.nt:
                 values += [(DRIVERS32_KEY, "midi1"), (DRIVERS_DESC_KEY, inst.DRIVER_NAME)]
@@ -201,10 +200,10 @@ def rows_for(lane):
                              stage={"shared_count": None,
                                     "extra_changes": RegFile().set_values(DRIVERS32_KEY, {"midi1": None})}))
         # A user who may only read the driver list: the message, owned by the progress dialog; the
-        # use count is already released, nothing else of the driver changes, no restart is offered.
+        # list is read before the use count, so nothing of the driver changes, no restart is offered.
         rows.append(Scenario("driver_list_read_only", lane, [YES, OK, OK],
                              [answered(CONFIRM, YES), answered(NO_ADMIN, OK), answered(COMPLETE, OK)],
-                             Outcome(driver="failed before the list"), deny_driver_list=True))
+                             Outcome(driver="kept, the list refused"), deny_driver_list=True))
     # Last of its lane: Wine's restart runs wineboot in this prefix.
     rows.append(Scenario("full_restart_yes", lane, [YES, YES, OK], None, Outcome(), restart_answered_yes=True))
     if lane.wow64:
