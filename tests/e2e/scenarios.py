@@ -13,6 +13,7 @@ directory is the one pxwine.session made; shots of every window land in its shot
 
 import os
 import shutil
+import struct
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
@@ -25,7 +26,7 @@ from pxwine.scenario import Row, main  # noqa: E402
 from pxwine.texts import (CAPTION_DIALOG, COMPLETE, CONFIRM, FALLBACK, NO_ADMIN, REMOVING,  # noqa: E402
                           answered)
 from pxwine.uninstall_log import (ENTRY_KIND_DIRECTORY, ENTRY_KIND_FILE, LOG_NAME,  # noqa: E402
-                                  LogBuilder, read_entries, sound_log)
+                                  UNINSTALL_LOG_MAGIC, LogBuilder, read_entries, sound_log)
 
 DRIVER_TIMEOUT_SECONDS = 20
 
@@ -125,7 +126,7 @@ def malformed(build):
 
 def log_11_bytes(stage):
     return (LogBuilder()
-            .u32(0x5749AAE0)           # magic
+            .u32(UNINSTALL_LOG_MAGIC)  # magic
             .u32(0)                    # second header word
             .raw(b"\x00\x00\x00")      # entry count: one byte short
             .bytes())
@@ -133,7 +134,7 @@ def log_11_bytes(stage):
 
 def log_wrong_magic(stage):
     return (LogBuilder()
-            .u32(0x5749AAE1)           # magic, last bit flipped
+            .u32(UNINSTALL_LOG_MAGIC ^ 1)  # magic, last bit flipped
             .u32(0)
             .i32(1)
             .entry(ENTRY_KIND_FILE, stage.win("a.txt"))
@@ -142,7 +143,7 @@ def log_wrong_magic(stage):
 
 def log_reversed_magic(stage):
     return (LogBuilder()
-            .raw(b"\x57\x49\xAA\xE0")  # magic stored big-endian
+            .raw(struct.pack(">I", UNINSTALL_LOG_MAGIC))  # magic stored big-endian
             .u32(0)
             .i32(1)
             .entry(ENTRY_KIND_FILE, stage.win("a.txt"))
@@ -151,7 +152,7 @@ def log_reversed_magic(stage):
 
 def log_second_word_1(stage):
     return (LogBuilder()
-            .u32(0x5749AAE0)
+            .u32(UNINSTALL_LOG_MAGIC)
             .u32(1)                    # second header word: must be 0
             .i32(1)
             .entry(ENTRY_KIND_FILE, stage.win("a.txt"))
