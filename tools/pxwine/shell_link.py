@@ -7,6 +7,7 @@ by field, for the staged start-menu groups.
 import struct
 
 LINK_CLSID = bytes.fromhex("0114020000000000C000000000000046")  # {00021401-0000-0000-C000-000000000046}
+HAS_LINK_TARGET_ID_LIST = 0x00000001
 HAS_LINK_INFO = 0x00000002
 HAS_NAME = 0x00000004
 HAS_WORKING_DIR = 0x00000010
@@ -62,3 +63,19 @@ def shell_link(target, description, working_dir, target_size=0):
             + link_string(description)                   # NAME_STRING
             + link_string(working_dir)                   # WORKING_DIR
             + struct.pack("<I", 0))                      # TerminalBlock of the ExtraData
+
+
+def link_target(data):
+    """The local target (LinkInfo's LocalBasePath) of a .lnk file, ours or the shell's; None without one.
+    The shell puts an item ID list before the LinkInfo, which the length in front of it skips."""
+    flags = struct.unpack_from("<I", data, 0x14)[0]
+    offset = 0x4C
+    if flags & HAS_LINK_TARGET_ID_LIST:
+        offset += 2 + struct.unpack_from("<H", data, offset)[0]   # IDListSize, then the list
+    if not flags & HAS_LINK_INFO:
+        return None
+    link_flags, _volume_id_offset, base_path_offset = struct.unpack_from("<III", data, offset + 8)
+    if not link_flags & VOLUME_ID_AND_LOCAL_BASE_PATH:
+        return None
+    start = offset + base_path_offset
+    return data[start:data.index(b"\0", start)].decode("cp1252")
