@@ -19,6 +19,7 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 
 from pxwine.driver import DriverRun, prompts_differ  # noqa: E402
+from pxwine.fixed_names import GROUP_NAME, UNINSTALLER_FILE_NAME as UNINSTALLER  # noqa: E402
 from pxwine.installation import SHORTCUTS, Stage, write_file  # noqa: E402
 from pxwine.lanes import CONSUMER, NT32, NT64  # noqa: E402
 from pxwine.paths import programs_folder  # noqa: E402
@@ -349,7 +350,7 @@ SCENARIOS = [
 
 
 def stage_start_menu(prefix):
-    group = os.path.join(programs_folder(prefix), "Plexitone")
+    group = os.path.join(programs_folder(prefix), GROUP_NAME)
     if os.path.exists(group):
         shutil.rmtree(group)
     for name in SHORTCUTS:
@@ -474,7 +475,7 @@ def run_scenario(scenario, harness):
     markers, dll_overrides = ([], None)
     if scenario.planted_dlls:
         markers, dll_overrides = plant_marker_dlls(stage, harness.marker, scenario.planted_dlls)
-    stage.copy(harness.exe, "pxunins.exe")
+    stage.copy(harness.exe, UNINSTALLER)
     log_paths = []
     if log is not None:
         stage.file(LOG_NAME, log)
@@ -484,7 +485,7 @@ def run_scenario(scenario, harness):
     before = stage.snapshot()
 
     print("folder %s (%d characters), %s lane" % (folder, len(folder), scenario.lane.name), flush=True)
-    run = DriverRun(session, harness.driver, scenario.name, stage.win("pxunins.exe"), scenario.answers,
+    run = DriverRun(session, harness.driver, scenario.name, stage.win(UNINSTALLER), scenario.answers,
                     scenario.lane, timeout=DRIVER_TIMEOUT_SECONDS, cwd=scenario.working_folder,
                     dll_overrides=dll_overrides)
     failures = []

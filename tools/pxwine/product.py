@@ -56,6 +56,17 @@ def uninstall_key(lane):
     return ("HKCU\\" if lane.nt else "HKLM\\") + UNINSTALL_SUBKEY
 
 
+def compared_keys(lane):
+    """The registry keys that an uninstall reads or writes, each whole (the lists that hold our entries
+    beside other programs': App Paths, both lists of installed programs, the driver lists, the shared-use
+    counts, the pending renames), in both views on the 64-bit lane: all that a clean-up row compares. A
+    round trip compares the whole registry instead."""
+    keys = [APP_PATH_KEY.rsplit("\\", 1)[0], "HKCU\\" + UNINSTALL_SUBKEY.rsplit("\\", 1)[0],
+            "HKLM\\" + UNINSTALL_SUBKEY.rsplit("\\", 1)[0], USER_MAKER_KEY, MACHINE_MAKER_KEY, SHARED_DLLS_KEY,
+            DRIVERS32_KEY, DRIVERS_DESC_KEY, SESSION_MANAGER_KEY]
+    return keys + [lane.machine_key(key) for key in keys if lane.machine_key(key) != key]
+
+
 def driver_list_name(number):
     """The number-th name of the MIDI driver list: "midi", "midi1" ... "midi99"."""
     return names.DRIVER_LIST_NAME + (str(number) if number else "")
@@ -90,7 +101,7 @@ def sample_library():
 
 # (shortcut, target relative to the installation folder, description)
 SHORTCUT_TARGETS = (
-    (names.APP_SHORTCUT, names.APP_FILE_NAME, "Plexitone"),
+    (names.APP_SHORTCUT, names.APP_FILE_NAME, DISPLAY_NAME),
     (names.HELP_SHORTCUT, "Help\\px.chm", "Plexitone Help"),
     (names.LICENSE_SHORTCUT, "license.txt", "Plexitone License"),
     (names.HOME_PAGE_SHORTCUT, "Plexitone.url", "Plexitone Home Page"),

@@ -11,7 +11,7 @@ import os
 from pxwine.ini_files import read_ini
 from pxwine.paths import common_programs_folder, programs_folder, unix_path
 from pxwine.product import DEFAULT_INSTALL_DIR, SESSION_MANAGER_KEY, SYSTEM_DIR, WINDOWS_DIR, WOW64_SYSTEM_DIR
-from pxwine.registry import export_registry, normal_key
+from pxwine.registry import export_keys, export_registry, normal_key
 
 
 # Registry trees a run may touch or must leave alone. HKCU\Software\Wine is left out: the driver writes the
@@ -43,7 +43,7 @@ def file_items(prefix, items, tag, root_unix, root_windows, hash_content=True):
             items[("file", (base + "\\" + name).lower())] = state
 
 
-def snapshot(prefix, environment, scratch_dir=None, install_dir=DEFAULT_INSTALL_DIR):
+def snapshot(prefix, environment, scratch_dir=None, install_dir=DEFAULT_INSTALL_DIR, keys=None):
     """Every registry key and value under SNAPSHOT_TREES (both views in a 64-bit prefix: Wow6432Node is a
     key below HKLM\\Software there), every file of the installation folder, of both start menus' Programs
     folders and of the system folders (system32, and syswow64 where there is one), and every line of
@@ -51,9 +51,11 @@ def snapshot(prefix, environment, scratch_dir=None, install_dir=DEFAULT_INSTALL_
     "wininit.ini", as one flat dict:
         ("key", path) -> None, ("value", path, name) -> Value, ("file", path) -> content digest or size,
         ("folder", path) -> tag, ("ini", file, section) -> tuple of lines.
-    Paths and names are in lower case."""
+    Paths and names are in lower case. keys: only these registry keys (pxwine.product.compared_keys), with
+    everything below them, instead of every key of the trees."""
     items = {}
-    registry = export_registry(environment, scratch_dir or prefix)
+    registry = (export_registry(environment, scratch_dir or prefix) if keys is None
+                else export_keys(environment, scratch_dir or prefix, keys))
     trees = [normal_key(tree) for tree in SNAPSHOT_TREES]
     excluded = [normal_key(tree) for tree in SNAPSHOT_EXCLUDED]
     for path, values in registry.items():
