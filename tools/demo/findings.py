@@ -38,7 +38,8 @@ def item_order(item):
 
 def views(key):
     """A key as our 32-bit programs name it, and where WoW64 redirects it (absent in a 32-bit prefix)."""
-    return (key, NT64.machine_key(key))
+    redirected = NT64.machine_key(key)
+    return (key, redirected) if redirected != key else (key,)
 
 
 def value_of(items, key, name):
