@@ -9,12 +9,13 @@
 # turn the driver's screenshots into PNGs).
 # clang's runtime brings libFuzzer; valgrind checks the host scenarios for leaks. nsis's makensis builds
 # the reference installer; locales has what localedef needs for the Japanese round trip's code page 932.
+# time (/usr/bin/time) gives scripts/test the CPU seconds of each stage.
 PX_PACKAGES=(
     cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libbenchmark-dev valgrind python3
     g++-mingw-w64-i686 binutils-mingw-w64-i686
     wine wine32 wine64
     xvfb xauth x11-utils imagemagick
-    nsis locales
+    nsis locales time
 )
 
 px_package_installed() {
