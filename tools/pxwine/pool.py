@@ -58,12 +58,22 @@ def copy_prefix(source, target):
     subprocess.run(["cp", "-a", "--reflink=auto", source, target], check=True)
 
 
+def unmount_below(state_dir):
+    """A row killed while it had a small file system mounted in its slot (the full-disk round trip) left
+    the mount behind; the slot's folder cannot go before it does."""
+    with open("/proc/mounts", encoding="utf-8") as stream:
+        points = [line.split()[1] for line in stream]
+    for point in sorted((p for p in points if p.startswith(state_dir + os.sep)), reverse=True):
+        subprocess.run(["umount", point], check=False)
+
+
 def start(state_dir, arch="win32", size=None):
     """Boots the pristine prefix and forgets every slot of an earlier run (ending what it left running)."""
     state_dir = os.path.abspath(state_dir)
     size = size or int(os.environ.get("PX_E2E_POOL", DEFAULT_SIZE))
     os.makedirs(state_dir, exist_ok=True)
     stop(state_dir, quiet=True)
+    unmount_below(state_dir)
     for name in os.listdir(state_dir):
         if name.startswith("slot-"):
             shutil.rmtree(os.path.join(state_dir, name))
