@@ -8,6 +8,7 @@
 import hashlib
 import os
 
+from pxwine import fixed_names as names
 from pxwine.ini_files import read_ini
 from pxwine.paths import common_programs_folder, programs_folder, unix_path
 from pxwine.product import DEFAULT_INSTALL_DIR, SESSION_MANAGER_KEY, SYSTEM_DIR, WINDOWS_DIR, WOW64_SYSTEM_DIR
@@ -72,7 +73,7 @@ def snapshot(prefix, environment, scratch_dir=None, install_dir=DEFAULT_INSTALL_
     file_items(prefix, items, "system", unix_path(prefix, SYSTEM_DIR), SYSTEM_DIR, hash_content=False)
     file_items(prefix, items, "system", unix_path(prefix, WOW64_SYSTEM_DIR), WOW64_SYSTEM_DIR,
                hash_content=False)
-    for name in ("system.ini", "win.ini", "wininit.ini", "wininit.bak"):
+    for name in (names.SYSTEM_INI_FILE, "win.ini", "wininit.ini", "wininit.bak"):
         for section, lines in read_ini(unix_path(prefix, WINDOWS_DIR + "\\" + name)):
             items[("ini", name, section.lower())] = tuple(lines)
     return items
