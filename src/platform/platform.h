@@ -87,6 +87,35 @@ typedef struct TOKEN_PRIVILEGES {
     LUID_AND_ATTRIBUTES Privileges[1];
 } TOKEN_PRIVILEGES, *PTOKEN_PRIVILEGES;
 
+// A security identifier is opaque to its users: advapi32 makes, compares and frees it.
+typedef void* PSID;
+typedef BOOL* PBOOL;
+typedef struct SID_IDENTIFIER_AUTHORITY { BYTE Value[6]; } SID_IDENTIFIER_AUTHORITY, *PSID_IDENTIFIER_AUTHORITY;
+#define SECURITY_NT_AUTHORITY {0, 0, 0, 0, 0, 5}
+typedef struct SID_AND_ATTRIBUTES { PSID Sid; DWORD Attributes; } SID_AND_ATTRIBUTES;
+typedef struct TOKEN_GROUPS {
+    DWORD GroupCount;
+    SID_AND_ATTRIBUTES Groups[1];  // GroupCount entries; the SIDs they point to follow them
+} TOKEN_GROUPS, *PTOKEN_GROUPS;
+typedef enum TOKEN_INFORMATION_CLASS { TokenUser = 1, TokenGroups = 2 } TOKEN_INFORMATION_CLASS;
+
+typedef unsigned short USHORT;
+typedef WORD LANGID;
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+
+// What CreateActCtxA makes an activation context from.
+typedef struct ACTCTXA {
+    ULONG cbSize;                  // sizeof the structure
+    DWORD dwFlags;                 // ACTCTX_FLAG_: which members below count
+    LPCSTR lpSource;               // the manifest file, or the PE file holding it as a resource
+    USHORT wProcessorArchitecture;
+    LANGID wLangId;
+    LPCSTR lpAssemblyDirectory;
+    LPCSTR lpResourceName;         // the manifest's resource, ACTCTX_FLAG_RESOURCE_NAME_VALID
+    LPCSTR lpApplicationName;
+    HMODULE hModule;               // the module holding it, ACTCTX_FLAG_HMODULE_VALID
+} ACTCTXA, *PACTCTXA;
+
 typedef struct INITCOMMONCONTROLSEX {
     DWORD dwSize;  // sizeof the structure
     DWORD dwICC;   // ICC_ flags: the classes to register
@@ -152,6 +181,7 @@ HANDLE WINAPI GetCurrentProcess(void);
 BOOL WINAPI CloseHandle(HANDLE hObject);
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
 // Not imported by the program, which finds them with GetProcAddress where the system has them.
 BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags);
 BOOL WINAPI SetDllDirectoryA(LPCSTR lpPathName);

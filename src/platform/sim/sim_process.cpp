@@ -59,6 +59,10 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName)
         SimRecordCall("GetModuleHandleA", name, 1);
         return (HMODULE)&g_kernelModule;
     }
+    if (SimIsAdvapiName(name)) {
+        SimRecordCall("GetModuleHandleA", name, 1);
+        return SimAdvapiModule();
+    }
     const SimProcess& p = Machine().process;
     std::string loaded = p.loadedModulePath.empty() ? p.modulePath : p.loadedModulePath;
     bool hasPath = name.find_first_of("\\/") != std::string::npos;
@@ -126,6 +130,8 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
     std::string name = lpProcName ? lpProcName : "";
     if (SimFaultHit("GetProcAddress", name.c_str(), nullptr))
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
+    if (hModule == SimAdvapiModule())
+        return SimAdvapiExport(name);
     // kernel32 stays mapped whatever LoadLibraryA and FreeLibrary counted.
     if (hModule != (HMODULE)&g_kernelModule)
         return SimLibraryExport(hModule, name);
@@ -141,6 +147,8 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
         found = reinterpret_cast<void (*)(void)>(&SetDefaultDllDirectories);
     else if (name == "SetDllDirectoryA" && p.kernelHasSetDllDirectoryA)
         found = reinterpret_cast<void (*)(void)>(&SetDllDirectoryA);
+    else if (p.kernelHasActivationContexts)
+        found = SimActivationContextExport(name);
     if (!found)
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
     SimRecordCall("GetProcAddress", name, 1);
