@@ -52,6 +52,15 @@ px_apt_update() {
     return 0
 }
 
+# px_apt_install [SUDO...] -- [OPTIONS...] PACKAGE...
+px_apt_install() {
+    local sudo=()
+    while [ "$1" != "--" ]; do sudo+=("$1"); shift; done
+    shift
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+        -o Dpkg::Progress-Fancy=0 "$@"
+}
+
 px_install_deps() {
     local packages=("$@")
     [ ${#packages[@]} -gt 0 ] || packages=("${PX_PACKAGES[@]}")
@@ -78,8 +87,17 @@ px_install_deps() {
     fi
     px_apt_update "${sudo[@]}" || return 1
     echo "== packages: apt-get install (a few minutes on a fresh machine)"
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-        -o Dpkg::Progress-Fancy=0 "${missing[@]}"
+    if ! px_apt_install "${sudo[@]}" -- "${missing[@]}"; then
+        # With one architecture's security index missing, amd64 and i386 are offered different versions
+        # of the same library, which multiarch refuses. The release's own suite offers one version for
+        # both: install from it, the security updates following at the next upgrade.
+        local release
+        release=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+        if [ -n "$release" ]; then
+            echo "== packages: the install found versions that do not match; again from $release alone"
+            px_apt_install "${sudo[@]}" -- -t "$release" "${missing[@]}" || true
+        fi
+    fi
     for package in "${missing[@]}"; do
         if ! px_package_installed "$package"; then
             echo "package $package did not install" >&2
