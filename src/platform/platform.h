@@ -55,6 +55,8 @@ typedef DWORD* LPDWORD;
 typedef LONG* PLONG;
 typedef void* LPVOID;
 typedef void* HANDLE;
+typedef uintptr_t DWORD_PTR_HOST;
+typedef uintptr_t DWORD_PTR;
 typedef HANDLE* PHANDLE;
 
 // Distinct handle types named as <windows.h> names them (STRICT); the simulation defines the structs.
@@ -87,6 +89,68 @@ typedef struct TOKEN_PRIVILEGES {
     LUID_AND_ATTRIBUTES Privileges[1];
 } TOKEN_PRIVILEGES, *PTOKEN_PRIVILEGES;
 
+// Processes, handles and files opened by handle, for the hand-off to the copy in the temporary
+// folder.
+typedef struct SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+
+typedef struct STARTUPINFOA {
+    DWORD cb;
+    LPSTR lpReserved, lpDesktop, lpTitle;
+    DWORD dwX, dwY, dwXSize, dwYSize, dwXCountChars, dwYCountChars, dwFillAttribute, dwFlags;
+    WORD wShowWindow, cbReserved2;
+    LPBYTE lpReserved2;
+    HANDLE hStdInput, hStdOutput, hStdError;
+} STARTUPINFOA, *LPSTARTUPINFOA;
+
+typedef struct PROC_THREAD_ATTRIBUTE_LIST* LPPROC_THREAD_ATTRIBUTE_LIST;
+typedef struct STARTUPINFOEXA {
+    STARTUPINFOA StartupInfo;
+    LPPROC_THREAD_ATTRIBUTE_LIST lpAttributeList;
+} STARTUPINFOEXA, *LPSTARTUPINFOEXA;
+
+typedef struct PROCESS_INFORMATION {
+    HANDLE hProcess, hThread;
+    DWORD dwProcessId, dwThreadId;
+} PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
+
+typedef struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime, ftLastAccessTime, ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh, nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh, nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+
+typedef union LARGE_INTEGER {
+    struct { DWORD LowPart; LONG HighPart; } u;
+    long long QuadPart;
+} LARGE_INTEGER;
+
+// Security descriptors in the layout of winnt.h: the pure memory functions of advapi32 work on
+// them on both builds.
+typedef void* PSID;
+typedef void* PSECURITY_DESCRIPTOR;
+typedef WORD SECURITY_DESCRIPTOR_CONTROL;
+typedef struct SID_IDENTIFIER_AUTHORITY { BYTE Value[6]; } SID_IDENTIFIER_AUTHORITY, *PSID_IDENTIFIER_AUTHORITY;
+typedef struct ACL { BYTE AclRevision, Sbz1; WORD AclSize, AceCount, Sbz2; } ACL, *PACL;
+typedef struct ACE_HEADER { BYTE AceType, AceFlags; WORD AceSize; } ACE_HEADER;
+typedef struct ACCESS_ALLOWED_ACE { ACE_HEADER Header; DWORD Mask; DWORD SidStart; } ACCESS_ALLOWED_ACE;
+typedef struct SECURITY_DESCRIPTOR {
+    BYTE Revision, Sbz1;
+    SECURITY_DESCRIPTOR_CONTROL Control;
+    PSID Owner, Group;
+    PACL Sacl, Dacl;
+} SECURITY_DESCRIPTOR;
+typedef struct SID_AND_ATTRIBUTES { PSID Sid; DWORD Attributes; } SID_AND_ATTRIBUTES;
+typedef struct TOKEN_USER { SID_AND_ATTRIBUTES User; } TOKEN_USER;
+typedef DWORD SECURITY_INFORMATION;
+typedef enum TOKEN_INFORMATION_CLASS { TokenUser = 1 } TOKEN_INFORMATION_CLASS;
+
 typedef struct INITCOMMONCONTROLSEX {
     DWORD dwSize;  // sizeof the structure
     DWORD dwICC;   // ICC_ flags: the classes to register
@@ -116,12 +180,13 @@ typedef IMalloc* LPMALLOC;
 #include "platform/win32_values.inc"
 #undef WIN32_CONSTANT
 
+static HANDLE const INVALID_HANDLE_VALUE = (HANDLE)(LONG_PTR)-1;
+
 static HKEY const HKEY_CLASSES_ROOT = (HKEY)(ULONG_PTR)0x80000000u;
 static HKEY const HKEY_CURRENT_USER = (HKEY)(ULONG_PTR)0x80000001u;
 static HKEY const HKEY_LOCAL_MACHINE = (HKEY)(ULONG_PTR)0x80000002u;
 static HKEY const HKEY_USERS = (HKEY)(ULONG_PTR)0x80000003u;
 
-typedef uintptr_t DWORD_PTR_HOST;
 #define SE_SHUTDOWN_NAME "SeShutdownPrivilege"
 #define MAKEINTRESOURCEA(i) ((LPSTR)(ULONG_PTR)((WORD)(i)))
 #define LOWORD(l) ((WORD)(((DWORD_PTR_HOST)(l)) & 0xffff))
@@ -163,6 +228,38 @@ LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes);
 BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem);
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD dwErrCode);
+DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer);
+UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique,
+                             LPSTR lpTempFileName);
+BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
+HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists);
+BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation);
+BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
+                           LPSECURITY_ATTRIBUTES lpProcessAttributes,
+                           LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles,
+                           DWORD dwCreationFlags, LPVOID lpEnvironment, LPCSTR lpCurrentDirectory,
+                           LPSTARTUPINFOA lpStartupInfo, LPPROCESS_INFORMATION lpProcessInformation);
+BOOL WINAPI DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourceHandle,
+                            HANDLE hTargetProcessHandle, PHANDLE lpTargetHandle,
+                            DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwOptions);
+HANDLE WINAPI GetStdHandle(DWORD nStdHandle);
+BOOL WINAPI SetHandleInformation(HANDLE hObject, DWORD dwMask, DWORD dwFlags);
+DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
+void WINAPI Sleep(DWORD dwMilliseconds);
+DWORD WINAPI GetTickCount(void);
+DWORD WINAPI GetCurrentProcessId(void);
+BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount);
+// Vista on; found with GetProcAddress where the system has them.
+BOOL WINAPI InitializeProcThreadAttributeList(LPPROC_THREAD_ATTRIBUTE_LIST lpAttributeList,
+                                              DWORD dwAttributeCount, DWORD dwFlags, SIZE_T* lpSize);
+BOOL WINAPI UpdateProcThreadAttribute(LPPROC_THREAD_ATTRIBUTE_LIST lpAttributeList, DWORD dwFlags,
+                                      DWORD_PTR Attribute, LPVOID lpValue, SIZE_T cbSize,
+                                      LPVOID lpPreviousValue, SIZE_T* lpReturnSize);
+void WINAPI DeleteProcThreadAttributeList(LPPROC_THREAD_ATTRIBUTE_LIST lpAttributeList);
 
 // advapi32
 LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
@@ -179,6 +276,35 @@ LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
 LSTATUS WINAPI RegCloseKey(HKEY hKey);
 BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid);
 BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle);
+BOOL WINAPI AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY pIdentifierAuthority,
+                                     BYTE nSubAuthorityCount, DWORD nSubAuthority0,
+                                     DWORD nSubAuthority1, DWORD nSubAuthority2,
+                                     DWORD nSubAuthority3, DWORD nSubAuthority4,
+                                     DWORD nSubAuthority5, DWORD nSubAuthority6,
+                                     DWORD nSubAuthority7, PSID* pSid);
+LPVOID WINAPI FreeSid(PSID pSid);
+BOOL WINAPI EqualSid(PSID pSid1, PSID pSid2);
+DWORD WINAPI GetLengthSid(PSID pSid);
+BOOL WINAPI InitializeAcl(PACL pAcl, DWORD nAclLength, DWORD dwAclRevision);
+BOOL WINAPI AddAccessAllowedAce(PACL pAcl, DWORD dwAceRevision, DWORD AccessMask, PSID pSid);
+BOOL WINAPI GetAce(PACL pAcl, DWORD dwAceIndex, LPVOID* pAce);
+BOOL WINAPI InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR pSecurityDescriptor, DWORD dwRevision);
+BOOL WINAPI SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor, BOOL bDaclPresent,
+                                      PACL pDacl, BOOL bDaclDefaulted);
+// Windows 2000 on; found with GetProcAddress.
+BOOL WINAPI SetSecurityDescriptorControl(PSECURITY_DESCRIPTOR pSecurityDescriptor,
+                                         SECURITY_DESCRIPTOR_CONTROL ControlBitsOfInterest,
+                                         SECURITY_DESCRIPTOR_CONTROL ControlBitsToSet);
+BOOL WINAPI GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR pSecurityDescriptor, PSID* pOwner,
+                                       BOOL* lpbOwnerDefaulted);
+BOOL WINAPI GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor, BOOL* lpbDaclPresent,
+                                      PACL* pDacl, BOOL* lpbDaclDefaulted);
+BOOL WINAPI GetKernelObjectSecurity(HANDLE Handle, SECURITY_INFORMATION RequestedInformation,
+                                    PSECURITY_DESCRIPTOR pSecurityDescriptor, DWORD nLength,
+                                    LPDWORD lpnLengthNeeded);
+BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInformationClass,
+                                LPVOID TokenInformation, DWORD TokenInformationLength,
+                                LPDWORD ReturnLength);
 BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
                                   PTOKEN_PRIVILEGES NewState, DWORD BufferLength,
                                   PTOKEN_PRIVILEGES PreviousState, LPDWORD ReturnLength);

@@ -60,12 +60,30 @@ struct SimProcess {
 
 // ---- disk: files and folders, short names, delete-at-restart, C streams ---------------------
 
+// One entry of a DACL, its SID written "S-1-5-32-544".
+struct SimAce {
+    std::string sid;
+    DWORD mask = 0;
+    BYTE flags = 0;                       // OBJECT_INHERIT_ACE, CONTAINER_INHERIT_ACE...
+    BYTE type = ACCESS_ALLOWED_ACE_TYPE;  // or ACCESS_DENIED_ACE_TYPE
+};
+
+// What GetKernelObjectSecurity reads of a file or folder on the NT line.
+struct SimSecurity {
+    std::string owner;          // the SID of the owner
+    std::vector<SimAce> dacl;   // in order
+};
+
 struct SimDiskItem {
     std::string path;      // as created, original case, no trailing separator
     bool isFolder = false;
     std::string data;      // a file's bytes
     bool inUse = false;    // a file in use refuses deletion (ERROR_SHARING_VIOLATION)
     std::string shortName; // the 8.3 name of this last component, or empty when it is already one
+    DWORD fileIndex = 0;   // unique on the volume while the item exists (GetFileInformationByHandle)
+    DWORD writeTime = 0;   // the moment of the last write, in ticks of the disk's clock
+    SimSecurity security;  // owner and DACL; an empty owner reads as the running user's, with
+                           // the running user and Administrators allowed everything
 };
 
 struct SimDisk {
@@ -83,6 +101,53 @@ struct SimDisk {
     // folder when the list of installed programs starts a program.
     std::string currentFolder = "C:\\WINDOWS\\system32";
     int openStreams = 0;  // streams from _fsopen not yet closed
+    // GetTempPathA's folder, without its trailing separator.
+    std::string tempFolder = "C:\\WINDOWS\\TEMP";
+    DWORD volumeSerial = 0x5A3C19E4;  // of drive C:, the only volume
+    DWORD nextFileIndex = 1;           // the next file index the volume hands out
+    DWORD writeClock = 1;              // ticks on every write
+    // Wine keeps no DACL a program sets: a new folder gets one made from the Unix mode, owned
+    // by the running user (that user allowed everything, Everyone what the mode's last three
+    // bits allow). 0: a new folder takes the DACL it is given, as Windows does.
+    int unixMode = 0;
+};
+
+// ---- processes and handles -------------------------------------------------------------------
+
+// A process this one knows of: itself, the ones it started, and those whose handles it was given.
+struct SimProcessRecord {
+    DWORD id = 0;
+    std::string application;    // CreateProcessA's application name
+    std::string commandLine;
+    std::string currentFolder;  // its working folder
+    DWORD creationFlags = 0;
+    std::vector<ULONG_PTR> inheritedHandles;  // the values of the handles it received, in order
+    bool ended = false;
+    DWORD exitCode = STILL_ACTIVE;
+    long long endsAtMs = -1;  // when it ends of itself on the machine's clock; -1: never
+};
+
+enum SimObjectKind { SimObjectFile, SimObjectProcess, SimObjectPipe };
+
+struct SimHandle {
+    SimObjectKind kind = SimObjectFile;
+    std::string key;       // a file's or folder's key on the disk
+    DWORD processId = 0;   // the process a process handle names
+    DWORD access = 0, share = 0;
+    bool inheritable = false;
+};
+
+struct SimObjects {
+    std::map<ULONG_PTR, SimHandle> handles;  // this process's open handles by value
+    std::vector<SimProcessRecord> processes; // the first is this process
+    DWORD currentProcessId = 1;
+    long long clockMs = 0;                   // advanced by Sleep and by waits that time out
+    HANDLE standardHandles[3] = {nullptr, nullptr, nullptr};  // input, output, error
+    bool kernelHasProcThreadAttributes = false;  // Vista on: InitializeProcThreadAttributeList...
+    bool kernelHasSetSecurityDescriptorControl = true;  // Windows 2000 on
+    bool inJobWithoutBreakaway = false;  // CREATE_BREAKAWAY_FROM_JOB is refused
+    std::string userSid = "S-1-5-21-1004336348-1177238915-682003330-1000";  // the running user
+    int sidsLive = 0;  // SIDs from AllocateAndInitializeSid not yet freed
 };
 
 // ---- registry ---------------------------------------------------------------------------------
@@ -230,6 +295,7 @@ struct SimMachine {
     SimShell shell;
     SimUi ui;
     SimHeap heap;
+    SimObjects objects;
     std::vector<SimFault> faults;
     // Every platform call in order: "Operation(argument) = result".
     std::vector<std::string> calls;
@@ -263,6 +329,19 @@ std::string FileData(const std::string& path);
 void SetInUse(const std::string& path, bool inUse = true);
 void SetShortName(const std::string& path, const std::string& shortName);
 std::vector<std::string> ListPaths();  // every file and folder, sorted, original case
+
+// Process helpers for tests. A process the machine knows of, ended or still running (endsAtMs:
+// when it ends of itself; -1 never), and a handle of this process that names it.
+DWORD AddProcess(bool ended, DWORD exitCode = 0, long long endsAtMs = -1);
+HANDLE AddProcessHandle(DWORD processId, DWORD access, bool inheritable);
+// An inheritable pipe as the standard output and error, as a caller that reads them gives.
+HANDLE GiveStandardOutputPipe();
+// The process at index (1: the first this one started) takes over: this process ends with
+// exitCode, and the machine becomes that process with only the handles it inherited, its
+// application as the module path and its working folder.
+void BecomeStartedProcess(size_t index, DWORD exitCode = 0);
+// The handles this process holds open now, of the given kind.
+int OpenHandles(SimObjectKind kind);
 
 // Registry helpers for tests. keyPath is below root; value name "" is the default value.
 void AddKey(HKEY root, const std::string& keyPath);

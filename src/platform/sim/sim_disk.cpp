@@ -186,6 +186,8 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
         return SimFail("DeleteFileA", path, ERROR_ACCESS_DENIED);
     if (item->inUse)
         return SimFail("DeleteFileA", path, ERROR_SHARING_VIOLATION);
+    if (DWORD refusal = SimDeletionRefusal(key))
+        return SimFail("DeleteFileA", path, refusal);
     Machine().disk.items.erase(key);
     SimRecordCall("DeleteFileA", path, TRUE);
     return TRUE;
@@ -206,6 +208,8 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName)
     // Only an empty folder can be removed; nothing is removed with it.
     if (HasChildren(key))
         return SimFail("RemoveDirectoryA", path, ERROR_DIR_NOT_EMPTY);
+    if (DWORD refusal = SimDeletionRefusal(key))
+        return SimFail("RemoveDirectoryA", path, refusal);
     Machine().disk.items.erase(key);
     SimRecordCall("RemoveDirectoryA", path, TRUE);
     return TRUE;
@@ -428,10 +432,12 @@ static void AddItem(const std::string& path, bool isFolder, const std::string& d
     if (!parent.empty() && !IsDriveRoot(parent) && !FindItem(parent))
         AddItem(normal.substr(0, parent.size()), true, "");
     SimDiskItem& item = Machine().disk.items[key];
-    if (item.path.empty())
+    bool isNew = item.path.empty();
+    if (isNew)
         item.path = normal;
     item.isFolder = isFolder;
     item.data = data;
+    SimStampItem(&item, isNew);
 }
 
 void AddFolder(const std::string& path)
@@ -491,4 +497,39 @@ std::vector<std::string> ListPaths()
     for (const auto& item : Machine().disk.items)
         paths.push_back(item.second.path);
     return paths;
+}
+
+// ---- the disk's view for the pieces that open files by handle --------------------------------
+
+std::string SimCallKey(const std::string& path)
+{
+    return CallKey(path);
+}
+
+SimDiskItem* SimFindItem(const std::string& key)
+{
+    return FindItem(key);
+}
+
+std::string SimParentKey(const std::string& key)
+{
+    return ParentKey(key);
+}
+
+bool SimFolderExists(const std::string& key)
+{
+    return FolderExists(key);
+}
+
+DWORD SimMissingError(const std::string& key)
+{
+    return MissingError(key);
+}
+
+void SimStampItem(SimDiskItem* item, bool isNew)
+{
+    SimDisk& disk = Machine().disk;
+    if (isNew)
+        item->fileIndex = disk.nextFileIndex++;
+    item->writeTime = disk.writeClock++;
 }

@@ -29,6 +29,41 @@ UINT WINAPI SimGetSystemWow64DirectoryA(LPSTR lpBuffer, UINT uSize);
 HMODULE SimLoadLibrary(const std::string& name);
 FARPROC SimLibraryExport(HMODULE module, const std::string& name);
 
+// The disk's own view (sim_disk.cpp), for the pieces that open files by handle: the key a
+// program's path names, the item there (NULL when none), its parent, and the error Windows
+// gives for a missing item.
+std::string SimCallKey(const std::string& path);
+SimDiskItem* SimFindItem(const std::string& key);
+std::string SimParentKey(const std::string& key);
+bool SimFolderExists(const std::string& key);
+DWORD SimMissingError(const std::string& key);
+// Gives a new or rewritten item its file index and write time.
+void SimStampItem(SimDiskItem* item, bool isNew);
+
+// Why the item at key may not be deleted or removed now, 0 when it may (sim_handles.cpp): the
+// image of a running program (ERROR_ACCESS_DENIED) or an open handle without FILE_SHARE_DELETE
+// (ERROR_SHARING_VIOLATION).
+DWORD SimDeletionRefusal(const std::string& key);
+
+// File handles (sim_handles.cpp): whether a new open of key with this access and sharing
+// conflicts with one held, a new handle, and the file handle behind a value (NULL when none).
+bool SimHandlesConflict(const std::string& key, DWORD access, DWORD share);
+HANDLE SimOpenFileHandle(const std::string& key, DWORD access, DWORD share);
+const SimHandle* SimFileHandle(HANDLE handle);
+// The security descriptor of an item as GetKernelObjectSecurity writes it, self-relative
+// (sim_security.cpp); the size it needs.
+DWORD SimWriteSecurityDescriptor(const SimDiskItem& item, BYTE* out, DWORD size);
+// The SID at sid as "S-1-5-32-544", and the DACL of a descriptor a program built.
+std::string SimSidText(PSID sid);
+bool SimReadDacl(PSECURITY_DESCRIPTOR descriptor, std::vector<SimAce>* aces, bool* isProtected);
+
+// Closes a handle of the process table (sim_handles.cpp); false when it holds none such.
+bool SimCloseObject(HANDLE handle);
+// kernel32's exports from Vista on, and advapi32's from Windows 2000 on, that programs find
+// through GetProcAddress; NULL when the machine's system lacks them.
+FARPROC SimProcessExport(const std::string& name);
+FARPROC SimAdvapiExport(const std::string& name);
+
 // Bookkeeping that outlives one machine; ResetMachine calls these before it replaces the machine
 // so nothing of the old machine leaks into the next test.
 void SimCloseStreams();       // fcloses every stream _fsopen handed out

@@ -7,6 +7,7 @@
 
 // Tags whose addresses serve as handles; only their identity matters.
 static char g_kernelModule;
+static char g_advapiModule;
 static HANDLE const kCurrentProcess = (HANDLE)(LONG_PTR)-1;  // the pseudo-handle Windows gives
 static ULONG_PTR g_nextToken = 0x7000;
 
@@ -54,10 +55,15 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName)
     std::string name = lpModuleName;
     if (SimFaultHit("GetModuleHandleA", name.c_str(), nullptr))
         return (HMODULE)(ULONG_PTR)SimFail("GetModuleHandleA", name, ERROR_MOD_NOT_FOUND);
-    // kernel32 is mapped into every process from its start.
+    // kernel32 is mapped into every process from its start, advapi32 into every program that
+    // imports it, as the uninstaller does.
     if (IsKernelName(name)) {
         SimRecordCall("GetModuleHandleA", name, 1);
         return (HMODULE)&g_kernelModule;
+    }
+    if (FoldCase(name) == "advapi32.dll") {
+        SimRecordCall("GetModuleHandleA", name, 1);
+        return (HMODULE)&g_advapiModule;
     }
     const SimProcess& p = Machine().process;
     std::string loaded = p.loadedModulePath.empty() ? p.modulePath : p.loadedModulePath;
@@ -126,6 +132,13 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
     std::string name = lpProcName ? lpProcName : "";
     if (SimFaultHit("GetProcAddress", name.c_str(), nullptr))
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
+    if (hModule == (HMODULE)&g_advapiModule) {
+        FARPROC export_ = SimAdvapiExport(name);
+        if (!export_)
+            return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
+        SimRecordCall("GetProcAddress", name, 1);
+        return export_;
+    }
     // kernel32 stays mapped whatever LoadLibraryA and FreeLibrary counted.
     if (hModule != (HMODULE)&g_kernelModule)
         return SimLibraryExport(hModule, name);
@@ -141,10 +154,11 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
         found = reinterpret_cast<void (*)(void)>(&SetDefaultDllDirectories);
     else if (name == "SetDllDirectoryA" && p.kernelHasSetDllDirectoryA)
         found = reinterpret_cast<void (*)(void)>(&SetDllDirectoryA);
-    if (!found)
+    FARPROC result = found ? reinterpret_cast<FARPROC>(found) : SimProcessExport(name);
+    if (!result)
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
     SimRecordCall("GetProcAddress", name, 1);
-    return reinterpret_cast<FARPROC>(found);
+    return result;
 }
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule)
@@ -210,6 +224,10 @@ BOOL WINAPI CloseHandle(HANDLE hObject)
         return SimFail("CloseHandle", "", ERROR_INVALID_HANDLE);
     SimProcess& p = Machine().process;
     if (hObject == kCurrentProcess) {  // closing the pseudo-handle is allowed and does nothing
+        SimRecordCall("CloseHandle", "", TRUE);
+        return TRUE;
+    }
+    if (SimCloseObject(hObject)) {
         SimRecordCall("CloseHandle", "", TRUE);
         return TRUE;
     }
