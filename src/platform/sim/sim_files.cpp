@@ -1,7 +1,15 @@
 // The simulated temporary folder and the files a program opens by handle: GetTempPathA,
 // GetTempFileNameA, CreateDirectoryA with its security, CreateFileA's sharing, CopyFileA, and
 // what a handle tells of its file.
-#include "platform/sim/sim_internal.h"
+#include "platform/sim/sim_disk_paths.h"
+
+void SimStampItem(SimDiskItem* item, bool isNew)
+{
+    SimDisk& disk = Machine().disk;
+    if (isNew)
+        item->fileIndex = disk.nextFileIndex++;
+    item->writeTime = disk.writeClock++;
+}
 
 static bool IsNtLine()
 {
@@ -43,7 +51,7 @@ UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUni
     std::string folder = lpPathName ? lpPathName : "";
     if (SimFaultHit("GetTempFileNameA", folder.c_str(), nullptr))
         return (UINT)SimFail("GetTempFileNameA", folder, ERROR_ACCESS_DENIED);
-    if (uUnique != 0 || !SimFolderExists(SimCallKey(folder)))
+    if (uUnique != 0 || !FolderExists(CallKey(folder)))
         return (UINT)SimFail("GetTempFileNameA", folder, ERROR_DIRECTORY);
     if (!folder.empty() && folder.back() != '\\')
         folder += "\\";
@@ -54,8 +62,8 @@ UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUni
         char name[16];
         snprintf(name, sizeof name, "%s%X.TMP", prefix.c_str(), unique);
         std::string path = folder + name;
-        std::string key = SimCallKey(path);
-        if (SimFindItem(key))
+        std::string key = CallKey(path);
+        if (FindItem(key))
             continue;
         AddDiskItem(key, path, false, "");
         memcpy(lpTempFileName, path.c_str(), path.size() + 1);
@@ -84,7 +92,7 @@ static SimSecurity NewFolderSecurity(const std::string& parentKey, LPSECURITY_AT
     if (attributes && attributes->lpSecurityDescriptor &&
         SimReadDacl(attributes->lpSecurityDescriptor, &security.dacl, &isProtected) && isProtected)
         return security;
-    SimDiskItem* parent = SimFindItem(parentKey);
+    SimDiskItem* parent = FindItem(parentKey);
     if (parent) {
         for (const SimAce& ace : parent->security.dacl) {
             if (ace.flags & CONTAINER_INHERIT_ACE)
@@ -99,15 +107,15 @@ BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurity
     std::string path = lpPathName ? lpPathName : "";
     if (SimFaultHit("CreateDirectoryA", path.c_str(), nullptr))
         return SimFail("CreateDirectoryA", path, ERROR_ACCESS_DENIED);
-    std::string key = SimCallKey(path);
-    if (key.empty() || SimFindItem(key))
+    std::string key = CallKey(path);
+    if (key.empty() || FindItem(key))
         return SimFail("CreateDirectoryA", path, ERROR_ALREADY_EXISTS);
-    if (!SimFolderExists(SimParentKey(key)))
+    if (!FolderExists(ParentKey(key)))
         return SimFail("CreateDirectoryA", path, ERROR_PATH_NOT_FOUND);
-    SimSecurity security = NewFolderSecurity(SimParentKey(key), lpSecurityAttributes);
+    SimSecurity security = NewFolderSecurity(ParentKey(key), lpSecurityAttributes);
     AddDiskItem(key, path, true, "");
     if (IsNtLine())
-        SimFindItem(key)->security = security;
+        FindItem(key)->security = security;
     SimRecordCall("CreateDirectoryA", path, TRUE);
     return TRUE;
 }
@@ -129,9 +137,9 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
         SimFail("CreateFileA", path, ERROR_INVALID_PARAMETER);
         return failed;
     }
-    std::string key = SimCallKey(path);
-    SimDiskItem* item = key.empty() ? nullptr : SimFindItem(key);
-    DWORD error = !item ? (key.empty() ? ERROR_PATH_NOT_FOUND : SimMissingError(key))
+    std::string key = CallKey(path);
+    SimDiskItem* item = key.empty() ? nullptr : FindItem(key);
+    DWORD error = !item ? (key.empty() ? ERROR_PATH_NOT_FOUND : MissingError(key))
                   // A folder opens only for backup semantics, and on the NT line alone.
                   : item->isFolder && (!IsNtLine() || !(dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS))
                       ? ERROR_ACCESS_DENIED
@@ -152,22 +160,22 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
     std::string to = lpNewFileName ? lpNewFileName : "";
     if (SimFaultHit("CopyFileA", from.c_str(), nullptr))
         return SimFail("CopyFileA", from, ERROR_ACCESS_DENIED);
-    SimDiskItem* source = SimFindItem(SimCallKey(from));
+    SimDiskItem* source = FindItem(CallKey(from));
     if (!source || source->isFolder)
-        return SimFail("CopyFileA", from, source ? ERROR_ACCESS_DENIED : SimMissingError(SimCallKey(from)));
-    std::string key = SimCallKey(to);
-    SimDiskItem* target = SimFindItem(key);
+        return SimFail("CopyFileA", from, source ? ERROR_ACCESS_DENIED : MissingError(CallKey(from)));
+    std::string key = CallKey(to);
+    SimDiskItem* target = FindItem(key);
     if (target && bFailIfExists)
         return SimFail("CopyFileA", from, ERROR_FILE_EXISTS);
     if (target && (target->isFolder || SimHandlesConflict(key, GENERIC_WRITE, FILE_SHARE_READ)))
         return SimFail("CopyFileA", from, target->isFolder ? ERROR_ACCESS_DENIED : ERROR_SHARING_VIOLATION);
-    if (!SimFolderExists(SimParentKey(key)))
+    if (!FolderExists(ParentKey(key)))
         return SimFail("CopyFileA", from, ERROR_PATH_NOT_FOUND);
     std::string data = source->data;
     DWORD writeTime = source->writeTime;
     AddDiskItem(key, to, false, data);
     // The copy keeps the source's time of last write.
-    SimFindItem(key)->writeTime = writeTime;
+    FindItem(key)->writeTime = writeTime;
     SimRecordCall("CopyFileA", from, TRUE);
     return TRUE;
 }
@@ -185,7 +193,7 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATIO
     if (SimFaultHit("GetFileInformationByHandle", "", nullptr))
         return SimFail("GetFileInformationByHandle", "", ERROR_ACCESS_DENIED);
     const SimHandle* handle = SimFileHandle(hFile);
-    SimDiskItem* item = handle ? SimFindItem(handle->key) : nullptr;
+    SimDiskItem* item = handle ? FindItem(handle->key) : nullptr;
     if (!item)
         return SimFail("GetFileInformationByHandle", "", ERROR_INVALID_HANDLE);
     memset(lpFileInformation, 0, sizeof *lpFileInformation);
@@ -210,7 +218,7 @@ BOOL WINAPI GetKernelObjectSecurity(HANDLE Handle, SECURITY_INFORMATION Requeste
     if (!IsNtLine())
         return SimFail("GetKernelObjectSecurity", "", ERROR_CALL_NOT_IMPLEMENTED);
     const SimHandle* handle = SimFileHandle(Handle);
-    SimDiskItem* item = handle ? SimFindItem(handle->key) : nullptr;
+    SimDiskItem* item = handle ? FindItem(handle->key) : nullptr;
     if (!item)
         return SimFail("GetKernelObjectSecurity", "", ERROR_INVALID_HANDLE);
     if (!(handle->access & READ_CONTROL) ||

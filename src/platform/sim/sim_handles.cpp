@@ -2,7 +2,7 @@
 // with handle inheritance, waits on a clock that only Sleep and waits move.
 #include <algorithm>
 
-#include "platform/sim/sim_internal.h"
+#include "platform/sim/sim_disk_paths.h"
 
 static HANDLE const kCurrentProcessHandle = (HANDLE)(LONG_PTR)-1;  // GetCurrentProcess()
 static ULONG_PTR g_nextHandle = 0x100;  // values like Windows': multiples of 4, never 0 or -1
@@ -76,7 +76,7 @@ DWORD SimDeletionRefusal(const std::string& key)
 {
     // A running program's image cannot be deleted: Windows (and Wine) refuse with access denied.
     const SimProcess& p = Machine().process;
-    if (SimCallKey(p.loadedModulePath.empty() ? p.modulePath : p.loadedModulePath) == key)
+    if (CallKey(p.loadedModulePath.empty() ? p.modulePath : p.loadedModulePath) == key)
         return ERROR_ACCESS_DENIED;
     for (const auto& open : Machine().objects.handles) {
         if (open.second.kind == SimObjectFile && open.second.key == key &&
@@ -229,11 +229,11 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
         return SimFail("CreateProcessA", application, ERROR_ACCESS_DENIED);
     if (lpProcessAttributes || lpThreadAttributes || !lpStartupInfo || !lpProcessInformation)
         return SimFail("CreateProcessA", application, ERROR_INVALID_PARAMETER);
-    SimDiskItem* image = SimFindItem(SimCallKey(application));
+    SimDiskItem* image = FindItem(CallKey(application));
     if (!image || image->isFolder)
         return SimFail("CreateProcessA", application, ERROR_FILE_NOT_FOUND);
     std::string folder = lpCurrentDirectory ? lpCurrentDirectory : Machine().disk.currentFolder;
-    if (!SimFolderExists(SimCallKey(folder)))
+    if (!FolderExists(CallKey(folder)))
         return SimFail("CreateProcessA", application, ERROR_DIRECTORY);
     if ((dwCreationFlags & CREATE_BREAKAWAY_FROM_JOB) && Machine().objects.inJobWithoutBreakaway)
         return SimFail("CreateProcessA", application, ERROR_ACCESS_DENIED);

@@ -29,15 +29,7 @@ UINT WINAPI SimGetSystemWow64DirectoryA(LPSTR lpBuffer, UINT uSize);
 HMODULE SimLoadLibrary(const std::string& name);
 FARPROC SimLibraryExport(HMODULE module, const std::string& name);
 
-// The disk's own view (sim_disk.cpp), for the pieces that open files by handle: the key a
-// program's path names, the item there (NULL when none), its parent, and the error Windows
-// gives for a missing item.
-std::string SimCallKey(const std::string& path);
-SimDiskItem* SimFindItem(const std::string& key);
-std::string SimParentKey(const std::string& key);
-bool SimFolderExists(const std::string& key);
-DWORD SimMissingError(const std::string& key);
-// Gives a new or rewritten item its file index and write time.
+// Gives a new or rewritten item its file index and write time (sim_files.cpp).
 void SimStampItem(SimDiskItem* item, bool isNew);
 
 // Why the item at key may not be deleted or removed now, 0 when it may (sim_handles.cpp): the

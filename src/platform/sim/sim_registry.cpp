@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <set>
 
-#include "platform/sim/sim_internal.h"
+#include "platform/sim/sim_registry_tree.h"
 
 // An open handle names its key by root and path, never by pointer: deleting the key (or a key
 // above it) leaves the handle valid but pointing at nothing, as on Windows.
@@ -26,50 +26,6 @@ static bool IsRoot(HKEY key)
     return Machine().registry.roots.count((ULONG_PTR)key) != 0;
 }
 
-// Registry paths separate keys by backslashes only; a forward slash is part of a key's name.
-// Empty components (a leading, trailing or doubled backslash) are skipped.
-static std::vector<std::string> SplitKeyPath(const std::string& path)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find('\\', start);
-        if (end == std::string::npos)
-            end = path.size();
-        if (end > start)
-            parts.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return parts;
-}
-
-// On 64-bit Windows a 32-bit program's keys under HKLM\Software lie under Software\Wow6432Node,
-// except App Paths, which Wine shares between the views: there Wow6432Node\...\App Paths is the
-// machine's own key too. KEY_WOW64_64KEY opens the machine's keys as named. Only the case of the
-// inserted name is this function's own.
-static std::vector<std::string> Wow64View(ULONG_PTR root, std::vector<std::string> path,
-                                          REGSAM access)
-{
-    if (Machine().width != SimWindows64 || root != (ULONG_PTR)HKEY_LOCAL_MACHINE ||
-        path.empty() || FoldCase(path[0]) != "software")
-        return path;
-    std::vector<std::string> unredirected = path;
-    if (path.size() > 1 && FoldCase(path[1]) == "wow6432node")
-        unredirected.erase(unredirected.begin() + 1);
-    static const char* const kShared[] = {"software", "microsoft", "windows", "currentversion",
-                                          "app paths"};
-    const size_t sharedDepth = sizeof kShared / sizeof kShared[0];
-    bool shared = unredirected.size() >= sharedDepth;
-    for (size_t i = 0; shared && i < sharedDepth; ++i)
-        shared = FoldCase(unredirected[i]) == kShared[i];
-    if (shared)
-        return unredirected;
-    if (access & KEY_WOW64_64KEY)
-        return path;
-    unredirected.insert(unredirected.begin() + 1, "Wow6432Node");
-    return unredirected;
-}
-
 // The folded path below root that a call of the program reaches, base path and subkey joined.
 static std::vector<std::string> CallPath(ULONG_PTR root, const std::vector<std::string>& base,
                                          const std::string& subkey, REGSAM access)
@@ -81,21 +37,6 @@ static std::vector<std::string> CallPath(ULONG_PTR root, const std::vector<std::
     for (std::string& part : path)
         part = FoldCase(part);
     return path;
-}
-
-static SimKeyNode* FindNode(ULONG_PTR root, const std::vector<std::string>& path)
-{
-    auto top = Machine().registry.roots.find(root);
-    if (top == Machine().registry.roots.end())
-        return nullptr;
-    SimKeyNode* node = &top->second;
-    for (const std::string& part : path) {
-        auto next = node->subkeys.find(FoldCase(part));
-        if (next == node->subkeys.end())
-            return nullptr;
-        node = &next->second;
-    }
-    return node;
 }
 
 // What a handle stands for: its root, its path and the access it was opened with.
@@ -324,148 +265,4 @@ void SimReleaseKeyHandles()
     for (SimKey* handle : g_handles)
         delete handle;
     g_handles.clear();
-}
-
-// ---- helpers for tests ----------------------------------------------------------------------
-
-static SimKeyNode* RootNode(HKEY root, const char* helper)
-{
-    auto top = Machine().registry.roots.find((ULONG_PTR)root);
-    if (top == Machine().registry.roots.end()) {
-        fprintf(stderr, "%s: not a registry root\n", helper);
-        abort();
-    }
-    return &top->second;
-}
-
-static SimKeyNode* HelperFind(HKEY root, const std::string& keyPath, const char* helper)
-{
-    RootNode(root, helper);
-    std::vector<std::string> path;
-    for (const std::string& part : SplitKeyPath(keyPath))
-        path.push_back(FoldCase(part));
-    return FindNode((ULONG_PTR)root, path);
-}
-
-static SimKeyNode* HelperCreate(HKEY root, const std::string& keyPath, const char* helper)
-{
-    SimKeyNode* node = RootNode(root, helper);
-    for (const std::string& part : SplitKeyPath(keyPath)) {
-        SimKeyNode& child = node->subkeys[FoldCase(part)];
-        if (child.name.empty())
-            child.name = part;
-        node = &child;
-    }
-    return node;
-}
-
-void AddKey(HKEY root, const std::string& keyPath)
-{
-    HelperCreate(root, keyPath, "AddKey");
-}
-
-void SetValue(HKEY root, const std::string& keyPath, const std::string& name, DWORD type,
-              const std::string& data)
-{
-    SimKeyNode* node = HelperCreate(root, keyPath, "SetValue");
-    SimValue& value = node->values[FoldCase(name)];
-    value.name = name;
-    value.type = type;
-    value.data = data;
-}
-
-void SetString(HKEY root, const std::string& keyPath, const std::string& name,
-               const std::string& text, DWORD type)
-{
-    SetValue(root, keyPath, name, type, std::string(text.c_str(), text.size() + 1));
-}
-
-void SetDword(HKEY root, const std::string& keyPath, const std::string& name, DWORD value)
-{
-    std::string data;
-    for (int i = 0; i < 4; ++i)  // little-endian, as Windows stores a REG_DWORD
-        data += (char)((value >> (8 * i)) & 0xFF);
-    SetValue(root, keyPath, name, REG_DWORD, data);
-}
-
-std::string RedirectedKeyPath(HKEY root, const std::string& keyPath)
-{
-    RootNode(root, "RedirectedKeyPath");
-    std::string joined;
-    for (const std::string& part : Wow64View((ULONG_PTR)root, SplitKeyPath(keyPath), 0))
-        joined += (joined.empty() ? "" : "\\") + part;
-    return joined;
-}
-
-bool KeyExists(HKEY root, const std::string& keyPath)
-{
-    return HelperFind(root, keyPath, "KeyExists") != nullptr;
-}
-
-bool ValueExists(HKEY root, const std::string& keyPath, const std::string& name)
-{
-    SimKeyNode* node = HelperFind(root, keyPath, "ValueExists");
-    return node && node->values.count(FoldCase(name)) != 0;
-}
-
-std::string ValueData(HKEY root, const std::string& keyPath, const std::string& name)
-{
-    SimKeyNode* node = HelperFind(root, keyPath, "ValueData");
-    if (!node)
-        return std::string();
-    auto value = node->values.find(FoldCase(name));
-    return value == node->values.end() ? std::string() : value->second.data;
-}
-
-void DenyAllAccess(HKEY root, const std::string& keyPath)
-{
-    SimKeyNode* node = HelperFind(root, keyPath, "DenyAllAccess");
-    if (!node) {
-        fprintf(stderr, "DenyAllAccess: no key %s\n", keyPath.c_str());
-        abort();
-    }
-    node->denyAllAccess = true;
-}
-
-static const char* TypeName(DWORD type)
-{
-    switch (type) {
-    case REG_NONE: return "REG_NONE";
-    case REG_SZ: return "REG_SZ";
-    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
-    case REG_BINARY: return "REG_BINARY";
-    case REG_DWORD: return "REG_DWORD";
-    case REG_MULTI_SZ: return "REG_MULTI_SZ";
-    default: return nullptr;
-    }
-}
-
-static void ListNode(const SimKeyNode& node, const std::string& prefix,
-                     std::vector<std::string>& rows)
-{
-    rows.push_back(prefix);
-    for (const auto& entry : node.values) {
-        const SimValue& value = entry.second;
-        const char* type = TypeName(value.type);
-        std::string row = prefix + " : " + (value.name.empty() ? "@" : value.name) + " = " +
-                          (type ? type : std::to_string(value.type)) + ":";
-        char hex[3];
-        for (unsigned char byte : value.data) {
-            snprintf(hex, sizeof hex, "%02x", byte);
-            row += hex;
-        }
-        rows.push_back(row);
-    }
-    for (const auto& subkey : node.subkeys)
-        ListNode(subkey.second, prefix + "\\" + subkey.second.name, rows);
-}
-
-std::vector<std::string> ListRegistry()
-{
-    std::vector<std::string> rows;
-    for (const auto& root : Machine().registry.roots) {
-        for (const auto& subkey : root.second.subkeys)
-            ListNode(subkey.second, root.second.name + "\\" + subkey.second.name, rows);
-    }
-    return rows;
 }

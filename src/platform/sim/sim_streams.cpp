@@ -1,0 +1,110 @@
+// The C streams that read simulated files: each a copy of the file taken at open.
+#include <errno.h>
+#include <stdio.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/sim/sim_disk_paths.h"
+
+struct SimStream {
+    std::string bytes;  // a copy taken at open: later changes of the file do not show
+    size_t position = 0;
+    FILE* file = nullptr;
+};
+
+static std::vector<SimStream*> g_streams;  // open streams, in the order they were opened
+
+static ssize_t ReadStream(void* cookie, char* buffer, size_t size)
+{
+    SimStream* stream = (SimStream*)cookie;
+    size_t left = stream->bytes.size() - std::min(stream->position, stream->bytes.size());
+    size_t count = std::min(size, left);
+    memcpy(buffer, stream->bytes.data() + stream->position, count);
+    stream->position += count;
+    return (ssize_t)count;
+}
+
+static int SeekStream(void* cookie, off64_t* offset, int whence)
+{
+    SimStream* stream = (SimStream*)cookie;
+    off64_t base = whence == SEEK_SET ? 0
+                 : whence == SEEK_CUR ? (off64_t)stream->position
+                                      : (off64_t)stream->bytes.size();
+    if (base + *offset < 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    stream->position = (size_t)(base + *offset);
+    *offset = (off64_t)stream->position;
+    return 0;
+}
+
+// Called by every fclose, the plain one included, so the open count cannot drift.
+static int CloseStream(void* cookie)
+{
+    SimStream* stream = (SimStream*)cookie;
+    g_streams.erase(std::remove(g_streams.begin(), g_streams.end(), stream), g_streams.end());
+    --Machine().disk.openStreams;
+    delete stream;
+    return 0;
+}
+
+FILE* _fsopen(const char* filename, const char* mode, int shflag)
+{
+    (void)shflag;  // the machine has no other process that could hold the file
+    std::string path = filename ? filename : "";
+    SimFaultKind kind = SimFaultError;
+    bool fault = SimFaultHit("_fsopen", path.c_str(), &kind);
+    if (fault && kind != SimFaultShortRead) {
+        errno = ENOENT;
+        SimRecordCall("_fsopen", path, 0);
+        return nullptr;
+    }
+    // Streams serve reading only: the uninstaller writes no file of its own.
+    if (!mode || mode[0] != 'r' || strchr(mode, '+')) {
+        errno = EINVAL;
+        SimRecordCall("_fsopen", path, 0);
+        return nullptr;
+    }
+    std::string key = CallKey(path);
+    SimDiskItem* item = key.empty() ? nullptr : FindItem(key);
+    if (!item || item->isFolder) {
+        errno = item ? EACCES : ENOENT;
+        SimRecordCall("_fsopen", path, 0);
+        return nullptr;
+    }
+    SimStream* stream = new SimStream();
+    stream->bytes = item->data;
+    if (fault)  // SimFaultShortRead: the stream ends halfway through the file
+        stream->bytes.resize(stream->bytes.size() / 2);
+    cookie_io_functions_t functions = {ReadStream, nullptr, SeekStream, CloseStream};
+    stream->file = fopencookie(stream, "rb", functions);
+    if (!stream->file) {
+        delete stream;
+        SimRecordCall("_fsopen", path, 0);
+        return nullptr;
+    }
+    g_streams.push_back(stream);
+    ++Machine().disk.openStreams;
+    SimRecordCall("_fsopen", path, 1);
+    return stream->file;
+}
+
+int _fcloseall(void)
+{
+    if (SimFaultHit("_fcloseall", "", nullptr)) {
+        SimRecordCall("_fcloseall", "", EOF);
+        return EOF;
+    }
+    int closed = (int)g_streams.size();
+    SimCloseStreams();
+    SimRecordCall("_fcloseall", "", closed);
+    return closed;
+}
+
+void SimCloseStreams()
+{
+    while (!g_streams.empty())
+        fclose(g_streams.back()->file);
+}
