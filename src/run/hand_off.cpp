@@ -263,7 +263,7 @@ static int StartCopy(const char* copyPath, const char* copyFolder, int isNt)
 
     char commandLine[2 * MAX_PATH + 160];
     snprintf(commandLine, sizeof commandLine,
-             "\"%s\" %s %lX %lX %lX %lX %lX %lX %lX %lX %d \"%s\"", copyPath, kHandOffMarker,
+             "\"%s\" %s %lX %lX %lX %lX %lX %lX %lX %lX %X \"%s\"", copyPath, kHandOffMarker,
              (unsigned long)(ULONG_PTR)runProcess, (unsigned long)identity.dwVolumeSerialNumber,
              (unsigned long)identity.nFileIndexHigh, (unsigned long)identity.nFileIndexLow,
              (unsigned long)identity.nFileSizeHigh, (unsigned long)identity.nFileSizeLow,

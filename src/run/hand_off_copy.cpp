@@ -3,33 +3,53 @@
 #include "cleanup/delete_at_restart.h"
 #include "foundation/fixed_names.h"
 #include "foundation/paths.h"
+#include "foundation/text.h"
 #include "run/dll_search.h"
 #include "run/hand_off.h"
+
+// The next number of the command line, in hexadecimal and after one space; 0 when there is none.
+static int ReadNumber(const char** text, unsigned long* number)
+{
+    if (**text != ' ' || (*text)[1] == ' ' || (*text)[1] == '-' || (*text)[1] == '+')
+        return 0;
+    char* end = NULL;
+    *number = strtoul(*text + 1, &end, 16);
+    if (end == *text + 1)
+        return 0;
+    *text = end;
+    return 1;
+}
 
 int ReadHandOff(const char* commandLine, HandOff* handOff)
 {
     size_t markerLength = strlen(kHandOffMarker);
-    if (commandLine == NULL || strncmp(commandLine, kHandOffMarker, markerLength) != 0 ||
-        commandLine[markerLength] != ' ')
+    if (commandLine == NULL || strncmp(commandLine, kHandOffMarker, markerLength) != 0)
         return 0;
-    unsigned long process, serial, indexHigh, indexLow, sizeHigh, sizeLow, timeHigh, timeLow;
-    int levels = 0;
-    int end = 0;
-    // The path is last and quoted; no Windows path holds a quotation mark.
-    if (sscanf(commandLine + markerLength, " %lX %lX %lX %lX %lX %lX %lX %lX %d \"%259[^\"]\"%n",
-               &process, &serial, &indexHigh, &indexLow, &sizeHigh, &sizeLow, &timeHigh, &timeLow,
-               &levels, handOff->runPath, &end) != 10 ||
-        commandLine[markerLength + (size_t)end] != '\0' || levels < 0)
+    const char* text = commandLine + markerLength;
+    unsigned long numbers[9];
+    for (unsigned long& number : numbers) {
+        if (!ReadNumber(&text, &number))
+            return 0;
+    }
+    // The path is last and quoted: no Windows path holds a quotation mark.
+    if (text[0] != ' ' || text[1] != '"')
         return 0;
-    handOff->runProcess = (HANDLE)(ULONG_PTR)process;
-    handOff->volumeSerial = (DWORD)serial;
-    handOff->fileIndexHigh = (DWORD)indexHigh;
-    handOff->fileIndexLow = (DWORD)indexLow;
-    handOff->sizeHigh = (DWORD)sizeHigh;
-    handOff->sizeLow = (DWORD)sizeLow;
-    handOff->writeTime.dwHighDateTime = (DWORD)timeHigh;
-    handOff->writeTime.dwLowDateTime = (DWORD)timeLow;
-    handOff->levelsAbove = levels;
+    const char* path = text + 2;
+    const char* close = strchr(path, '"');
+    if (close == NULL || close[1] != '\0' || close == path || close - path > MAX_PATH - 1 ||
+        numbers[8] > 64)
+        return 0;
+    memcpy(handOff->runPath, path, (size_t)(close - path));
+    handOff->runPath[close - path] = '\0';
+    handOff->runProcess = (HANDLE)(ULONG_PTR)numbers[0];
+    handOff->volumeSerial = (DWORD)numbers[1];
+    handOff->fileIndexHigh = (DWORD)numbers[2];
+    handOff->fileIndexLow = (DWORD)numbers[3];
+    handOff->sizeHigh = (DWORD)numbers[4];
+    handOff->sizeLow = (DWORD)numbers[5];
+    handOff->writeTime.dwHighDateTime = (DWORD)numbers[6];
+    handOff->writeTime.dwLowDateTime = (DWORD)numbers[7];
+    handOff->levelsAbove = (int)numbers[8];
     return 1;
 }
 
@@ -125,7 +145,8 @@ static void RemoveLeftovers(const HandOff* handOff)
 }
 
 // The copy cannot delete itself while it runs: the restart does, the file first, then its
-// folder, which the other order would leave. The consumer line's copy has no folder of its own.
+// folder, which the other order would leave. A copy that lies directly in the temporary folder
+// (the consumer line's) has no folder of its own: the temporary folder stays.
 static void RecordCopyForRestart(void)
 {
     char copyPath[MAX_PATH];
@@ -133,7 +154,14 @@ static void RecordCopyForRestart(void)
     if (length == 0 || length >= sizeof copyPath)
         return;
     RecordDeleteAtRestart(copyPath, 0);
-    if (CutLastComponent(copyPath))
+
+    char tempFolder[MAX_PATH];
+    DWORD tempLength = GetTempPathA(sizeof tempFolder, tempFolder);
+    if (tempLength == 0 || tempLength > MAX_PATH - 1 || !CutLastComponent(copyPath))
+        return;
+    if (tempFolder[tempLength - 1] == '\\')
+        tempFolder[tempLength - 1] = '\0';
+    if (!EqualIgnoringAsciiCase(copyPath, tempFolder))
         RecordDeleteAtRestart(copyPath, 1);
 }
 
