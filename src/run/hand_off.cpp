@@ -241,7 +241,8 @@ static void ReleaseAttributeList(STARTUPINFOEXA* startup)
 }
 
 // Before Vista every inheritable handle goes along: the standard handles a caller may read from
-// lose their inherit flag first (the consumer line refuses the call; it has no such callers).
+// lose their inherit flag first. The consumer line refuses the call: there a caller that reads the
+// uninstaller's output to its end waits for the copy as well.
 static void KeepStandardHandlesHome(void)
 {
     SetHandleInformation(GetStdHandle(STD_INPUT_HANDLE), HANDLE_FLAG_INHERIT, 0);
@@ -323,6 +324,8 @@ static int HandOffToCopy(void)
     } else {
         // wininit.ini takes 8.3 names and deletes no folder: a file of its own, directly here.
         memcpy(folder, tempFolder, sizeof folder);
+        if (length > 3)
+            folder[length - 1] = '\0';
         if (GetTempFileNameA(tempFolder, "pxu", 0, copyPath) == 0)
             return 0;
         copy = WriteCopy(copyPath, FALSE);

@@ -114,19 +114,6 @@ struct SimDisk {
 
 // ---- processes and handles -------------------------------------------------------------------
 
-// A process this one knows of: itself, the ones it started, and those whose handles it was given.
-struct SimProcessRecord {
-    DWORD id = 0;
-    std::string application;    // CreateProcessA's application name
-    std::string commandLine;
-    std::string currentFolder;  // its working folder
-    DWORD creationFlags = 0;
-    std::vector<ULONG_PTR> inheritedHandles;  // the values of the handles it received, in order
-    bool ended = false;
-    DWORD exitCode = STILL_ACTIVE;
-    long long endsAtMs = -1;  // when it ends of itself on the machine's clock; -1: never
-};
-
 enum SimObjectKind { SimObjectFile, SimObjectProcess, SimObjectPipe };
 
 struct SimHandle {
@@ -135,6 +122,20 @@ struct SimHandle {
     DWORD processId = 0;   // the process a process handle names
     DWORD access = 0, share = 0;
     bool inheritable = false;
+};
+
+// A process this one knows of: itself, the ones it started, and those whose handles it was given.
+struct SimProcessRecord {
+    DWORD id = 0;
+    std::string application;    // CreateProcessA's application name
+    std::string commandLine;
+    std::string currentFolder;  // its working folder
+    DWORD creationFlags = 0;
+    // The handles it received, by value: a process's inherited handles keep their values.
+    std::map<ULONG_PTR, SimHandle> inheritedHandles;
+    bool ended = false;
+    DWORD exitCode = STILL_ACTIVE;
+    long long endsAtMs = -1;  // when it ends of itself on the machine's clock; -1: never
 };
 
 struct SimObjects {

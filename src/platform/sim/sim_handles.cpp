@@ -194,7 +194,7 @@ FARPROC SimProcessExport(const std::string& name)
 // The handles a new process receives: none without bInheritHandles; with it every inheritable
 // one, or only those of the handle list, each of which must be inheritable.
 static bool InheritedHandles(BOOL inherit, DWORD flags, const STARTUPINFOA* startup,
-                             std::vector<ULONG_PTR>* inherited)
+                             std::map<ULONG_PTR, SimHandle>* inherited)
 {
     if (!inherit)
         return true;
@@ -206,13 +206,13 @@ static bool InheritedHandles(BOOL inherit, DWORD flags, const STARTUPINFOA* star
             SimHandle* entry = FindHandle(attributes->handles[i]);
             if (!entry || !entry->inheritable)
                 return false;
-            inherited->push_back((ULONG_PTR)attributes->handles[i]);
+            (*inherited)[(ULONG_PTR)attributes->handles[i]] = *entry;
         }
         return true;
     }
     for (const auto& open : Machine().objects.handles) {
         if (open.second.inheritable)
-            inherited->push_back(open.first);
+            (*inherited)[open.first] = open.second;
     }
     return true;
 }
@@ -369,10 +369,7 @@ void BecomeStartedProcess(size_t index, DWORD exitCode)
     self->ended = true;
     self->exitCode = exitCode;
     SimProcessRecord& started = objects.processes.at(index);
-    std::map<ULONG_PTR, SimHandle> inherited;
-    for (ULONG_PTR value : started.inheritedHandles)
-        inherited[value] = objects.handles[value];
-    objects.handles = inherited;
+    objects.handles = started.inheritedHandles;
     objects.standardHandles[0] = objects.standardHandles[1] = objects.standardHandles[2] = nullptr;
     objects.currentProcessId = started.id;
     Machine().process.modulePath = started.application;
