@@ -10,6 +10,8 @@ installation folder after a run wait for that copy first.
                                                 None when it had not within the time allowed
     temp_items(prefix)                       -> every file and folder below the prefix's temporary
                                                 folders, as paths relative to drive_c
+    without_copy_records(snapshot)           -> a pxwine.installation snapshot without the copy's
+                                                restart records
 """
 
 import glob
@@ -41,15 +43,16 @@ def copy_records(session):
     return text.lower().count("\\" + COPY_PREFIX)
 
 
-def wait_for_hand_off(session, folder_unix, records_before):
-    """records_before: copy_records(session) before the run."""
+def wait_for_hand_off(session, folder_unix, records_before=None):
+    """records_before: copy_records(session) before the run; None when a restart may take the copy's
+    records as they come (the restart question answered Yes), and the removal alone is waited for."""
     started = time.time()
     leftovers = [os.path.join(folder_unix, name) for name in ("pxunins.exe", "_pxunins.dat")]
     removed = None
     while time.time() - started < WAIT_SECONDS:
         if removed is None and not any(os.path.exists(path) for path in leftovers):
             removed = time.time() - started
-        if removed is not None and copy_records(session) > records_before:
+        if removed is not None and (records_before is None or copy_records(session) > records_before):
             return removed
         time.sleep(0.05)
     return None
@@ -63,3 +66,31 @@ def temp_items(prefix):
             for name in folders + files:
                 found.add(os.path.relpath(os.path.join(root, name), drive))
     return found
+
+
+def names_copy(text):
+    """Whether a restart record's path is the copy's: under a temporary folder, named pxu..."""
+    return ("\\temp\\" + COPY_PREFIX) in text.lower()
+
+
+def without_copy_records(snapshot):
+    """A snapshot of pxwine.installation with the copy's restart records taken out of the pending renames
+    and of wininit.ini's [rename]: what the rest of a row's expectations do not speak of."""
+    from pxwine.registry import REG_MULTI_SZ, multi_sz, normal_key
+    result = dict(snapshot)
+    for item, state in snapshot.items():
+        if item[0] == "value" and item[1] == normal_key(SESSION_MANAGER) and item[2] == PENDING_RENAMES.lower() \
+                and getattr(state, "kind", None) == REG_MULTI_SZ:
+            strings = state.strings()
+            kept = []
+            for source, target in zip(strings[0::2], strings[1::2]):
+                if not (names_copy(source) and target == ""):
+                    kept += [source, target]
+            result[item] = multi_sz(kept)
+            if not kept:
+                del result[item]
+        elif item[0] == "ini" and item[1] == "wininit.ini" and item[2] == "rename" and isinstance(state, tuple):
+            result[item] = tuple(line for line in state if not names_copy(line))
+            if not result[item]:
+                del result[item]
+    return result
