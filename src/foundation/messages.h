@@ -14,6 +14,9 @@ static const char kRestartQuestion[] =
     "The computer must be rebooted in order\nto complete uninstall. Reboot now?";
 static const char kRestartFailedMessage[] =
     "Failed to automatically reboot the system.\nPlease use Start->ShutDown to reboot manually";
+// Shown on the NT line, before anything else, to a run whose token is not an administrator's.
+static const char kAdministratorRunMessage[] =
+    "You need to have Administrator privileges\nto uninstall Plexitone";
 // The one message of a clean-up step: the driver list refused KEY_ALL_ACCESS.
 static const char kAdministratorMessage[] =
     "You need to have Administrator privileges\nto remove the Plexitone pipe driver";

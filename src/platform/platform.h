@@ -89,6 +89,35 @@ typedef struct TOKEN_PRIVILEGES {
     LUID_AND_ATTRIBUTES Privileges[1];
 } TOKEN_PRIVILEGES, *PTOKEN_PRIVILEGES;
 
+// A security identifier is opaque to its users: advapi32 makes, compares and frees it.
+typedef void* PSID;
+typedef BOOL* PBOOL;
+typedef struct SID_IDENTIFIER_AUTHORITY { BYTE Value[6]; } SID_IDENTIFIER_AUTHORITY, *PSID_IDENTIFIER_AUTHORITY;
+#define SECURITY_NT_AUTHORITY {0, 0, 0, 0, 0, 5}
+typedef struct SID_AND_ATTRIBUTES { PSID Sid; DWORD Attributes; } SID_AND_ATTRIBUTES;
+typedef struct TOKEN_GROUPS {
+    DWORD GroupCount;
+    SID_AND_ATTRIBUTES Groups[1];  // GroupCount entries; the SIDs they point to follow them
+} TOKEN_GROUPS, *PTOKEN_GROUPS;
+typedef enum TOKEN_INFORMATION_CLASS { TokenUser = 1, TokenGroups = 2 } TOKEN_INFORMATION_CLASS;
+
+typedef unsigned short USHORT;
+typedef WORD LANGID;
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+
+// What CreateActCtxA makes an activation context from.
+typedef struct ACTCTXA {
+    ULONG cbSize;                  // sizeof the structure
+    DWORD dwFlags;                 // ACTCTX_FLAG_: which members below count
+    LPCSTR lpSource;               // the manifest file, or the PE file holding it as a resource
+    USHORT wProcessorArchitecture;
+    LANGID wLangId;
+    LPCSTR lpAssemblyDirectory;
+    LPCSTR lpResourceName;         // the manifest's resource, ACTCTX_FLAG_RESOURCE_NAME_VALID
+    LPCSTR lpApplicationName;
+    HMODULE hModule;               // the module holding it, ACTCTX_FLAG_HMODULE_VALID
+} ACTCTXA, *PACTCTXA;
+
 // Processes, handles and files opened by handle, for the hand-off to the copy in the temporary
 // folder.
 typedef struct SECURITY_ATTRIBUTES {
@@ -133,10 +162,8 @@ typedef union LARGE_INTEGER {
 
 // Security descriptors in the layout of winnt.h: the pure memory functions of advapi32 work on
 // them on both builds.
-typedef void* PSID;
 typedef void* PSECURITY_DESCRIPTOR;
 typedef WORD SECURITY_DESCRIPTOR_CONTROL;
-typedef struct SID_IDENTIFIER_AUTHORITY { BYTE Value[6]; } SID_IDENTIFIER_AUTHORITY, *PSID_IDENTIFIER_AUTHORITY;
 typedef struct ACL { BYTE AclRevision, Sbz1; WORD AclSize, AceCount, Sbz2; } ACL, *PACL;
 typedef struct ACE_HEADER { BYTE AceType, AceFlags; WORD AceSize; } ACE_HEADER;
 typedef struct ACCESS_ALLOWED_ACE { ACE_HEADER Header; DWORD Mask; DWORD SidStart; } ACCESS_ALLOWED_ACE;
@@ -146,10 +173,8 @@ typedef struct SECURITY_DESCRIPTOR {
     PSID Owner, Group;
     PACL Sacl, Dacl;
 } SECURITY_DESCRIPTOR;
-typedef struct SID_AND_ATTRIBUTES { PSID Sid; DWORD Attributes; } SID_AND_ATTRIBUTES;
 typedef struct TOKEN_USER { SID_AND_ATTRIBUTES User; } TOKEN_USER;
 typedef DWORD SECURITY_INFORMATION;
-typedef enum TOKEN_INFORMATION_CLASS { TokenUser = 1 } TOKEN_INFORMATION_CLASS;
 
 typedef struct INITCOMMONCONTROLSEX {
     DWORD dwSize;  // sizeof the structure
@@ -179,8 +204,6 @@ typedef IMalloc* LPMALLOC;
 #define WIN32_CONSTANT(type, name, value) static const type name = value;
 #include "platform/win32_values.inc"
 #undef WIN32_CONSTANT
-
-static HANDLE const INVALID_HANDLE_VALUE = (HANDLE)(LONG_PTR)-1;
 
 static HKEY const HKEY_CLASSES_ROOT = (HKEY)(ULONG_PTR)0x80000000u;
 static HKEY const HKEY_CURRENT_USER = (HKEY)(ULONG_PTR)0x80000001u;
@@ -217,6 +240,7 @@ HANDLE WINAPI GetCurrentProcess(void);
 BOOL WINAPI CloseHandle(HANDLE hObject);
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
 // Not imported by the program, which finds them with GetProcAddress where the system has them.
 BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags);
 BOOL WINAPI SetDllDirectoryA(LPCSTR lpPathName);

@@ -9,7 +9,9 @@
 #include "foundation/fixed_names.h"
 #include "foundation/messages.h"
 #include "foundation/paths.h"
+#include "foundation/platform_line.h"
 #include "foundation/process_state.h"
+#include "run/administrator.h"
 #include "run/dll_search.h"
 #include "run/hand_off.h"
 #include "uninstall_log/log_loader.h"
@@ -95,7 +97,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
 
     // Before any library is loaded by name and any window is made, on both roads.
     RestrictDllSearch();
-    LoadCommonControls();
+    LoadCommonControls(instance);
+
+    // Before the confirmation and the fallback dialog, so that such a run changes nothing. The
+    // consumer line has no users to keep apart.
+    if (IsNtPlatform() && !RunsAsAdministrator()) {
+        MessageBoxA(NULL, kAdministratorRunMessage, kMessageCaption, MB_OK);
+        return 0;
+    }
 
     char modulePath[MAX_PATH];
     if (!GetOwnModulePath(instance, modulePath, sizeof modulePath)) {

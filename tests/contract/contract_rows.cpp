@@ -1,6 +1,7 @@
 // The kernel32 and advapi32 behaviours the uninstaller relies on, one row each, run unchanged on
 // the simulated Windows and on the real API of both lines: a row on which the two disagree fails.
 #include "contract.h"
+#include "run/administrator.h"
 
 // A BOOL result with the last error when it failed; the error of a success means nothing.
 static void NoteResult(Observation* seen, BOOL result)
@@ -759,6 +760,65 @@ static void MachineValueViews(Observation* seen, const ContractRow& row)
          ValueIn64BitView(wow64Path, OrNull(row.other)));
 }
 
+// ---- the token: is the run an administrator's ----------------------------------------------
+
+// The Administrators group in the token, through the calls the run looks up in advapi32.
+// row.number 0: CheckTokenMembership, as Windows 2000 on answers it; 1: the token's groups read
+// whole, as the run must on NT 4 (the NT line alone: the consumer line has no tokens).
+static void AdministratorsInToken(Observation* seen, const ContractRow& row)
+{
+    if (row.number == 1 && !RunsOnNtLine()) {
+        Note(seen, "line=consumer");
+        return;
+    }
+    HMODULE advapi = GetModuleHandleA("advapi32.dll");
+    AllocateAndInitializeSidFunction allocateAndInitializeSid =
+        (AllocateAndInitializeSidFunction)(void*)GetProcAddress(advapi, "AllocateAndInitializeSid");
+    FreeSidFunction freeSid = (FreeSidFunction)(void*)GetProcAddress(advapi, "FreeSid");
+    SID_IDENTIFIER_AUTHORITY ntAuthority = {SECURITY_NT_AUTHORITY};
+    PSID administrators = NULL;
+    if (allocateAndInitializeSid == NULL || freeSid == NULL ||
+        !allocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0,
+                                  0, 0, 0, &administrators)) {
+        Note(seen, "sid=none");
+        return;
+    }
+    if (row.number == 0) {
+        CheckTokenMembershipFunction checkTokenMembership =
+            (CheckTokenMembershipFunction)(void*)GetProcAddress(advapi, "CheckTokenMembership");
+        Note(seen, "found=%d", checkTokenMembership != NULL);
+        BOOL member = 7;  // neither TRUE nor FALSE: shows whether the call wrote it
+        if (checkTokenMembership != NULL) {
+            NoteResult(seen, checkTokenMembership(NULL, administrators, &member));
+            Note(seen, "member=%d", (int)member);
+        }
+    } else {
+        GetTokenInformationFunction getTokenInformation =
+            (GetTokenInformationFunction)(void*)GetProcAddress(advapi, "GetTokenInformation");
+        EqualSidFunction equalSid = (EqualSidFunction)(void*)GetProcAddress(advapi, "EqualSid");
+        HANDLE token;
+        if (getTokenInformation != NULL && equalSid != NULL &&
+            OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+            DWORD size = 0;
+            BOOL sized = getTokenInformation(token, TokenGroups, NULL, 0, &size);
+            Note(seen, "sizing=%d error=%lu", sized, (unsigned long)GetLastError());
+            TOKEN_GROUPS* groups = (TOKEN_GROUPS*)malloc(size != 0 ? size : 1);
+            NoteResult(seen, getTokenInformation(token, TokenGroups, groups, size, &size));
+            const char* found = "absent";
+            for (DWORD i = 0; groups != NULL && i < groups->GroupCount; i++) {
+                if (equalSid(groups->Groups[i].Sid, administrators))
+                    found = groups->Groups[i].Attributes & SE_GROUP_ENABLED ? "enabled" : "disabled";
+            }
+            Note(seen, "administrators=%s", found);
+            free(groups);
+            CloseHandle(token);
+        } else {
+            Note(seen, "token=none");
+        }
+    }
+    freeSid(administrators);
+}
+
 // ---- the table ------------------------------------------------------------------------------
 
 #define CRLF "\\x0D\\x0A"
@@ -1001,6 +1061,12 @@ static const ContractRow kRows[] = {
     {"machine value under App Paths", SetupMachineValues, MachineValueViews,
      CONTRACT_APP_PATH_KEY, "(null)", 0, "native=1 wow6432node=0", NULL,
      "native=1 wow6432node=1"},
+
+    // Wine runs every program as an administrator, on both lines; the consumer line is not asked.
+    {"Administrators membership of the token", NULL, AdministratorsInToken, "", "", 0,
+     "found=1 result=1 member=1", NULL},
+    {"Administrators among the token's groups", NULL, AdministratorsInToken, "", "", 1,
+     "sizing=0 error=122 result=1 administrators=enabled", "line=consumer"},
 };
 
 const ContractRow* SystemRows(size_t* count)

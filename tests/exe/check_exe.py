@@ -120,7 +120,7 @@ def main(exe, objdump):
     check("no C++ runtime or libgcc DLL", not any(d.startswith(("libstdc", "libgcc", "libwinpthread")) for d in dlls),
           ", ".join(sorted(dlls)))
     check("stripped", "no symbols" in symbols or not re.search(r"\[\s*\d+\]", symbols), "symbol table present")
-    check("manifest: highestAvailable", b'level="highestAvailable"' in data, "missing")
+    check("manifest: requireAdministrator", b'level="requireAdministrator"' in data, "missing")
     check("manifest: common controls 6", b'Microsoft.Windows.Common-Controls" version="6.0.0.0"' in data, "missing")
     check("manifest: supported OS list", data.count(b"<supportedOS Id=") >= 5, "missing")
     check("at most 40 KiB", len(data) <= MAX_SIZE, "%d bytes" % len(data))

@@ -56,6 +56,32 @@ struct SimProcess {
     // Every DLL mapped besides kernel32, by the path it was mapped from, in order: those the
     // program asked for and those the system's DLLs asked for in turn.
     std::vector<std::string> loadedDlls;
+    // kernel32's CreateActCtxA and ActivateActCtx: XP on; false before, and on the consumer line.
+    bool kernelHasActivationContexts = true;
+    std::vector<ULONG_PTR> activationContexts;  // made by CreateActCtxA, all from the program's manifest
+    std::vector<ULONG_PTR> activeContexts;      // activated, innermost last
+    // Names a system DLL asks for by name when the program's first window is made (an input
+    // method, an accessibility hook): a test declares them, for names the system itself lacks.
+    std::vector<std::string> loadedByNameAtFirstWindow;
+};
+
+// ---- token: the groups of the process's token (sim_token.cpp) -------------------------------
+
+// One group of the token: its SID as text ("S-1-5-32-544") and its SE_GROUP_ attributes.
+struct SimTokenGroup {
+    std::string sid;
+    DWORD attributes;
+};
+
+struct SimToken {
+    // An administrator's token as Windows XP gives it: Everyone, Administrators, Users,
+    // Interactive and Authenticated Users, each mandatory, enabled by default and enabled (7).
+    std::vector<SimTokenGroup> groups = {
+        {"S-1-1-0", 7}, {"S-1-5-32-544", 7}, {"S-1-5-32-545", 7}, {"S-1-5-4", 7}, {"S-1-5-11", 7}};
+    // false: the advapi32 of NT 4, in which GetProcAddress finds no CheckTokenMembership. Wine
+    // exports it on both lines.
+    bool advapiHasCheckTokenMembership = true;
+    int sidsLive = 0;  // SIDs from AllocateAndInitializeSid not yet given back to FreeSid
 };
 
 // ---- disk: files and folders, short names, delete-at-restart, C streams ---------------------
@@ -291,6 +317,7 @@ enum SimWindowsWidth { SimWindows32, SimWindows64 };
 struct SimMachine {
     SimWindowsWidth width = SimWindows32;
     SimProcess process;
+    SimToken token;
     SimDisk disk;
     SimRegistry registry;
     SimShell shell;

@@ -102,6 +102,7 @@ static SimWindowState* CreateDialogFromTemplate(HINSTANCE hInstance, LPCSTR lpTe
     }
     if (hWndParent != NULL && LiveWindow(hWndParent) == NULL)
         return NULL;
+    SimResolveWindowClasses();
     if (!dialogTemplate.windowClass.text.empty() &&
         !ClassRegistered(dialogTemplate.windowClass.text)) {
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);

@@ -24,10 +24,24 @@ std::string FoldCase(std::string text);
 // them; their bodies live with the subsystem they belong to.
 UINT WINAPI SimGetSystemWow64DirectoryA(LPSTR lpBuffer, UINT uSize);
 
+// advapi32 as GetModuleHandleA finds it, and the exports programs look up in it rather than
+// import (sim_token.cpp).
+bool SimIsAdvapiName(const std::string& name);
+HMODULE SimAdvapiModule(void);
+FARPROC SimAdvapiExport(const std::string& name);
+
 // The loader of every DLL but kernel32 (sim_loader.cpp): LoadLibraryA of such a name, and
 // GetProcAddress in the module it gave.
 HMODULE SimLoadLibrary(const std::string& name);
 FARPROC SimLibraryExport(HMODULE module, const std::string& name);
+// kernel32's activation-context calls, which programs find only through GetProcAddress; NULL
+// for other names.
+void (*SimActivationContextExport(const std::string& name))(void);
+// A system DLL asking for name by name, as a delayed import or LoadLibraryA of its own does.
+void SimSystemLoadsByName(const std::string& name);
+// user32 resolving the classes of a window about to be made (a dialog's controls, a message
+// box's buttons) through the activation context active now.
+void SimResolveWindowClasses(void);
 
 // Gives a new or rewritten item its file index and write time (sim_files.cpp).
 void SimStampItem(SimDiskItem* item, bool isNew);
@@ -51,10 +65,9 @@ bool SimReadDacl(PSECURITY_DESCRIPTOR descriptor, std::vector<SimAce>* aces, boo
 
 // Closes a handle of the process table (sim_handles.cpp); false when it holds none such.
 bool SimCloseObject(HANDLE handle);
-// kernel32's exports from Vista on, and advapi32's from Windows 2000 on, that programs find
-// through GetProcAddress; NULL when the machine's system lacks them.
+// kernel32's exports from Vista on that programs find through GetProcAddress; NULL when the
+// machine's system lacks them.
 FARPROC SimProcessExport(const std::string& name);
-FARPROC SimAdvapiExport(const std::string& name);
 
 // Bookkeeping that outlives one machine; ResetMachine calls these before it replaces the machine
 // so nothing of the old machine leaks into the next test.

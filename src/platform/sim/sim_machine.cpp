@@ -43,6 +43,7 @@ void ResetMachine(DWORD platformId, SimWindowsWidth width)
         m.process.minorVersion = 10;
         m.process.buildNumber = 2222;
         m.process.kernelHasSetDllDirectoryA = false;
+        m.process.kernelHasActivationContexts = false;
     }
 
     AddFolder(m.disk.windowsFolder);

@@ -79,6 +79,7 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
         SimRecordCall("MessageBoxA", argument, 0);
         return 0;
     }
+    SimResolveWindowClasses();  // the box's buttons
     SimUi& ui = Machine().ui;
     int answer = 0;
     auto standing = ui.answersByText.find(text);

@@ -7,7 +7,6 @@
 
 // Tags whose addresses serve as handles; only their identity matters.
 static char g_kernelModule;
-static char g_advapiModule;
 static HANDLE const kCurrentProcess = (HANDLE)(LONG_PTR)-1;  // the pseudo-handle Windows gives
 static ULONG_PTR g_nextToken = 0x7000;
 
@@ -61,9 +60,9 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName)
         SimRecordCall("GetModuleHandleA", name, 1);
         return (HMODULE)&g_kernelModule;
     }
-    if (FoldCase(name) == "advapi32.dll") {
+    if (SimIsAdvapiName(name)) {
         SimRecordCall("GetModuleHandleA", name, 1);
-        return (HMODULE)&g_advapiModule;
+        return SimAdvapiModule();
     }
     const SimProcess& p = Machine().process;
     std::string loaded = p.loadedModulePath.empty() ? p.modulePath : p.loadedModulePath;
@@ -132,13 +131,8 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
     std::string name = lpProcName ? lpProcName : "";
     if (SimFaultHit("GetProcAddress", name.c_str(), nullptr))
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
-    if (hModule == (HMODULE)&g_advapiModule) {
-        FARPROC export_ = SimAdvapiExport(name);
-        if (!export_)
-            return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
-        SimRecordCall("GetProcAddress", name, 1);
-        return export_;
-    }
+    if (hModule == SimAdvapiModule())
+        return SimAdvapiExport(name);
     // kernel32 stays mapped whatever LoadLibraryA and FreeLibrary counted.
     if (hModule != (HMODULE)&g_kernelModule)
         return SimLibraryExport(hModule, name);
@@ -154,6 +148,8 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
         found = reinterpret_cast<void (*)(void)>(&SetDefaultDllDirectories);
     else if (name == "SetDllDirectoryA" && p.kernelHasSetDllDirectoryA)
         found = reinterpret_cast<void (*)(void)>(&SetDllDirectoryA);
+    else if (p.kernelHasActivationContexts)
+        found = SimActivationContextExport(name);
     FARPROC result = found ? reinterpret_cast<FARPROC>(found) : SimProcessExport(name);
     if (!result)
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);

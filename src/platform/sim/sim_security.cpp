@@ -177,14 +177,6 @@ BOOL WINAPI SetSecurityDescriptorControl(PSECURITY_DESCRIPTOR pSecurityDescripto
     return TRUE;
 }
 
-FARPROC SimAdvapiExport(const std::string& name)
-{
-    if (name == "SetSecurityDescriptorControl" &&
-        Machine().objects.kernelHasSetSecurityDescriptorControl)
-        return reinterpret_cast<FARPROC>(&SetSecurityDescriptorControl);
-    return nullptr;
-}
-
 // A self-relative descriptor keeps offsets where an absolute one keeps pointers: Owner at 4,
 // Group at 8, Sacl at 12, Dacl at 16.
 static BYTE* RelativePart(PSECURITY_DESCRIPTOR descriptor, int field)

@@ -124,6 +124,10 @@ HRESULT WINAPI SHGetSpecialFolderLocation(HWND hwnd, int csidl, LPITEMIDLIST* pp
         SimRecordCall("SHGetSpecialFolderLocation", argument, result);
         return result;
     }
+    // shell32 of Windows 2000 on finds the user's folders through the profile, in userenv.
+    const SimProcess& process = Machine().process;
+    if (process.platformId == VER_PLATFORM_WIN32_NT && process.majorVersion >= 5)
+        SimSystemLoadsByName("userenv.dll");
     SimItemList* list = new SimItemList{csidl};
     g_itemLists.insert(list);
     ++Machine().shell.itemListsLive;

@@ -22,7 +22,27 @@ const std::string kRebootFailed = texts::BoxRow(texts::kRebootFailed, "0x0") + "
 const std::string kFallback =
     "Dialog owner=none caption=" + texts::kDialogCaption + " text=" + texts::kFallbackTexts + " type=0x0 answer=";
 
+const std::string kNoAdminRun = texts::BoxRow(texts::kNoAdminRun, "0x0") + "1";
+
 const std::string kFolder = kInstallFolder;
+
+// The attributes of the Administrators group in the run's token, or kNoAdministrators without it.
+const DWORD kAdministrators = 7;           // mandatory, enabled by default, enabled
+const DWORD kNotElevated = 0x10;           // deny-only: an administrator's run UAC did not elevate
+const DWORD kNoAdministrators = 0xFFFFFFFF;  // a standard user
+
+void SetAdministratorsGroup(DWORD attributes)
+{
+    std::vector<SimTokenGroup>& groups = Machine().token.groups;
+    for (size_t i = 0; i < groups.size(); i++) {
+        if (groups[i].sid == "S-1-5-32-544") {
+            groups.erase(groups.begin() + (long)i);
+            break;
+        }
+    }
+    if (attributes != kNoAdministrators)
+        groups.push_back({"S-1-5-32-544", attributes});
+}
 
 class UninstallRunTest : public MachineTest {
   protected:
@@ -127,27 +147,56 @@ struct MainRoadRow {
     bool restartAllowed;  // whether the system accepts the restart request
     std::vector<std::string> ui;
     bool restartRequested;
+    bool removes;  // the logged files and the registrations go
+    DWORD administratorsGroup = kAdministrators;  // in the run's token
+    bool nt4 = false;  // an advapi32 without CheckTokenMembership: the token's groups decide
+    DWORD line = VER_PLATFORM_WIN32_NT;
 };
 
 TEST_F(UninstallRunTest, EndsWithTheCompletionOrTheRestartQuestion)
 {
     const MainRoadRow rows[] = {
-        {"driver still shared: plain completion", 3, {IDYES, IDOK}, true, {kConfirm + "6", kComplete}, false},
-        {"restart Yes", 1, {IDYES, IDYES}, true, {kConfirm + "6", kRestartQuestion + "6"}, true},
+        {"driver still shared: plain completion", 3, {IDYES, IDOK}, true, {kConfirm + "6", kComplete}, false, true},
+        {"restart Yes", 1, {IDYES, IDYES}, true, {kConfirm + "6", kRestartQuestion + "6"}, true, true},
         {"restart refused by the system", 1, {IDYES, IDYES, IDOK}, false,
-         {kConfirm + "6", kRestartQuestion + "6", kRebootFailed}, false},
-        {"restart question fails: no restart", 1, {IDYES, 0}, true, {kConfirm + "6", kRestartQuestion + "0"}, false},
-        {"No to the confirmation", 1, {IDNO}, true, {kConfirm + "7"}, false},
-        {"a failed confirmation", 1, {0}, true, {kConfirm + "0"}, false},
+         {kConfirm + "6", kRestartQuestion + "6", kRebootFailed}, false, true},
+        {"restart question fails: no restart", 1, {IDYES, 0}, true, {kConfirm + "6", kRestartQuestion + "0"}, false,
+         true},
+        {"No to the confirmation", 1, {IDNO}, true, {kConfirm + "7"}, false, false},
+        {"a failed confirmation", 1, {0}, true, {kConfirm + "0"}, false, false},
+        // Such a run would remove the start-menu group and the HKCU entry alone and leave a
+        // program that the list of installed programs no longer offers to remove.
+        {"a standard user", 3, {IDOK}, true, {kNoAdminRun}, false, false, kNoAdministrators},
+        {"an administrator's run UAC did not elevate", 3, {IDOK}, true, {kNoAdminRun}, false, false, kNotElevated},
+        {"NT 4: an administrator", 3, {IDYES, IDOK}, true, {kConfirm + "6", kComplete}, false, true,
+         kAdministrators, true},
+        {"NT 4: a standard user", 3, {IDOK}, true, {kNoAdminRun}, false, false, kNoAdministrators, true},
+        {"NT 4: the group switched off", 3, {IDOK}, true, {kNoAdminRun}, false, false, 0, true},
+        {"consumer line: no token to ask", 3, {IDYES, IDOK}, true, {kConfirm + "6", kComplete}, false, true,
+         kNoAdministrators, false, VER_PLATFORM_WIN32_WINDOWS},
     };
     for (const MainRoadRow& row : rows) {
         SCOPED_TRACE(row.name);
-        Stage(VER_PLATFORM_WIN32_NT, row.sharedUseCount);
+        Stage(row.line, row.sharedUseCount);
+        SetAdministratorsGroup(row.administratorsGroup);
+        Machine().token.advapiHasCheckTokenMembership = !row.nt4;
         Machine().ui.exitWindowsSucceeds = row.restartAllowed;
         ScriptAnswers(row.answers);
+        const std::vector<std::string> pathsBefore = ListPaths();
+        const std::vector<std::string> registryBefore = ListRegistry();
+
         EXPECT_EQ(RunUninstaller(), 0);
+
         EXPECT_EQ(UiRows(), row.ui);
         EXPECT_EQ(Machine().process.restartRequested, row.restartRequested);
+        EXPECT_EQ(PathExists(kFolder + "\\readme.txt"), !row.removes);
+        EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, "SOFTWARE\\Morvaine"), !row.removes);
+        if (!row.removes) {
+            EXPECT_EQ(ListPaths(), pathsBefore);
+            EXPECT_EQ(ListRegistry(), registryBefore);
+        }
+        EXPECT_EQ(Machine().token.sidsLive, 0);
+        EXPECT_EQ(Machine().process.openTokens, 0);
     }
 }
 
@@ -189,31 +238,74 @@ TEST_F(UninstallRunTest, AnEmptyLogStillRunsEveryCleanupStep)
     EXPECT_EQ(CallsOf({"SetDlgItemTextA"}).size(), 1u);  // the end report alone
 }
 
+// What a system DLL may ask for by name during a run, planted beside the program and in the
+// working folder: comctl32, what comctl32 6 and uxtheme ask for, what shell32 asks for to find
+// the Programs folder (userenv), and what userenv of Windows 7 imports (profapi).
+const char* const kPlantedNames[] = {"comctl32.dll", "uxtheme.dll", "msimg32.dll",
+                                     "dwmapi.dll",   "userenv.dll", "profapi.dll"};
+
+// names: the DLLs, separated by spaces, in the system folder given.
+std::vector<std::string> InFolder(const std::string& folder, const std::string& names)
+{
+    std::vector<std::string> paths;
+    size_t start = 0;
+    while (start < names.size()) {
+        size_t end = names.find(' ', start);
+        end = end == std::string::npos ? names.size() : end;
+        paths.push_back(folder + "\\" + names.substr(start, end - start) + ".dll");
+        start = end + 1;
+    }
+    return paths;
+}
+
+std::vector<std::string> Then(std::vector<std::string> paths, const std::string& last)
+{
+    paths.push_back(last);
+    return paths;
+}
+
 struct DllSearchRow {
     const char* name;
     DWORD line, major, minor;
-    bool hasSetDefaultDllDirectories, hasSetDllDirectoryA;
-    bool planted;                     // uxtheme, msimg32 and comctl32 beside the program and in the working folder
+    bool hasSetDefaultDllDirectories, hasSetDllDirectoryA, hasActivationContexts;
     std::vector<std::string> loaded;  // every DLL mapped, as the loader recorded it
+    // A file "pxunins.exe.manifest" beside the exe that names comctl32 as a file of its own,
+    // which XP takes over the embedded manifest for the process's default activation context.
+    bool manifestBesideTheExe = false;
+    // A name the system asks for by name at the first window and does not have, in the working
+    // folder alone.
+    const char* lackedInWorkingFolder = nullptr;
 };
 
 // The run is elevated and its folder may be writable by every user: no DLL is taken from there
 // or from the working folder, whatever the system offers to narrow the search.
 TEST_F(UninstallRunTest, LoadsNoDllFromBesideItselfOrFromTheWorkingFolder)
 {
-    const std::string system = "C:\\WINDOWS\\system32\\";
+    const std::string system = "C:\\WINDOWS\\system32";
     const std::string sideBySide =
         "C:\\WINDOWS\\WinSxS\\x86_Microsoft.Windows.Common-Controls_6595b64144ccf1df_6.0.2600.2180_x-ww_a84f1ff9"
         "\\comctl32.dll";
-    const std::vector<std::string> narrowed = {system + "msimg32.dll", system + "uxtheme.dll", sideBySide};
+    const std::vector<std::string> vista7 = Then(
+        InFolder(system, "dwmapi msimg32 uxtheme userenv profapi oleacc setupapi apphelp propsys cryptbase clbcatq "
+                         "ntmarta"),
+        sideBySide);
+    const std::vector<std::string> xp =
+        Then(InFolder(system, "msimg32 uxtheme userenv oleacc setupapi apphelp clbcatq ntmarta"), sideBySide);
     const DllSearchRow rows[] = {
-        {"Windows 8: the system folder alone", VER_PLATFORM_WIN32_NT, 6, 2, true, true, true, narrowed},
+        {"Windows 8: the system folder alone", VER_PLATFORM_WIN32_NT, 6, 2, true, true, true, vista7},
+        {"Windows 7 without the search update: imports of the preloaded from the system folder",
+         VER_PLATFORM_WIN32_NT, 6, 1, false, true, true, vista7},
         {"XP SP2: no working folder, the system's DLLs by full path", VER_PLATFORM_WIN32_NT, 5, 1, false, true, true,
-         narrowed},
-        {"XP before SP1: the system's DLLs by full path", VER_PLATFORM_WIN32_NT, 5, 1, false, false, true, narrowed},
-        // Nothing narrows the search here: the run goes on as it did with comctl32 imported.
+         xp},
+        {"XP before SP1: the system's DLLs by full path", VER_PLATFORM_WIN32_NT, 5, 1, false, false, true, xp},
+        {"XP SP2: a manifest file beside the exe", VER_PLATFORM_WIN32_NT, 5, 1, false, true, true, xp, true},
+        {"XP SP2: a name the system lacks, in the working folder", VER_PLATFORM_WIN32_NT, 5, 1, false, true, true, xp,
+         false, "pxlacked.dll"},
+        // No side-by-side store: comctl32 5 of the system folder by full path.
+        {"Windows 2000", VER_PLATFORM_WIN32_NT, 5, 0, false, false, false,
+         Then(InFolder(system, "msimg32 userenv oleacc setupapi clbcatq ntmarta"), system + "\\comctl32.dll")},
         {"Windows 98", VER_PLATFORM_WIN32_WINDOWS, 4, 10, false, false, false,
-         {"C:\\WINDOWS\\SYSTEM\\msimg32.dll", "C:\\WINDOWS\\SYSTEM\\comctl32.dll"}},
+         InFolder("C:\\WINDOWS\\SYSTEM", "msimg32 oleacc comctl32")},
     };
     const std::string workingFolder = "C:\\Documents and Settings\\User";
     for (const DllSearchRow& row : rows) {
@@ -224,13 +316,21 @@ TEST_F(UninstallRunTest, LoadsNoDllFromBesideItselfOrFromTheWorkingFolder)
         process.minorVersion = row.minor;
         process.kernelHasSetDefaultDllDirectories = row.hasSetDefaultDllDirectories;
         process.kernelHasSetDllDirectoryA = row.hasSetDllDirectoryA;
+        process.kernelHasActivationContexts = row.hasActivationContexts;
         Machine().disk.currentFolder = workingFolder;
         AddFolder(workingFolder);
-        if (row.planted) {
-            for (const char* name : {"uxtheme.dll", "msimg32.dll", "comctl32.dll"}) {
-                AddFile(kFolder + "\\" + name, "planted");
-                AddFile(workingFolder + "\\" + name, "planted");
-            }
+        for (const char* name : kPlantedNames) {
+            AddFile(kFolder + "\\" + name, "planted");
+            AddFile(workingFolder + "\\" + name, "planted");
+        }
+        if (row.manifestBesideTheExe)
+            AddFile(kFolder + "\\pxunins.exe.manifest",
+                    "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">"
+                    "<file name=\"comctl32.dll\"><windowClass>msctls_progress32</windowClass>"
+                    "<windowClass>Button</windowClass></file></assembly>");
+        if (row.lackedInWorkingFolder != nullptr) {
+            process.loadedByNameAtFirstWindow.push_back(row.lackedInWorkingFolder);
+            AddFile(workingFolder + "\\" + row.lackedInWorkingFolder, "planted");
         }
         ScriptAnswers({IDYES, IDNO});
 
@@ -250,6 +350,7 @@ struct FallbackRow {
     bool failModulePath;
     std::string loadedModulePath;  // where the program really runs from, when the ANSI path differs
     bool logInWorkingFolder;       // a sound log naming a file lies in the working folder too
+    DWORD administratorsGroup = kAdministrators;  // in the run's token
 };
 
 TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
@@ -272,6 +373,10 @@ TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
          false, "C:\\Program Files\\Plexitone \xC4\x80\\pxunins.exe"},
         {"folder name rendered with a question mark", "C:\\Program Files\\Plexitone ?\\pxunins.exe", good, SimFaultError,
          false, "C:\\Program Files\\Plexitone \xC4\x80\\pxunins.exe"},
+        // Refused before the dialog: "&Go on" would remove the start-menu group and not the driver.
+        {"no log, a standard user", kFolder + "\\pxunins.exe", "", SimFaultError, false, "", false, kNoAdministrators},
+        {"module path unknown, not elevated", kFolder + "\\pxunins.exe", good, SimFaultError, true, "", false,
+         kNotElevated},
     };
     for (const FallbackRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -290,14 +395,16 @@ TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
             AddFile(Machine().disk.currentFolder + "\\_pxunins.dat", LogBuilder().Header(1).File(victim).Bytes());
         }
         if (row.failModulePath)
-            FailCall("GetModuleFileNameA");
-        ScriptAnswers({IDCANCEL});
+            FailCall("GetModuleFileNameA", 0);  // every call: the system cannot give it
+        SetAdministratorsGroup(row.administratorsGroup);
+        ScriptAnswers({row.administratorsGroup == kAdministrators ? IDCANCEL : IDOK});
         const std::vector<std::string> pathsBefore = ListPaths();
         const std::vector<std::string> registryBefore = ListRegistry();
 
         EXPECT_EQ(RunUninstaller(), 0);
 
-        EXPECT_EQ(UiRows(), std::vector<std::string>{kFallback + "2"});
+        EXPECT_EQ(UiRows(), std::vector<std::string>{row.administratorsGroup == kAdministrators ? kFallback + "2"
+                                                                                                 : kNoAdminRun});
         EXPECT_EQ(ListPaths(), pathsBefore);
         EXPECT_EQ(ListRegistry(), registryBefore);
     }
@@ -341,7 +448,7 @@ TEST_F(UninstallRunTest, GoOnRemovesTheStartMenuGroupThenThePipeDriverAndNothing
 // ---- the hand-off to the copy in the temporary folder ------------------------------------------
 
 const std::string kTemp = "C:\\WINDOWS\\TEMP";
-const std::string kAdministrators = "S-1-5-32-544", kSystem = "S-1-5-18", kUsers = "S-1-5-32-545";
+const std::string kAdministratorsSid = "S-1-5-32-544", kSystem = "S-1-5-18", kUsers = "S-1-5-32-545";
 const BYTE kInherited = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
 
 // The process the run started, or null.
@@ -394,7 +501,7 @@ void LetUsersWriteInTheTemporaryFolder()
     SimDiskItem& temp = Machine().disk.items["c:\\windows\\temp"];
     temp.security.owner = kSystem;
     temp.security.dacl = {{kUsers, FILE_WRITE_DATA | FILE_APPEND_DATA, CONTAINER_INHERIT_ACE, ACCESS_ALLOWED_ACE_TYPE},
-                          {kAdministrators, GENERIC_ALL, kInherited, ACCESS_ALLOWED_ACE_TYPE}};
+                          {kAdministratorsSid, GENERIC_ALL, kInherited, ACCESS_ALLOWED_ACE_TYPE}};
 }
 
 TEST_F(UninstallRunTest, TheEndOfTheMainRoadStartsACopyInANewRestrictedFolderWithOnlyTheRunsHandle)
@@ -451,7 +558,7 @@ TEST_F(UninstallRunTest, TheEndOfTheMainRoadStartsACopyInANewRestrictedFolderWit
             std::string folder = copy->currentFolder;
             EXPECT_EQ(copy->application, folder + "\\pxunins.exe");
             EXPECT_EQ(Describe(ItemAt(folder).security.dacl),
-                      Describe({{kAdministrators, GENERIC_ALL, kInherited, ACCESS_ALLOWED_ACE_TYPE},
+                      Describe({{kAdministratorsSid, GENERIC_ALL, kInherited, ACCESS_ALLOWED_ACE_TYPE},
                                 {kSystem, GENERIC_ALL, kInherited, ACCESS_ALLOWED_ACE_TYPE}}));
         }
     }

@@ -197,9 +197,9 @@ TEST(TemplateFidelity, ProgramCarriesTheseResourcesOnly)
     EXPECT_EQ(found, expected);
 }
 
-// The manifest keeps Windows from guessing elevation from the name, from virtualising the
-// registry and files, and from taking the common controls from beside the exe.
-TEST(TemplateFidelity, ManifestAsksForTheHighestLevelAndTheSystemsCommonControls)
+// The manifest has Windows ask for an administrator before the run, keeps it from virtualising
+// the registry and files, and from taking the common controls from beside the exe.
+TEST(TemplateFidelity, ManifestAsksForAnAdministratorAndTheSystemsCommonControls)
 {
     const SimResourceEntry* manifest = NULL;
     for (const SimResourceEntry& entry : SimProgramResources())
@@ -208,7 +208,7 @@ TEST(TemplateFidelity, ManifestAsksForTheHighestLevelAndTheSystemsCommonControls
     ASSERT_NE(manifest, nullptr);
     std::string text(manifest->data.begin(), manifest->data.end());
     const char* required[] = {
-        "<requestedExecutionLevel level=\"highestAvailable\" uiAccess=\"false\"/>",
+        "<requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"/>",
         "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
         "publicKeyToken=\"6595b64144ccf1df\"",
         "processorArchitecture=\"x86\"",

@@ -10,7 +10,7 @@ const std::set<std::string>& OwnTexts()
 {
     static const std::set<std::string> texts = {
         texts::kConfirm, texts::kRestart, texts::kCorrupt, texts::kComplete,
-        texts::kRebootFailed, texts::kNoAdmin, "File 10\nLine 37",
+        texts::kRebootFailed, texts::kNoAdmin, texts::kNoAdminRun, "File 10\nLine 37",
     };
     return texts;
 }

@@ -16,6 +16,7 @@ const std::string kRebootFailed =
     "Failed to automatically reboot the system.\nPlease use Start->ShutDown to reboot manually";
 const std::string kNoAdmin =
     "You need to have Administrator privileges\nto remove the Plexitone pipe driver";
+const std::string kNoAdminRun = "You need to have Administrator privileges\nto uninstall Plexitone";
 const std::string kDialogCaption = "Uninstall Plexitone";
 // The fallback dialog's control texts as the UI journal joins them.
 const std::string kFallbackTexts =
