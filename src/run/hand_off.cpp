@@ -49,6 +49,18 @@ static int LogListsFolder(const RemovalList* list, const char* path)
     return 0;
 }
 
+int CutLastComponent(char* path)
+{
+    char parent[MAX_PATH];
+    ExtractPathParts(parent, path, PathPartDrive | PathPartDir);
+    size_t length = strlen(parent);
+    if (length <= 3)
+        return 0;
+    parent[length - 1] = '\0';
+    memcpy(path, parent, length);
+    return 1;
+}
+
 void PrepareHandOff(const char* modulePath, const RemovalList* list)
 {
     snprintf(RunPath, sizeof RunPath, "%s", modulePath);
@@ -57,18 +69,11 @@ void PrepareHandOff(const char* modulePath, const RemovalList* list)
     // itself goes whether listed or not, when it is empty.
     char folder[MAX_PATH];
     ExtractPathParts(folder, RunPath, PathPartDrive | PathPartDir);
-    for (;;) {
-        size_t length = strlen(folder);
-        if (length > 0 && folder[length - 1] == '\\')
-            folder[--length] = '\0';
-        char* separator = strrchr(folder, '\\');
-        if (separator == NULL || separator == folder + 2)
-            break;  // the drive's root is never removed
-        *separator = '\0';
-        if (!LogListsFolder(list, folder))
-            break;
+    size_t length = strlen(folder);
+    if (length > 0)
+        folder[length - 1] = '\0';
+    while (CutLastComponent(folder) && LogListsFolder(list, folder))
         LevelsAbove++;
-    }
     HandOffPrepared = 1;
 }
 

@@ -24,6 +24,11 @@ struct HandOff {
     char runPath[MAX_PATH];      // the run's own file, a full path
 };
 
+// Cuts a full path without its trailing separator to its parent, read with the double-byte rules
+// (a trail byte may be 0x5C, the separator's); 0, and the path unchanged, when the parent would be
+// the drive's root, which is never removed.
+int CutLastComponent(char* path);
+
 // Called before the removal pass empties the list: keeps the run's path and counts the folders
 // above the installation folder that the log listed, nearest first, which the copy removes
 // while they are empty.

@@ -112,16 +112,6 @@ static int RemoveFolderIfEmpty(const char* folder)
     return 0;
 }
 
-// Cuts the last component off a full path without its trailing separator; 0 at the root.
-static int CutLastComponent(char* path)
-{
-    char* separator = strrchr(path, '\\');
-    if (separator == NULL || separator <= path + 2)
-        return 0;
-    *separator = '\0';
-    return 1;
-}
-
 static void RemoveLeftovers(const HandOff* handOff)
 {
     char folder[MAX_PATH];
