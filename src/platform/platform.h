@@ -300,22 +300,14 @@ LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
 LSTATUS WINAPI RegCloseKey(HKEY hKey);
 BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid);
 BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle);
-BOOL WINAPI AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY pIdentifierAuthority,
-                                     BYTE nSubAuthorityCount, DWORD nSubAuthority0,
-                                     DWORD nSubAuthority1, DWORD nSubAuthority2,
-                                     DWORD nSubAuthority3, DWORD nSubAuthority4,
-                                     DWORD nSubAuthority5, DWORD nSubAuthority6,
-                                     DWORD nSubAuthority7, PSID* pSid);
-LPVOID WINAPI FreeSid(PSID pSid);
-BOOL WINAPI EqualSid(PSID pSid1, PSID pSid2);
-DWORD WINAPI GetLengthSid(PSID pSid);
+// Found with GetProcAddress: the consumer line's advapi32 lacks them. The simulation gives the
+// bodies under these names.
 BOOL WINAPI InitializeAcl(PACL pAcl, DWORD nAclLength, DWORD dwAclRevision);
 BOOL WINAPI AddAccessAllowedAce(PACL pAcl, DWORD dwAceRevision, DWORD AccessMask, PSID pSid);
 BOOL WINAPI GetAce(PACL pAcl, DWORD dwAceIndex, LPVOID* pAce);
 BOOL WINAPI InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR pSecurityDescriptor, DWORD dwRevision);
 BOOL WINAPI SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor, BOOL bDaclPresent,
                                       PACL pDacl, BOOL bDaclDefaulted);
-// Windows 2000 on; found with GetProcAddress.
 BOOL WINAPI SetSecurityDescriptorControl(PSECURITY_DESCRIPTOR pSecurityDescriptor,
                                          SECURITY_DESCRIPTOR_CONTROL ControlBitsOfInterest,
                                          SECURITY_DESCRIPTOR_CONTROL ControlBitsToSet);
@@ -326,9 +318,6 @@ BOOL WINAPI GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor, 
 BOOL WINAPI GetKernelObjectSecurity(HANDLE Handle, SECURITY_INFORMATION RequestedInformation,
                                     PSECURITY_DESCRIPTOR pSecurityDescriptor, DWORD nLength,
                                     LPDWORD lpnLengthNeeded);
-BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInformationClass,
-                                LPVOID TokenInformation, DWORD TokenInformationLength,
-                                LPDWORD ReturnLength);
 BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
                                   PTOKEN_PRIVILEGES NewState, DWORD BufferLength,
                                   PTOKEN_PRIVILEGES PreviousState, LPDWORD ReturnLength);

@@ -174,7 +174,6 @@ struct SimObjects {
     bool kernelHasSetSecurityDescriptorControl = true;  // Windows 2000 on
     bool inJobWithoutBreakaway = false;  // CREATE_BREAKAWAY_FROM_JOB is refused
     std::string userSid = "S-1-5-21-1004336348-1177238915-682003330-1000";  // the running user
-    int sidsLive = 0;  // SIDs from AllocateAndInitializeSid not yet freed
 };
 
 // ---- registry ---------------------------------------------------------------------------------

@@ -59,6 +59,11 @@ const SimHandle* SimFileHandle(HANDLE handle);
 // The security descriptor of an item as GetKernelObjectSecurity writes it, self-relative
 // (sim_security.cpp); the size it needs.
 DWORD SimWriteSecurityDescriptor(const SimDiskItem& item, BYTE* out, DWORD size);
+// advapi32's ACL and security descriptor calls as GetProcAddress finds them, void (*)(void) as
+// the caller casts them back; NULL for other names. GetTokenInformation's TokenUser, the running
+// user with its SID after it in one block.
+void (*SimSecurityExport(const std::string& name))(void);
+BOOL SimTokenUser(LPVOID information, DWORD length, LPDWORD returned);
 // The SID at sid as "S-1-5-32-544", and the DACL of a descriptor a program built.
 std::string SimSidText(PSID sid);
 bool SimReadDacl(PSECURITY_DESCRIPTOR descriptor, std::vector<SimAce>* aces, bool* isProtected);

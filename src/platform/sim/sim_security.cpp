@@ -47,46 +47,6 @@ std::string SimSidText(PSID sid)
     return text;
 }
 
-BOOL WINAPI AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY pIdentifierAuthority,
-                                     BYTE nSubAuthorityCount, DWORD nSubAuthority0,
-                                     DWORD nSubAuthority1, DWORD nSubAuthority2,
-                                     DWORD nSubAuthority3, DWORD nSubAuthority4,
-                                     DWORD nSubAuthority5, DWORD nSubAuthority6,
-                                     DWORD nSubAuthority7, PSID* pSid)
-{
-    if (nSubAuthorityCount > 8)
-        return SimFail("AllocateAndInitializeSid", "", ERROR_INVALID_PARAMETER);
-    const DWORD subs[8] = {nSubAuthority0, nSubAuthority1, nSubAuthority2, nSubAuthority3,
-                           nSubAuthority4, nSubAuthority5, nSubAuthority6, nSubAuthority7};
-    BYTE* sid = (BYTE*)calloc(1, 8 + 4 * nSubAuthorityCount);
-    sid[0] = 1;
-    sid[1] = nSubAuthorityCount;
-    memcpy(sid + 2, pIdentifierAuthority->Value, 6);
-    memcpy(sid + 8, subs, 4 * nSubAuthorityCount);
-    *pSid = sid;
-    Machine().objects.sidsLive++;
-    return TRUE;
-}
-
-LPVOID WINAPI FreeSid(PSID pSid)
-{
-    free(pSid);
-    Machine().objects.sidsLive--;
-    return NULL;
-}
-
-BOOL WINAPI EqualSid(PSID pSid1, PSID pSid2)
-{
-    const BYTE* a = (const BYTE*)pSid1;
-    const BYTE* b = (const BYTE*)pSid2;
-    return SidLength(a) == SidLength(b) && memcmp(a, b, SidLength(a)) == 0;
-}
-
-DWORD WINAPI GetLengthSid(PSID pSid)
-{
-    return SidLength((const BYTE*)pSid);
-}
-
 BOOL WINAPI InitializeAcl(PACL pAcl, DWORD nAclLength, DWORD dwAclRevision)
 {
     if (nAclLength < sizeof(ACL) || nAclLength > 0xFFFF || dwAclRevision != ACL_REVISION)
@@ -253,25 +213,40 @@ DWORD SimWriteSecurityDescriptor(const SimDiskItem& item, BYTE* out, DWORD size)
     return needed;
 }
 
-BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInformationClass,
-                                LPVOID TokenInformation, DWORD TokenInformationLength,
-                                LPDWORD ReturnLength)
+BOOL SimTokenUser(LPVOID information, DWORD length, LPDWORD returned)
 {
-    auto token = Machine().process.tokens.find((ULONG_PTR)TokenHandle);
-    if (token == Machine().process.tokens.end())
-        return SimFail("GetTokenInformation", "", ERROR_INVALID_HANDLE);
-    if (TokenInformationClass != TokenUser || !(token->second & TOKEN_QUERY))
-        return SimFail("GetTokenInformation", "", ERROR_ACCESS_DENIED);
     std::vector<BYTE> sid = SidBytes(Machine().objects.userSid);
     DWORD needed = (DWORD)(sizeof(TOKEN_USER) + sid.size());
-    *ReturnLength = needed;
-    if (TokenInformationLength < needed)
+    *returned = needed;
+    if (length < needed)
         return SimFail("GetTokenInformation", "", ERROR_INSUFFICIENT_BUFFER);
-    BYTE* out = (BYTE*)TokenInformation;
+    BYTE* out = (BYTE*)information;
     memcpy(out + sizeof(TOKEN_USER), sid.data(), sid.size());
     TOKEN_USER* user = (TOKEN_USER*)out;
     user->User.Sid = out + sizeof(TOKEN_USER);
     user->User.Attributes = 0;
     SimRecordCall("GetTokenInformation", "", TRUE);
     return TRUE;
+}
+
+void (*SimSecurityExport(const std::string& name))(void)
+{
+    typedef void (*Generic)(void);
+    if (name == "InitializeAcl")
+        return reinterpret_cast<Generic>(&InitializeAcl);
+    if (name == "AddAccessAllowedAce")
+        return reinterpret_cast<Generic>(&AddAccessAllowedAce);
+    if (name == "GetAce")
+        return reinterpret_cast<Generic>(&GetAce);
+    if (name == "InitializeSecurityDescriptor")
+        return reinterpret_cast<Generic>(&InitializeSecurityDescriptor);
+    if (name == "SetSecurityDescriptorDacl")
+        return reinterpret_cast<Generic>(&SetSecurityDescriptorDacl);
+    if (name == "GetSecurityDescriptorOwner")
+        return reinterpret_cast<Generic>(&GetSecurityDescriptorOwner);
+    if (name == "GetSecurityDescriptorDacl")
+        return reinterpret_cast<Generic>(&GetSecurityDescriptorDacl);
+    if (name == "GetKernelObjectSecurity")
+        return reinterpret_cast<Generic>(&GetKernelObjectSecurity);
+    return nullptr;
 }

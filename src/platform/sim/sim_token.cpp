@@ -125,6 +125,8 @@ static BOOL WINAPI SimGetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_
         return SimFail("GetTokenInformation", "", ERROR_INVALID_HANDLE);
     if ((token->second & TOKEN_QUERY) == 0)
         return SimFail("GetTokenInformation", "", ERROR_ACCESS_DENIED);
+    if (TokenInformationClass == TokenUser)
+        return SimTokenUser(TokenInformation, TokenInformationLength, ReturnLength);
     if (TokenInformationClass != TokenGroups)
         return SimFail("GetTokenInformation", "", ERROR_INVALID_PARAMETER);
     const std::vector<SimTokenGroup>& groups = Machine().token.groups;
@@ -178,7 +180,9 @@ FARPROC SimAdvapiExport(const std::string& name)
     else if (name == "CheckTokenMembership" && Machine().token.advapiHasCheckTokenMembership)
         found = reinterpret_cast<void (*)(void)>(&SimCheckTokenMembership);
     else if (name == "SetSecurityDescriptorControl" && Machine().objects.kernelHasSetSecurityDescriptorControl)
-        found = reinterpret_cast<void (*)(void)>(&SetSecurityDescriptorControl);  // sim_security.cpp
+        found = reinterpret_cast<void (*)(void)>(&SetSecurityDescriptorControl);
+    else
+        found = SimSecurityExport(name);  // sim_security.cpp
     if (found == nullptr)
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
     SimRecordCall("GetProcAddress", name, 1);

@@ -553,7 +553,7 @@ TEST_F(UninstallRunTest, TheEndOfTheMainRoadStartsACopyInANewRestrictedFolderWit
         EXPECT_EQ(Machine().objects.handles.at((ULONG_PTR)pipe).inheritable, row.pipeStillInheritable);
         // What the run opened is closed again, the folder and the copy included.
         EXPECT_EQ(OpenHandles(SimObjectFile), 0);
-        EXPECT_EQ(Machine().objects.sidsLive, 0);
+        EXPECT_EQ(Machine().token.sidsLive, 0);
         if (row.line == VER_PLATFORM_WIN32_NT) {
             std::string folder = copy->currentFolder;
             EXPECT_EQ(copy->application, folder + "\\pxunins.exe");
