@@ -32,19 +32,16 @@ static DWORD UnforeseeableNumber(DWORD attempt)
            (GetCurrentProcessId() * 40503u) ^ (attempt * 977u);
 }
 
-// 1 when the log listed the folder at path, its last separator left out or not.
+// 1 when the log listed the folder at path, with its last separator or without. The last byte
+// alone cannot tell: in a double-byte code page a trail byte may be 0x5C, the separator's.
 static int LogListsFolder(const RemovalList* list, const char* path)
 {
+    char withSeparator[MAX_PATH];
+    snprintf(withSeparator, sizeof withSeparator, "%s\\", path);
     for (const RemovalNode* node = list->oldest; node != NULL; node = node->newer) {
         const RemovalEntry* entry = node->entry;
-        if (entry->kind != EntryKindDirectory)
-            continue;
-        char listed[MAX_PATH];
-        snprintf(listed, sizeof listed, "%s", entry->path);
-        size_t length = strlen(listed);
-        if (length > 3 && (listed[length - 1] == '\\' || listed[length - 1] == '/'))
-            listed[length - 1] = '\0';
-        if (EqualIgnoringAsciiCase(listed, path))
+        if (entry->kind == EntryKindDirectory && (EqualIgnoringAsciiCase(entry->path, path) ||
+                                                  EqualIgnoringAsciiCase(entry->path, withSeparator)))
             return 1;
     }
     return 0;

@@ -724,29 +724,4 @@ TEST_F(UninstallRunTest, TheCopyRemovesWhatTheRunLeftOnceTheRunHasEnded)
     }
 }
 
-// Code page 932: the second byte of "\x83\x5C" is the separator's; the folder above is its parent all
-// the same, on the run's side as on the copy's.
-TEST_F(UninstallRunTest, AFolderNameWithTheSeparatorsByteInADoubleByteCharacterGoesWithItsParent)
-{
-    const std::string parent = "C:\\Program Files\\Morvaine";
-    const std::string folder = parent + "\\\x83\x5C";
-    Stage(VER_PLATFORM_WIN32_NT, 3);
-    Machine().process.doubleByteCodePage = true;
-    AddFile(folder + "\\pxunins.exe", "MZ");
-    AddFile(folder + "\\_pxunins.dat", LogBuilder().Header(2).Folder(parent).Folder(folder).Bytes());
-    Machine().process.modulePath = folder + "\\pxunins.exe";
-    ScriptAnswers({IDYES, IDOK});
-    RunUninstaller();
-    ASSERT_NE(StartedCopy(), nullptr);
-    std::string arguments = CopyArguments(*StartedCopy());
-    BecomeStartedProcess(1);
-    std::vector<char> commandLine(arguments.begin(), arguments.end());
-    commandLine.push_back('\0');
-
-    EXPECT_EQ(WinMain(SimInstance(), NULL, commandLine.data(), SW_SHOW), 0);
-
-    EXPECT_EQ(PathsUnder(parent), std::vector<std::string>{});
-    EXPECT_TRUE(IsFolder("C:\\Program Files"));
-}
-
 }  // namespace
