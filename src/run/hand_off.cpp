@@ -218,8 +218,11 @@ static HANDLE MakeRestrictedFolder(const char* tempFolder, char* folder)
     if (!made)
         return INVALID_HANDLE_VALUE;
 
-    HANDLE handle = CreateFileA(folder, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    // An open for READ_CONTROL alone takes no part in sharing: the listing right makes the missing
+    // FILE_SHARE_DELETE keep the folder from being removed or renamed.
+    HANDLE handle = CreateFileA(folder, READ_CONTROL | FILE_LIST_DIRECTORY,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, NULL);
     if (handle != INVALID_HANDLE_VALUE && FolderIsRestricted(&calls, handle))
         return handle;
     if (handle != INVALID_HANDLE_VALUE)

@@ -520,8 +520,9 @@ static void SetupNamedFolder(void)
     MakeFolder(path);
 }
 
-// An existing folder is never taken for a new one; one held open without delete sharing refuses
-// removal until the handle goes. Folders open by handle on the NT line only.
+// An existing folder is never taken for a new one; one held open without delete sharing, with
+// row.number's access, refuses removal until the handle goes. READ_CONTROL alone takes no part in
+// sharing. Folders open by handle on the NT line only.
 static void HoldNewFolder(Observation* seen, const ContractRow& row)
 {
     char path[MAX_PATH];
@@ -529,7 +530,7 @@ static void HoldNewFolder(Observation* seen, const ContractRow& row)
     NoteResult(seen, CreateDirectoryA(path, NULL));
     if (!RunsOnNtLine())
         return;
-    HANDLE folder = CreateFileA(path, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+    HANDLE folder = CreateFileA(path, (DWORD)row.number, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
     Note(seen, "opened=%d", folder != INVALID_HANDLE_VALUE);
     SetLastError(0);
@@ -1029,10 +1030,13 @@ static const ContractRow kRows[] = {
      (int)(SYNCHRONIZE | PROCESS_QUERY_INFORMATION), "result=1 wait=258 code=259", NULL},
     {"a handle of the running process without query rights", NULL, WaitOnOwnProcess, "", "",
      (int)SYNCHRONIZE, "result=1 wait=258 code=none error=5", NULL},
-    {"an existing folder is not made again", SetupNamedFolder, HoldNewFolder, "pxu0000", "", 0,
-     "result=0 error=183 opened=1 result=0 error=32 result=1", "result=0 error=183"},
-    {"a new folder held without delete sharing", SetupNamedFolder, HoldNewFolder, "pxu0001", "", 0,
-     "result=1 opened=1 result=0 error=32 result=1", "result=1"},
+    {"an existing folder is not made again", SetupNamedFolder, HoldNewFolder, "pxu0000", "",
+     (int)(READ_CONTROL | FILE_LIST_DIRECTORY), "result=0 error=183 opened=1 result=0 error=32 result=1",
+     "result=0 error=183"},
+    {"a new folder held without delete sharing", SetupNamedFolder, HoldNewFolder, "pxu0001", "",
+     (int)(READ_CONTROL | FILE_LIST_DIRECTORY), "result=1 opened=1 result=0 error=32 result=1", "result=1"},
+    {"a new folder open for its rights alone is not held", SetupNamedFolder, HoldNewFolder, "pxu0001", "",
+     (int)READ_CONTROL, "result=1 opened=1 result=1 result=0 error=2", "result=1"},
     {"a temporary file of an 8.3 name", NULL, MakeTemporaryFile, "", "", 0,
      "present=1 size=0 prefix=pxu short=1 result=0 error=80 result=1 size=5", NULL},
     {"restart deletion of a folder with a file in it", SetupFolders, ScheduleFolderDeletion, "Full", "",

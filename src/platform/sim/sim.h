@@ -159,6 +159,9 @@ struct SimProcessRecord {
     DWORD creationFlags = 0;
     // The handles it received, by value: a process's inherited handles keep their values.
     std::map<ULONG_PTR, SimHandle> inheritedHandles;
+    // While CreateProcessA ran: its image could be neither written nor deleted, its working folder
+    // not removed, because handles of the starting process held them.
+    bool imageHeld = false, folderHeld = false;
     bool ended = false;
     DWORD exitCode = STILL_ACTIVE;
     long long endsAtMs = -1;  // when it ends of itself on the machine's clock; -1: never

@@ -34,16 +34,17 @@ static HANDLE NewHandle(const SimHandle& entry)
     return (HANDLE)g_nextHandle;
 }
 
-// Reads and executes conflict with writes only as the share modes allow; READ_CONTROL and
-// SYNCHRONIZE take part in no sharing.
-static const DWORD kReadRights = GENERIC_READ | 0x0001 | 0x0020;  // FILE_READ_DATA, FILE_EXECUTE
+// Reads and executes conflict with writes only as the share modes allow; an open with none of
+// these rights (READ_CONTROL, SYNCHRONIZE, the attributes) takes part in no sharing at all.
+static const DWORD kReadRights = GENERIC_READ | FILE_LIST_DIRECTORY | 0x0020;  // FILE_EXECUTE
 static const DWORD kWriteRights = GENERIC_WRITE | FILE_WRITE_DATA | FILE_APPEND_DATA;
+static const DWORD kSharedRights = kReadRights | kWriteRights | DELETE;
 
 bool SimHandlesConflict(const std::string& key, DWORD access, DWORD share)
 {
     for (const auto& open : Machine().objects.handles) {
         const SimHandle& held = open.second;
-        if (held.kind != SimObjectFile || held.key != key)
+        if (held.kind != SimObjectFile || held.key != key || !(held.access & kSharedRights))
             continue;
         if (((access & kReadRights) && !(held.share & FILE_SHARE_READ)) ||
             ((access & kWriteRights) && !(held.share & FILE_SHARE_WRITE)) ||
@@ -80,7 +81,7 @@ DWORD SimDeletionRefusal(const std::string& key)
         return ERROR_ACCESS_DENIED;
     for (const auto& open : Machine().objects.handles) {
         if (open.second.kind == SimObjectFile && open.second.key == key &&
-            !(open.second.share & FILE_SHARE_DELETE))
+            (open.second.access & kSharedRights) && !(open.second.share & FILE_SHARE_DELETE))
             return ERROR_SHARING_VIOLATION;
     }
     return 0;
@@ -241,6 +242,11 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
     if (!InheritedHandles(bInheritHandles, dwCreationFlags, lpStartupInfo, &started.inheritedHandles))
         return SimFail("CreateProcessA", application, ERROR_INVALID_PARAMETER);
 
+    std::string imageKey = CallKey(application);
+    started.imageHeld = SimHandlesConflict(imageKey, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                                                        FILE_SHARE_DELETE) &&
+                        SimDeletionRefusal(imageKey) == ERROR_SHARING_VIOLATION;
+    started.folderHeld = SimDeletionRefusal(CallKey(folder)) == ERROR_SHARING_VIOLATION;
     SimObjects& objects = Machine().objects;
     started.id = objects.processes.back().id + 4;
     started.application = application;

@@ -539,6 +539,10 @@ TEST_F(UninstallRunTest, TheEndOfTheMainRoadStartsACopyInANewRestrictedFolderWit
         EXPECT_EQ(FileData(copy->application), "MZ");
         EXPECT_EQ(copy->currentFolder, copy->application.substr(0, copy->application.rfind('\\')));
         EXPECT_EQ(copy->creationFlags, row.flags);
+        // Until CreateProcessA returned, no one could write or delete the copy, nor remove its
+        // folder (the consumer line's copy lies in the temporary folder itself).
+        EXPECT_TRUE(copy->imageHeld);
+        EXPECT_EQ(copy->folderHeld, row.line == VER_PLATFORM_WIN32_NT);
         // The hand-off: the marker, a handle of the run's process, the run's file and its path.
         HandOff handOff;
         ASSERT_TRUE(ReadHandOff(CopyArguments(*copy).c_str(), &handOff));
