@@ -4,7 +4,12 @@
 ;   PX_UNINSTALLER  build/win32/pxunins.exe
 ;   PX_DRIVER       the pipe driver file
 ;   PX_OUT          where the installer goes
-Unicode false
+;   PX_UNICODE      defined for the Unicode build (the NT line), absent for the ANSI one (both lines)
+!ifdef PX_UNICODE
+  Unicode true
+!else
+  Unicode false
+!endif
 SetCompressor /SOLID lzma
 
 !include "${PX_PAYLOAD}"

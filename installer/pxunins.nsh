@@ -1,8 +1,8 @@
-; The installer side of pxunins.exe for an ANSI NSIS script: writes the uninstall log _pxunins.dat as the
-; installation goes, and (pxunins_system.nsh) makes the start-menu group, registry entries and pipe driver
-; under the fixed names the uninstaller removes.
+; The installer side of pxunins.exe for an NSIS script, Unicode or ANSI: writes the uninstall log
+; _pxunins.dat as the installation goes, and (pxunins_system.nsh) makes the start-menu group, registry
+; entries and pipe driver under the fixed names the uninstaller removes.
 ;
-;   Unicode false                          ; before anything else in the script
+;   Unicode true                           ; or false; before anything else in the script
 ;   !include "payload.nsh"                 ; from "pxlog nsis --from-dir staging" (PX_DEEPEST, PxPayload)
 ;   !include "pxunins.nsh"
 ;   Function .onVerifyInstDir
@@ -32,12 +32,13 @@
 !include "Util.nsh"
 !include "${__FILEDIR__}/pxunins_names.nsh"
 
-; The log holds each path as ANSI code-page bytes with its length in bytes. A Unicode build measures and
-; writes UTF-16 units: under code page 932 it wrote the length 16 for a 19-byte path, and the uninstaller
-; refused the whole log.
-!ifdef NSIS_UNICODE
-  !error "pxunins.nsh needs an ANSI installer: put 'Unicode false' at the top of the script"
-!endif
+; The log holds each path as bytes of the installing machine's ANSI code page, its length in those bytes:
+; the uninstaller reads nothing else. An ANSI build's strings are such bytes already. A Unicode build's
+; FileWrite converts to that code page (WideCharToMultiByte with CP_ACP), so the kit counts what it
+; wrote, not the UTF-16 units of the string: under code page 932 those were 16 for a 19-byte path, and
+; the uninstaller refused the whole log. And a Unicode build checks that the code page holds each path:
+; one it cannot hold would be logged as "?" (naming nothing) or as a best-fit look-alike (naming another
+; file), so it is refused before anything is made.
 
 ; The path below $INSTDIR whose full path is the longest; the generated payload defines it.
 !define /ifndef PX_DEEPEST "${PX_LOG_FILE_NAME}"
@@ -46,12 +47,17 @@ LangString PxMsgPathTooLong 1033 "Cannot install into this folder: a path in it 
 ${PX_LONGEST_LOGGED_PATH} bytes Windows paths hold. Choose a shorter folder."
 LangString PxMsgStopped 1033 "The installation stops here; what it made so far is listed in the \
 uninstall log."
+LangString PxMsgNotInCodePage 1033 "Cannot install into this folder: the uninstall log holds paths in the \
+code page of this computer's language for programs that are not Unicode, and that code page has no letter \
+for a character of this path. Choose a folder whose name that language can write."
 LangString PxMsgNoFolder 1033 "Cannot create the folder."
 LangString PxMsgNoFile 1033 "Cannot write the file. Close any program that uses it and run the \
 installation again."
 LangString PxMsgNoLog 1033 "Cannot write the uninstall log."
 LangString PxMsgLogClosed 1033 "The uninstall log is not open: PxLogOpen comes before PxDir and PxFile."
 LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
+LangString PxMsgNoProtection 1033 "Cannot give the installation folder the rights of Program Files \
+(administrators may change it, users may read it)."
 
 ; The variables, declared at their first use so that an unused one does not warn.
 !macro _PxDeclareVars
@@ -70,20 +76,63 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
     Var /GLOBAL _PxScratch
     Var /GLOBAL _PxMessage    ; a failure: what went wrong, and what it concerns
     Var /GLOBAL _PxWhat
+    !ifdef NSIS_UNICODE
+      Var /GLOBAL _PxBuffer   ; the ANSI bytes of the path _PxMeasure converts
+    !endif
+    Var /GLOBAL _PxFailed     ; 1 once a step failed since PxPayload began
+    Var /GLOBAL _PxChecked    ; 1 within PxPayload, whose every path PxLogOpen measured and checked
   !endif
 !macroend
 
-; Writes the count at offset 8 and goes back to the end. FileWriteByte writes the low byte of its
-; argument; an ANSI build has no FileWriteWord, and FileWrite stops at a NUL.
+; Every public macro begins here, so that the error flag it leaves names its own failure alone and not
+; one that the script's code before it left set.
+!macro _PxEnter
+  !insertmacro _PxDeclareVars
+  ClearErrors
+!macroend
+
+; Around the lines of PxPayload, which pxlog nsis writes: the error flag after it is set when any of its
+; folders or files failed, not only the last (with PX_CONTINUE_ON_ERROR; otherwise the first stops all).
+!macro _PxPayloadBegin
+  !insertmacro _PxEnter
+  StrCpy $_PxFailed 0
+  StrCpy $_PxChecked 1
+!macroend
+
+; One name below $INSTDIR of the payload's _PxPayloadNames, which pxlog nsis writes: those whose bytes
+; depend on the code page, and the longest of the others.
+!macro _PxPayloadName NAME
+  ${If} $_PxMessage == ""
+    StrCpy $_PxPath "$INSTDIR\${NAME}"
+    ${CallArtificialFunction} _PxCheckLength
+  ${EndIf}
+!macroend
+
+!macro _PxPayloadEnd
+  StrCpy $_PxChecked 0
+  ClearErrors
+  ${If} $_PxFailed = 1
+    SetErrors
+  ${EndIf}
+!macroend
+
+; Writes $_PxScratch as a 32-bit little-endian word, as every number of the log is stored. FileWriteByte
+; writes the low byte of its argument; an ANSI build has no FileWriteWord, and FileWrite stops at a NUL.
+!macro _PxWriteWord
+  FileWriteByte $_PxLog $_PxScratch
+  IntOp $_PxScratch $_PxScratch >> 8
+  FileWriteByte $_PxLog $_PxScratch
+  IntOp $_PxScratch $_PxScratch >> 8
+  FileWriteByte $_PxLog $_PxScratch
+  IntOp $_PxScratch $_PxScratch >> 8
+  FileWriteByte $_PxLog $_PxScratch
+!macroend
+
+; Writes the count into the header and goes back to the end.
 !macro _PxPatchCount
-  FileSeek $_PxLog 8 SET
-  FileWriteByte $_PxLog $_PxLogCount
-  IntOp $_PxScratch $_PxLogCount >> 8
-  FileWriteByte $_PxLog $_PxScratch
-  IntOp $_PxScratch $_PxLogCount >> 16
-  FileWriteByte $_PxLog $_PxScratch
-  IntOp $_PxScratch $_PxLogCount >> 24
-  FileWriteByte $_PxLog $_PxScratch
+  FileSeek $_PxLog ${PX_LOG_COUNT_OFFSET} SET
+  StrCpy $_PxScratch $_PxLogCount
+  ${CallArtificialFunction} _PxWriteWord
   FileSeek $_PxLog $_PxLogEnd SET
   StrCpy $_PxUnpatched 0
 !macroend
@@ -101,6 +150,7 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
 ; log is closed with a count of every whole entry, so that it names exactly what was made; with
 ; PX_CONTINUE_ON_ERROR the count is brought up to date and the log stays open.
 !macro _PxFail
+  StrCpy $_PxFailed 1
   StrCpy $_PxMessage "$_PxMessage$\r$\n$\r$\n$_PxWhat"
   DetailPrint "$_PxMessage"
   !ifndef PX_CONTINUE_ON_ERROR
@@ -116,10 +166,50 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
   SetErrors
 !macroend
 
-; $_PxLength is the length of $_PxPath; "" in $_PxMessage when the uninstaller can hold that path.
+!ifdef NSIS_UNICODE
+; $_PxPath's length in bytes of the ANSI code page into $_PxLength, and PxMsgNotInCodePage in $_PxMessage
+; unless converting it to that code page and back gives the same text: a character the code page has no
+; byte for comes back as "?", one it maps to a look-alike ("A" for "Ā" under 1252) as that. The way back
+; refuses invalid bytes (MB_ERR_INVALID_CHARS), which also holds under code page 65001, where
+; WideCharToMultiByte takes no best-fit flags. The bytes lie in a buffer of the kit's own, made once.
+; Room for the longest string in any code page: three bytes a character in UTF-8.
+!define /math _PX_BUFFER_SIZE ${NSIS_MAX_STRLEN} * 3
+!macro _PxMeasure
+  Push $0
+  Push $1
+  ${If} $_PxBuffer == ""
+    System::Alloc ${_PX_BUFFER_SIZE}
+    Pop $_PxBuffer
+  ${EndIf}
+  StrCpy $0 "$_PxPath"
+  System::Call "kernel32::WideCharToMultiByte(i 0, i 0, w r0, i -1, p $_PxBuffer, i ${_PX_BUFFER_SIZE}, \
+      p 0, p 0) i .r1"
+  IntOp $_PxLength $1 - 1
+  System::Call "kernel32::MultiByteToWideChar(i 0, i 8, p $_PxBuffer, i -1, w .r0, i ${NSIS_MAX_STRLEN}) \
+      i .r1"
+  ${If} $1 = 0
+  ${OrIf} $_PxLength < 0
+  ${OrIf} $0 S!= "$_PxPath"
+    StrCpy $_PxMessage "$(PxMsgNotInCodePage)"
+    StrCpy $_PxWhat "$_PxPath"
+  ${EndIf}
+  Pop $1
+  Pop $0
+!macroend
+!endif
+
+; $_PxLength: the length of $_PxPath; "" in $_PxMessage when the uninstaller can hold that path. A Unicode
+; build measures the path in bytes, except within PxPayload, whose paths PxLogOpen measured: there its
+; length in characters, never more than its bytes, is enough.
 !macro _PxCheckLength
   StrCpy $_PxMessage ""
-  ${If} $_PxLength > ${PX_LONGEST_LOGGED_PATH}
+  !ifdef NSIS_UNICODE
+    ${If} $_PxChecked != 1
+      ${CallArtificialFunction} _PxMeasure
+    ${EndIf}
+  !endif
+  ${If} $_PxMessage != ""
+  ${ElseIf} $_PxLength > ${PX_LONGEST_LOGGED_PATH}
     StrCpy $_PxMessage "$(PxMsgPathTooLong)"
     StrCpy $_PxWhat "$_PxPath"
   ${EndIf}
@@ -138,16 +228,25 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
     ${CallArtificialFunction} _PxFail
   ${Else}
     ClearErrors
-    FileWriteByte $_PxLog $_PxKind
-    FileWriteByte $_PxLog 0
-    FileWriteByte $_PxLog 0
-    FileWriteByte $_PxLog 0
-    FileWriteByte $_PxLog $_PxLength
-    IntOp $_PxScratch $_PxLength >> 8
-    FileWriteByte $_PxLog $_PxScratch
-    FileWriteByte $_PxLog 0
-    FileWriteByte $_PxLog 0
-    FileWrite $_PxLog $_PxPath
+    !ifdef NSIS_UNICODE
+      ; The path first, after room for the entry's head: what FileWrite made of it is its length.
+      IntOp $_PxScratch $_PxLogEnd + ${PX_LOG_ENTRY_HEAD_SIZE}
+      FileSeek $_PxLog $_PxScratch SET
+      FileWrite $_PxLog $_PxPath
+      FileSeek $_PxLog 0 CUR $_PxLength
+      IntOp $_PxLength $_PxLength - $_PxLogEnd
+      IntOp $_PxLength $_PxLength - ${PX_LOG_ENTRY_HEAD_SIZE}
+      FileSeek $_PxLog $_PxLogEnd SET
+    !endif
+    StrCpy $_PxScratch $_PxKind
+    ${CallArtificialFunction} _PxWriteWord
+    StrCpy $_PxScratch $_PxLength
+    ${CallArtificialFunction} _PxWriteWord
+    !ifdef NSIS_UNICODE
+      FileSeek $_PxLog $_PxLength CUR
+    !else
+      FileWrite $_PxLog $_PxPath
+    !endif
     ${If} ${Errors}
       ; What the entry names goes again: it would be made and unlisted. The next entry would go after
       ; the broken bytes, so no entry goes into this log any more.
@@ -161,7 +260,7 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
       StrCpy $_PxWhat "$INSTDIR\${PX_LOG_FILE_NAME}"
       ${CallArtificialFunction} _PxFail
     ${Else}
-      IntOp $_PxLogEnd $_PxLogEnd + 8
+      IntOp $_PxLogEnd $_PxLogEnd + ${PX_LOG_ENTRY_HEAD_SIZE}
       IntOp $_PxLogEnd $_PxLogEnd + $_PxLength
       IntOp $_PxLogCount $_PxLogCount + 1
       IntOp $_PxUnpatched $_PxUnpatched + 1
@@ -278,7 +377,7 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
 ; already existed (the user's own folder, an earlier installation) are not logged.
 !macro PxDir FOLDER
   !verbose push 3
-  !insertmacro _PxDeclareVars
+  !insertmacro _PxEnter
   StrCpy $_PxPath "${FOLDER}"
   ${CallArtificialFunction} _PxDir
   !verbose pop
@@ -322,7 +421,7 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
 ; logs it after it is written.
 !macro PxFile SOURCE TARGET
   !verbose push 3
-  !insertmacro _PxDeclareVars
+  !insertmacro _PxEnter
   StrCpy $_PxPath "${TARGET}"
   ${CallArtificialFunction} _PxFileBefore
   ${IfNot} ${Errors}
@@ -381,7 +480,7 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
       ${Break}
     ${EndIf}
     IntOp $1 $1 + $_PxLogEnd
-    IntOp $1 $1 + 8
+    IntOp $1 $1 + ${PX_LOG_ENTRY_HEAD_SIZE}
     ${If} $1 > $3
       ${Break}
     ${EndIf}
@@ -396,6 +495,73 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
   Pop $0
 !macroend
 
+; The protection Program Files has, for the topmost folder this install made: Administrators and SYSTEM
+; full control, Users read and execute, inherited by every folder and file below, and none inherited from
+; the parent. A folder made elsewhere (C:\Plexitone) would otherwise inherit from the drive's root what
+; Windows 7 on gives every signed-in user there, the right to change it: to rewrite the log, which the
+; uninstaller then follows with an administrator's rights. FILE_ALL_ACCESS and FILE_GENERIC_READ |
+; FILE_GENERIC_EXECUTE are spelled out, as an access check does not map generic rights in a stored ACE.
+!define /ifndef _PX_PROTECTION "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
+
+; $_PxFresh: the topmost folder this install made. Only the NT line keeps rights, and only a volume with
+; FS_PERSISTENT_ACLS (NTFS, not FAT) stores them; elsewhere nothing is done and nothing fails.
+; SetNamedSecurityInfoA carries the inheritable entries down to the levels below and the log, which were
+; made with what the old parent gave them.
+!macro _PxProtectFolder
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  Push $4
+  Push $5
+  ${If} ${IsNT}
+    StrCpy $0 "$_PxFresh" -1
+    ; The volume of the folder; before Windows 2000 no GetVolumePathNameA, and the drive's root.
+    System::Call "kernel32::GetVolumePathName(t r0, t .r1, i ${NSIS_MAX_STRLEN}) i .r2"
+    ${If} $2 == "error"
+    ${OrIf} $2 = 0
+      StrCpy $1 "$0" 3
+    ${EndIf}
+    StrCpy $2 0
+    System::Call "kernel32::GetVolumeInformation(t r1, p 0, i 0, p 0, p 0, *i .r2, p 0, i 0) i .r3"
+    IntOp $2 $2 & 0x8
+    ${If} $3 <> 0
+    ${AndIf} $2 <> 0
+      System::Call "advapi32::ConvertStringSecurityDescriptorToSecurityDescriptor(t '${_PX_PROTECTION}', \
+          i 1, *p .r1, p 0) i .r3"
+      StrCpy $4 1
+      ${If} $3 == "error"
+        ; Windows NT 4 has no such call: the folder keeps what it inherits, as on FAT.
+        StrCpy $4 0
+      ${ElseIf} $3 <> 0
+        System::Call "advapi32::GetSecurityDescriptorDacl(p r1, *i .r2, *p .r3, *i .r5) i .r4"
+        ; SE_FILE_OBJECT 1; DACL_SECURITY_INFORMATION 4 with PROTECTED_DACL_SECURITY_INFORMATION. Without
+        ; a DACL the call would give everyone every right: never.
+        ${If} $4 <> 0
+        ${AndIf} $2 <> 0
+        ${AndIf} $3 <> 0
+          System::Call "advapi32::SetNamedSecurityInfo(t r0, i 1, i 0x80000004, p 0, p 0, p r3, p 0) i .r4"
+        ${Else}
+          StrCpy $4 1
+        ${EndIf}
+        System::Call "kernel32::LocalFree(p r1)"
+      ${EndIf}
+      ClearErrors
+      ${If} $4 != 0
+        StrCpy $_PxMessage "$(PxMsgNoProtection)"
+        StrCpy $_PxWhat "$0"
+        ${CallArtificialFunction} _PxFail
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+  Pop $5
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
+!macroend
+
 ; Opens the log in $INSTDIR after making the folder. An earlier log there (a reinstall, or an install that
 ; stopped half-way) is kept: the new entries go after its last sound entry, so the uninstaller still
 ; removes everything the first installation made. Anything else there is overwritten.
@@ -404,10 +570,16 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
   StrCpy $_PxLog ""
   StrCpy $_PxFresh ""
   StrCpy $_PxFreshLength 0
-  ; Nothing is made unless the deepest path fits.
+  ; Nothing is made unless the deepest path fits, and, in a Unicode build, the code page holds each path
+  ; of the payload whose bytes depend on it.
   StrCpy $_PxPath "$INSTDIR\${PX_DEEPEST}"
   StrLen $_PxLength "$_PxPath"
   ${CallArtificialFunction} _PxCheckLength
+  !ifdef NSIS_UNICODE
+    !ifmacrodef _PxPayloadNames
+      !insertmacro _PxPayloadNames
+    !endif
+  !endif
   ${If} $_PxMessage != ""
     ${CallArtificialFunction} _PxFail
   ${Else}
@@ -424,7 +596,7 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
       StrCpy $INSTDIR "$_PxScratch"
     ${EndIf}
     StrCpy $_PxLogCount 0
-    StrCpy $_PxLogEnd 12
+    StrCpy $_PxLogEnd ${PX_LOG_HEADER_SIZE}
     StrCpy $_PxUnpatched 0
     ClearErrors
     ${IfNot} ${FileExists} "$INSTDIR\*.*"
@@ -445,17 +617,9 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
       ; The header: the magic, a second word of 0, the count.
       FileSeek $_PxLog 0 SET
       StrCpy $_PxScratch ${PX_UNINSTALL_LOG_MAGIC}
-      FileWriteByte $_PxLog $_PxScratch
-      IntOp $_PxScratch $_PxScratch >> 8
-      FileWriteByte $_PxLog $_PxScratch
-      IntOp $_PxScratch $_PxScratch >> 8
-      FileWriteByte $_PxLog $_PxScratch
-      IntOp $_PxScratch $_PxScratch >> 8
-      FileWriteByte $_PxLog $_PxScratch
-      FileWriteByte $_PxLog 0
-      FileWriteByte $_PxLog 0
-      FileWriteByte $_PxLog 0
-      FileWriteByte $_PxLog 0
+      ${CallArtificialFunction} _PxWriteWord
+      StrCpy $_PxScratch 0
+      ${CallArtificialFunction} _PxWriteWord
       !insertmacro _PxPatchCount
       ${If} ${Errors}
         StrCpy $_PxMessage "$(PxMsgNoLog)"
@@ -465,6 +629,11 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
         StrCpy $_PxPath "$INSTDIR"
         StrCpy $_PxScratch $0
         ${CallArtificialFunction} _PxMakeLevels
+        !ifndef PX_NO_FOLDER_PROTECTION
+          ${IfNot} ${Errors}
+            ${CallArtificialFunction} _PxProtectFolder
+          ${EndIf}
+        !endif
       ${EndIf}
     ${EndIf}
   ${EndIf}
@@ -473,7 +642,7 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
 
 !macro PxLogOpen
   !verbose push 3
-  !insertmacro _PxDeclareVars
+  !insertmacro _PxEnter
   ${CallArtificialFunction} _PxLogOpen
   !verbose pop
 !macroend
@@ -493,14 +662,14 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
 
 !macro PxLogClose
   !verbose push 3
-  !insertmacro _PxDeclareVars
+  !insertmacro _PxEnter
   ${CallArtificialFunction} _PxLogClose
   !verbose pop
 !macroend
 
 ; $_PxPath: a path that the folder check measures; "" in $_PxMessage when it fits.
 !macro _PxDeepestFits
-  !insertmacro _PxDeclareVars
+  !insertmacro _PxEnter
   StrCpy $_PxPath "$INSTDIR\${PX_DEEPEST}"
   StrLen $_PxLength "$_PxPath"
   ${CallArtificialFunction} _PxCheckLength
@@ -531,8 +700,7 @@ LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
 ; delete its own file, so both stay, and with them the folder.
 !macro PxPlaceUninstaller SOURCE
   !verbose push 3
-  !insertmacro _PxDeclareVars
-  ClearErrors
+  !insertmacro _PxEnter
   File "/oname=$INSTDIR\${PX_UNINSTALLER_FILE_NAME}" "${SOURCE}"
   ${If} ${Errors}
     StrCpy $_PxMessage "$(PxMsgNoUninstaller)"

@@ -32,7 +32,7 @@ pipe driver cannot be registered."
 ; each a full path, and the uninstaller.
 !macro PxStartMenuGroup HELP LICENSE HOME_PAGE
   !verbose push 3
-  !insertmacro _PxDeclareVars
+  !insertmacro _PxEnter
   SetShellVarContext current
   ClearErrors
   CreateDirectory "$SMPROGRAMS\${PX_GROUP_NAME}"
@@ -54,8 +54,7 @@ pipe driver cannot be registered."
 ; uninstaller's own folder, so the value is the full path of px.exe in $INSTDIR.
 !macro PxAppPath
   !verbose push 3
-  !insertmacro _PxDeclareVars
-  ClearErrors
+  !insertmacro _PxEnter
   WriteRegStr HKLM "${PX_APP_PATH_KEY}" "" "$INSTDIR\${PX_APP_FILE_NAME}"
   WriteRegStr HKLM "${PX_APP_PATH_KEY}" "Path" "$INSTDIR"
   StrCpy $_PxWhat "HKEY_LOCAL_MACHINE\${PX_APP_PATH_KEY}"
@@ -95,7 +94,7 @@ pipe driver cannot be registered."
 
 !macro PxUserSettings
   !verbose push 3
-  !insertmacro _PxDeclareVars
+  !insertmacro _PxEnter
   ${CallArtificialFunction} _PxUserSettings
   !verbose pop
 !macroend
@@ -118,7 +117,7 @@ pipe driver cannot be registered."
 
 !macro PxUninstallEntry
   !verbose push 3
-  !insertmacro _PxDeclareVars
+  !insertmacro _PxEnter
   ${CallArtificialFunction} _PxUninstallEntry
   !verbose pop
 !macroend
@@ -244,8 +243,7 @@ pipe driver cannot be registered."
 ; registration.
 !macro PxPipeDriver SOURCE
   !verbose push 3
-  !insertmacro _PxDeclareVars
-  ClearErrors
+  !insertmacro _PxEnter
   File "/oname=$SYSDIR\${PX_PIPE_DRIVER_FILE_NAME}" "${SOURCE}"
   ${If} ${Errors}
     StrCpy $_PxMessage "$(PxMsgNoDriver)"

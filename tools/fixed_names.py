@@ -6,8 +6,9 @@ and of the log format's constants, into the NSIS kit's defines and the Wine harn
     fixed_names.py check     -> exit code 1, and what differs, while either file is not what write gives
 
 kGroupName and UninstallLogMagic become PX_GROUP_NAME and PX_UNINSTALL_LOG_MAGIC in NSIS, GROUP_NAME and
-UNINSTALL_LOG_MAGIC in Python. The header is read line by line in its two forms:
-    static const char kName[] = "text";
+UNINSTALL_LOG_MAGIC in Python. The header is read line by line in its three forms:
+    #define FIXED_PIECE PIECES                 a piece other lines join; no name of its own
+    static const char kName[] = PIECES;        PIECES: "text" and FIXED_ pieces defined above, side by side
     enum { Name = number };  or  enum : uint32_t { Name = number };
 """
 
@@ -20,24 +21,50 @@ HEADER = os.path.join(ROOT, "src", "foundation", "fixed_names.h")
 NSIS_OUT = os.path.join(ROOT, "installer", "pxunins_names.nsh")
 PYTHON_OUT = os.path.join(ROOT, "tools", "pxwine", "fixed_names.py")
 
-TEXT = re.compile(r'^static const char (k[A-Za-z0-9]+)\[\] = "((?:[^"\\]|\\.)*)";')
+TEXT = re.compile(r'^static const char (k[A-Za-z0-9]+)\[\] = (.+);$')
+PIECE = re.compile(r'^#define (FIXED_[A-Z0-9_]+) (.+)$')
 NUMBER = re.compile(r'^enum (?:: uint32_t )?\{ (k?[A-Za-z0-9]+) = (0x[0-9A-Fa-f]+|[0-9]+)u? \};')
+TOKEN = re.compile(r'\s*(?:"((?:[^"\\]|\\.)*)"|(FIXED_[A-Z0-9_]+))')
 C_ESCAPES = {"\\\\": "\\", '\\"': '"'}
+
+
+def join_pieces(text, pieces):
+    """The value of string literals and pieces side by side, as the C compiler joins them; None when the
+    text holds anything else (a piece not defined above, an escape other than \\\\ and \\")."""
+    value, at = "", 0
+    while at < len(text):
+        token = TOKEN.match(text, at)
+        if not token or token.end() == at:
+            return None
+        if token.group(2) is not None:
+            if token.group(2) not in pieces:
+                return None
+            value += pieces[token.group(2)]
+        else:
+            try:
+                value += re.sub(r"\\.", lambda escape: C_ESCAPES[escape.group(0)], token.group(1))
+            except KeyError:
+                return None
+        at = token.end()
+    return value
 
 
 def read_header(path=HEADER):
     """[(C name, value)] in the header's order; a value is a str or an int."""
-    names = []
+    names, pieces = [], {}
     with open(path) as stream:
         for number, line in enumerate(stream, 1):
-            text, value = TEXT.match(line), NUMBER.match(line)
-            if text:
-                body = re.sub(r'\\.', lambda escape: C_ESCAPES[escape.group(0)], text.group(2))
-                names.append((text.group(1), body))
+            line = line.rstrip("\n")
+            text, piece, value = TEXT.match(line), PIECE.match(line), NUMBER.match(line)
+            joined = join_pieces((text or piece).group(2), pieces) if text or piece else None
+            if piece and joined is not None:
+                pieces[piece.group(1)] = joined
+            elif text and joined is not None:
+                names.append((text.group(1), joined))
             elif value:
                 names.append((value.group(1), int(value.group(2), 0)))
-            elif re.match(r"^(static|enum)\b", line):
-                raise ValueError("%s:%d: a constant in neither form: %s" % (path, number, line.strip()))
+            elif re.match(r"^(static|enum|#define FIXED_)", line):
+                raise ValueError("%s:%d: a constant in none of the forms: %s" % (path, number, line.strip()))
     return names
 
 

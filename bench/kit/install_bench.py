@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""What the NSIS kit costs an installer under Wine: silent installs of the same payload built twice, once
-with the kit (PxLogOpen, the PxDir/PxFile lines of pxlog nsis, PxLogClose) and once with plain
-CreateDirectory and File lines, timed side by side, round after round.
+"""What the NSIS kit costs an installer under Wine: silent installs of the same payload built three times,
+with the kit (PxLogOpen, the PxDir/PxFile lines of pxlog nsis, PxLogClose) as an ANSI and as a Unicode
+installer, and with plain CreateDirectory and File lines (ANSI), timed side by side, round after round.
 
     install_bench.py --build DIR --pxlog PXLOG --holder HOLDER.EXE [--sizes 1000,5000] [--runs 5]
                      [--table docs/performance.md]
@@ -9,7 +9,7 @@ CreateDirectory and File lines, timed side by side, round after round.
 A payload of N files is N/100 folders of 100 small files under Samples\\. Both installers use the
 reference installer's compressor. Each run installs into a folder that is not there yet, from a cold
 start of the installer (wine cmd /c setup.exe /S /D=...), and is timed from the start of the process to
-its end. After a kit run the log must list every folder and file, or the bench stops. The table goes to
+its end. After a kit run, of either kind, the log must list every folder and file, or the bench stops. The table goes to
 stdout, to DIR/results/kit.md and, with --table, into that file between its two marker lines.
 """
 
@@ -27,6 +27,7 @@ ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 
 from pxwine import session as wine_session  # noqa: E402
+from pxwine.fixed_names import LOG_COUNT_OFFSET, LOG_FILE_NAME  # noqa: E402
 from pxwine.paths import unix_path, windows_path  # noqa: E402
 
 FILES_PER_FOLDER = 100
@@ -64,7 +65,7 @@ def plain_payload(staging, out):
         stream.write("\n".join(lines) + "\n")
 
 
-HEADER = """Unicode false
+HEADER = """Unicode {unicode}
 SetCompressor /SOLID lzma
 Name "Plexitone"
 OutFile "{out}"
@@ -88,20 +89,24 @@ SectionEnd
 """
 
 
+# name, script, Unicode: the order in which each round runs them.
+CONTENDERS = (("plain", PLAIN_SCRIPT, "false"), ("kit", KIT_SCRIPT, "false"), ("kit-unicode", KIT_SCRIPT, "true"))
+
+
 def build_installers(work, pxlog, count):
     staging = os.path.join(work, "staging-%d" % count)
     stage_payload(staging, count)
     installers = {}
-    for name, template in (("kit", KIT_SCRIPT), ("plain", PLAIN_SCRIPT)):
+    for name, template, unicode in CONTENDERS:
         payload = os.path.join(work, "%s-payload-%d.nsh" % (name, count))
-        if name == "kit":
+        if template is KIT_SCRIPT:
             subprocess.run([pxlog, "nsis", "--from-dir", staging, "--out", payload], check=True)
         else:
             plain_payload(staging, payload)
         script = os.path.join(work, "%s-%d.nsi" % (name, count))
         out = os.path.join(work, "%s-%d.exe" % (name, count))
         with open(script, "w") as stream:
-            stream.write(template.format(out=out, payload=payload,
+            stream.write(template.format(out=out, payload=payload, unicode=unicode,
                                          kit=os.path.join(ROOT, "installer", "pxunins.nsh")))
         subprocess.run(["makensis", "-V1", script], check=True)
         installers[name] = out
@@ -111,7 +116,7 @@ def build_installers(work, pxlog, count):
 def logged_entries(path):
     with open(path, "rb") as stream:
         data = stream.read()
-    return struct.unpack_from("<i", data, 8)[0]
+    return struct.unpack_from("<i", data, LOG_COUNT_OFFSET)[0]
 
 
 def run_install(session, prefix, setup, count, name):
@@ -127,12 +132,12 @@ def run_install(session, prefix, setup, count, name):
     if code != 0:
         raise RuntimeError("%s: the installer ended with %d" % (name, code))
     made = sum(len(files) for _, _, files in os.walk(target))
-    if name == "kit":
+    if name.startswith("kit"):
         # The payload's files, its folders (Samples and those in it) and the install folder.
         expected = count + (count // FILES_PER_FOLDER + 1) + 1
-        logged = logged_entries(os.path.join(target, "_pxunins.dat"))
+        logged = logged_entries(os.path.join(target, LOG_FILE_NAME))
         if logged != expected:
-            raise RuntimeError("kit: the log lists %d entries, not %d" % (logged, expected))
+            raise RuntimeError("%s: the log lists %d entries, not %d" % (name, logged, expected))
         made -= 1
     if made != count:
         raise RuntimeError("%s: %d files installed, not %d" % (name, made, count))
@@ -144,14 +149,20 @@ def spread(samples):
 
 
 def table(results, runs):
-    lines = ["| files | plain `CreateDirectory` and `File` | the kit | kit / plain (medians) |",
-             "|---|---|---|---|"]
+    # On a machine others share, the fastest run of each is the one least disturbed: its ratio beside the
+    # medians'.
+    lines = ["| files | plain `CreateDirectory` and `File` | the kit, ANSI | the kit, Unicode | kit / plain "
+             "| Unicode / ANSI | Unicode / ANSI, fastest runs |",
+             "|---|---|---|---|---|---|---|"]
     for count, samples in results:
-        lines.append("| %s | %s | %s | %.2f× |" % (
-            "{:,}".format(count), spread(samples["plain"]), spread(samples["kit"]),
-            statistics.median(samples["kit"]) / statistics.median(samples["plain"])))
+        median = {name: statistics.median(samples[name]) for name in samples}
+        lines.append("| %s | %s | %s | %s | %.2f× | %.2f× | %.2f× |" % (
+            "{:,}".format(count), spread(samples["plain"]), spread(samples["kit"]), spread(samples["kit-unicode"]),
+            median["kit"] / median["plain"], median["kit-unicode"] / median["kit"],
+            min(samples["kit-unicode"]) / min(samples["kit"])))
     lines.append("")
-    lines.append("%d rounds, plain and kit in turn, each a silent install from a cold start." % runs)
+    lines.append("%d rounds, plain, kit and Unicode kit in turn, each a silent install from a cold start; "
+                 "ratios of medians but for the last column." % runs)
     return "\n".join(lines)
 
 
@@ -187,12 +198,13 @@ def main():
     results = []
     try:
         for count in sizes:
-            samples = {"plain": [], "kit": []}
+            names = [contender[0] for contender in CONTENDERS]
+            samples = {name: [] for name in names}
             # One untimed round first: the first start of a program fills Wine's caches.
-            for name in ("plain", "kit"):
+            for name in names:
                 run_install(session, session.prefix, installers[count][name], count, name)
             for round_number in range(args.runs):
-                for name in ("plain", "kit"):
+                for name in names:
                     seconds = run_install(session, session.prefix, installers[count][name], count, name)
                     samples[name].append(seconds)
                     log("%d files, %s, round %d: %.2f s" % (count, name, round_number + 1, seconds))

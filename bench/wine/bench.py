@@ -29,6 +29,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 
 from pxwine import session as wine_session  # noqa: E402
+from pxwine.fixed_names import UNINSTALLER_FILE_NAME  # noqa: E402
 from pxwine.installation import Stage  # noqa: E402
 from pxwine.paths import temp_folders  # noqa: E402
 from pxwine.uninstall_log import ENTRY_KIND_DIRECTORY, LOG_NAME, sound_log  # noqa: E402
@@ -38,7 +39,7 @@ APP_WINDOWS = "C:\\bench\\app"
 
 # name, go button id, program file in the app folder, arguments
 CONTENDERS = [
-    ("ours", 6, "pxunins.exe", []),
+    ("ours", 6, UNINSTALLER_FILE_NAME, []),
     ("display", 6, "reference_removal.exe", ["display"]),
     ("bare", 6, "reference_removal.exe", ["bare"]),
     ("nsis", 1, "uninst.exe", []),
@@ -231,7 +232,7 @@ def benchmark(bench, args, clock, reference, exe):
         uninstaller = build_nsis_uninstaller(bench, count, entries)
         sizes_of["nsis uninst.exe, N = %d" % count] = os.path.getsize(uninstaller)
         programs = {
-            "ours": [(exe, "pxunins.exe")],
+            "ours": [(exe, UNINSTALLER_FILE_NAME)],
             "display": [(reference, "reference_removal.exe")],
             "bare": [(reference, "reference_removal.exe")],
             "nsis": [(uninstaller, "uninst.exe")],
@@ -334,10 +335,10 @@ def profile(bench, args, clock, reference, exe):
         if perf is None:
             out.write("\n(no perf on this machine: no system-wide profile)\n")
             return
-        for name, program, arguments in (("ours", "pxunins.exe", []),
+        for name, program, arguments in (("ours", UNINSTALLER_FILE_NAME, []),
                                           ("bare", "reference_removal.exe", ["bare"])):
             data_file = os.path.join(bench.results_dir, "perf_%s.data" % name)
-            stage(bench.prefix, entries, data, [(exe, "pxunins.exe"), (reference, "reference_removal.exe")])
+            stage(bench.prefix, entries, data, [(exe, UNINSTALLER_FILE_NAME), (reference, "reference_removal.exe")])
             recorder = subprocess.Popen([perf, "record", "-a", "-F", "999", "-e", "cpu-clock", "-o", data_file],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             time.sleep(1)

@@ -32,6 +32,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "foundation/fixed_names.h"
 #include "reference_ids.h"
 
 static const char kCaption[] = "Plexitone Uninstall";
@@ -256,9 +257,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     if (length == 0 || length >= sizeof logPath)
         return 3;
     char *lastSeparator = strrchr(logPath, '\\');
-    if (lastSeparator == NULL || (size_t)(lastSeparator - logPath) + 14 > sizeof logPath)
+    if (lastSeparator == NULL || (size_t)(lastSeparator - logPath) + 1 + sizeof kLogFileName > sizeof logPath)
         return 3;
-    strcpy(lastSeparator + 1, "_pxunins.dat");
+    strcpy(lastSeparator + 1, kLogFileName);
     Entry *entries;
     long count;
     if (!LoadLog(logPath, &entries, &count))

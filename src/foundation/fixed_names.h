@@ -1,8 +1,10 @@
 // The names the uninstaller finds the installation by, and the constants of the uninstall log's
 // format: the one home of both. tools/fixed_names.py turns this file into the NSIS kit's defines
 // (installer/pxunins_names.nsh) and the Wine harness's names (tools/pxwine/fixed_names.py); the test
-// fixed_names_generated fails while either differs from what this file gives. Keep to the two forms
-// below, one constant a line: the generator reads nothing else.
+// fixed_names_generated fails while either differs from what this file gives, and fixed_names_spelled_once
+// while a source file outside these three spells one of the names itself. One constant a line, in the
+// forms below; a text may join string literals and the FIXED_ pieces defined above it, so that a name
+// built on another (the product key on the maker key) is written once. The generator reads nothing else.
 #ifndef FOUNDATION_FIXED_NAMES_H
 #define FOUNDATION_FIXED_NAMES_H
 
@@ -24,36 +26,45 @@ enum { EntryKindDirectory = 1 };  // removed with RemoveDirectoryA, only when em
 // The longest path an entry may carry: a MAX_PATH block holds it with its NUL.
 enum { kLongestLoggedPath = 259 };
 
+// The pieces that several names share; the generator joins them into the names, and writes no name of
+// their own.
+#define FIXED_PRODUCT "Plexitone"
+#define FIXED_WINDOWS_KEY "Software\\Microsoft\\Windows\\CurrentVersion"
+#define FIXED_WINDOWS_NT_KEY "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"
+#define FIXED_MAKER_KEY "SOFTWARE\\Morvaine"
+#define FIXED_PRODUCT_KEY FIXED_MAKER_KEY "\\" FIXED_PRODUCT
+
 // The group in the current user's start-menu Programs folder and its five shortcuts.
-static const char kGroupName[] = "Plexitone";
-static const char kAppShortcut[] = "Plexitone.lnk";
-static const char kHelpShortcut[] = "Plexitone Help.lnk";
-static const char kLicenseShortcut[] = "Plexitone License.lnk";
-static const char kHomePageShortcut[] = "Plexitone Home Page.lnk";
-static const char kUninstallShortcut[] = "Uninstall Plexitone.lnk";
+static const char kGroupName[] = FIXED_PRODUCT;
+static const char kAppShortcut[] = FIXED_PRODUCT ".lnk";
+static const char kHelpShortcut[] = FIXED_PRODUCT " Help.lnk";
+static const char kLicenseShortcut[] = FIXED_PRODUCT " License.lnk";
+static const char kHomePageShortcut[] = FIXED_PRODUCT " Home Page.lnk";
+static const char kUninstallShortcut[] = "Uninstall " FIXED_PRODUCT ".lnk";
 
 // Registry keys, each under the root its user names.
-static const char kAppFileName[] = "px.exe";
-static const char kAppPathKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\px.exe";
-static const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plexitone";
-static const char kMakerKey[] = "SOFTWARE\\Morvaine";
-static const char kProductKey[] = "SOFTWARE\\Morvaine\\Plexitone";
-static const char kAudioSettingsKey[] = "SOFTWARE\\Morvaine\\Plexitone\\Audio";
-static const char kMidiSettingsKey[] = "SOFTWARE\\Morvaine\\Plexitone\\MIDI";
-static const char kRecentFilesKey[] = "SOFTWARE\\Morvaine\\Plexitone\\Recent Files";
-static const char kOfflineRenderingKey[] = "SOFTWARE\\Morvaine\\Plexitone\\Offline Rendering";
+#define FIXED_APP_FILE_NAME "px.exe"
+static const char kAppFileName[] = FIXED_APP_FILE_NAME;
+static const char kAppPathKey[] = FIXED_WINDOWS_KEY "\\App Paths\\" FIXED_APP_FILE_NAME;
+static const char kUninstallKey[] = FIXED_WINDOWS_KEY "\\Uninstall\\" FIXED_PRODUCT;
+static const char kMakerKey[] = FIXED_MAKER_KEY;
+static const char kProductKey[] = FIXED_PRODUCT_KEY;
+static const char kAudioSettingsKey[] = FIXED_PRODUCT_KEY "\\Audio";
+static const char kMidiSettingsKey[] = FIXED_PRODUCT_KEY "\\MIDI";
+static const char kRecentFilesKey[] = FIXED_PRODUCT_KEY "\\Recent Files";
+static const char kOfflineRenderingKey[] = FIXED_PRODUCT_KEY "\\Offline Rendering";
 
 // The pipe driver: the product key's value that names its file, its use count, its place in the
 // MIDI driver lists of the two lines.
-static const char kPipeDriverValue[] = "PlexitonePipe";
+static const char kPipeDriverValue[] = FIXED_PRODUCT "Pipe";
 static const char kPipeDriverFileName[] = "pxpipe.drv";
-static const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-static const char kDrivers32Key[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
-static const char kDriversDescKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc";
+static const char kSharedDllsKey[] = FIXED_WINDOWS_KEY "\\SharedDLLs";
+static const char kDrivers32Key[] = FIXED_WINDOWS_NT_KEY "\\Drivers32";
+static const char kDriversDescKey[] = FIXED_WINDOWS_NT_KEY "\\drivers.desc";
 static const char kDriverListName[] = "midi";
 enum { kDriverListNames = 100 };  // "midi", then "midi1" to "midi99"
 static const char kSystemIniFile[] = "system.ini";
 static const char kSystemIniDrivers[] = "drivers";
-static const char kSystemIniDriverKey[] = "MIDIPlexitone";
+static const char kSystemIniDriverKey[] = "MIDI" FIXED_PRODUCT;
 
 #endif

@@ -22,12 +22,14 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 
 import pxwine.installation as inst  # noqa: E402
+from pxwine import fixed_names as names  # noqa: E402
 from pxwine.driver import DriverRun, prompts_differ  # noqa: E402
 from pxwine.hand_off import copy_records, wait_for_hand_off, without_copy_records  # noqa: E402
 from pxwine.installation import (DRIVERS32_KEY, DRIVERS_DESC_KEY, MACHINE_MAKER_KEY,  # noqa: E402
                                  PENDING_RENAMES, SESSION_MANAGER_KEY, SHARED_DLLS_KEY, USER_MAKER_KEY,
                                  USER_PRODUCT_KEY, USER_SETTINGS_KEYS)
 from pxwine.lanes import CONSUMER, NT32, NT64  # noqa: E402
+from pxwine.product import compared_keys  # noqa: E402
 from pxwine.registry import RegFile, dword, expand_sz, multi_sz, normal_key, sz  # noqa: E402
 from pxwine.scenario import Row, main  # noqa: E402
 from pxwine.texts import (COMPLETE, CONFIRM, FALLBACK, NO_ADMIN, REBOOT_FAILED, RESTART,  # noqa: E402
@@ -93,11 +95,11 @@ class Outcome:
         if self.driver == "removed":
             key_trees.append(MACHINE_MAKER_KEY)
             if lane.nt:
-                values += [(DRIVERS32_KEY, "midi1"), (DRIVERS_DESC_KEY, inst.DRIVER_NAME)]
+                values += [(DRIVERS32_KEY, inst.OUR_DRIVER_LIST_NAME), (DRIVERS_DESC_KEY, inst.DRIVER_NAME)]
             else:
-                drivers = ("ini", "system.ini", "drivers")
+                drivers = ("ini", names.SYSTEM_INI_FILE, names.SYSTEM_INI_DRIVERS)
                 after[drivers] = tuple(entry for entry in before[drivers]
-                                       if entry != "MIDIPlexitone=" + inst.DRIVER_NAME)
+                                       if entry != names.SYSTEM_INI_DRIVER_KEY + "=" + inst.DRIVER_NAME)
             scheduled_nt = ("value", normal_key(SESSION_MANAGER_KEY), PENDING_RENAMES.lower())
             scheduled_consumer = ("ini", "wininit.ini", "rename")
             if lane.nt:
@@ -202,7 +204,8 @@ def rows_for(lane):
         # leaves a driver that is no longer listed: it is still removed, and the machine's keys go.
         rows.append(Scenario("driver_no_longer_listed", lane, [YES, NO], restart_no, Outcome(),
                              stage={"shared_count": None,
-                                    "extra_changes": RegFile().set_values(DRIVERS32_KEY, {"midi1": None})}))
+                                    "extra_changes": RegFile().set_values(DRIVERS32_KEY,
+                                                                          {inst.OUR_DRIVER_LIST_NAME: None})}))
         # A user who may only read the driver list: the message, owned by the progress dialog; the
         # use count is already released, nothing else of the driver changes, no restart is offered.
         rows.append(Scenario("driver_list_read_only", lane, [YES, OK, OK],
@@ -326,8 +329,8 @@ def stage_own_copy(prefix, windows_dir, exe):
     """The uninstaller in a folder of its own, with a file and a log that lists nothing: an ANSI log
     cannot name this folder."""
     own = inst.Stage(prefix, windows_dir + "\\")
-    own.file("px.exe", b"MZ own\r\n")
-    own.copy(exe, "pxunins.exe")
+    own.file(names.APP_FILE_NAME, b"MZ own\r\n")
+    own.copy(exe, names.UNINSTALLER_FILE_NAME)
     own.file(LOG_NAME, sound_log([]))
     return own.unix_dir
 
@@ -367,12 +370,13 @@ def run_scenario(scenario, harness):
                                                scratch_dir=work, **scenario.stage)
         if scenario.after_stage is not None:
             scenario.after_stage(installation)
-        program = installation.win("pxunins.exe")
+        program = installation.win(names.UNINSTALLER_FILE_NAME)
         if scenario.run_from is not None:
             own_copy = stage_own_copy(prefix, scenario.run_from, harness.exe)
-            program = scenario.run_from + "\\pxunins.exe"
+            program = scenario.run_from + "\\" + names.UNINSTALLER_FILE_NAME
         own_before = folder_files(own_copy)
-        before = inst.snapshot(prefix, environment, work, install_dir=install_dir)
+        before = inst.snapshot(prefix, environment, work, install_dir=install_dir,
+                               keys=compared_keys(scenario.lane))
         if tool is not None:
             original_dacl = key_security(tool, environment, "get")
             key_security(tool, environment, "set", READ_ONLY_DACL)
@@ -414,7 +418,8 @@ def run_scenario(scenario, harness):
                 session, inst.unix_path(prefix, installation.install_dir),
                 None if outcome.restart_done else records_before) is None:
             failures.append("the run's copy did not take the uninstaller and its log in the time allowed")
-        after = without_copy_records(inst.snapshot(prefix, environment, work, install_dir=install_dir))
+        after = without_copy_records(inst.snapshot(prefix, environment, work, install_dir=install_dir,
+                                                   keys=compared_keys(scenario.lane)))
         if outcome.restart_done:
             after = without_restart_records_of_the_run(after, installation)
         differences = inst.compare(outcome.expected(installation, before), after)

@@ -18,6 +18,7 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 
 from pxwine.driver import DriverRun, prompts_differ  # noqa: E402
+from pxwine.fixed_names import UNINSTALLER_FILE_NAME as UNINSTALLER  # noqa: E402
 from pxwine.installation import Stage  # noqa: E402
 from pxwine.lanes import CONSUMER, NT32  # noqa: E402
 from pxwine.paths import disk_path  # noqa: E402
@@ -71,7 +72,7 @@ def run_scenario(scenario, harness):
     session = harness.session
     stage = Stage(session.prefix, "C:\\e2e\\%s\\" % scenario.name)
     stage.file(LOG_NAME, stage_troubles(stage))
-    stage.copy(harness.exe, "pxunins.exe")
+    stage.copy(harness.exe, UNINSTALLER)
 
     plan, plan_text = run_plan(harness.pxlog, stage.win(LOG_NAME), session.environment,
                                os.path.join(session.journals, scenario.name + "-plan.txt"))
@@ -80,7 +81,7 @@ def run_scenario(scenario, harness):
     if len(plan) != 12:
         failures.append("the plan names %d entries, the log 12" % len(plan))
 
-    run = DriverRun(session, harness.driver, scenario.name, stage.win("pxunins.exe"), ["Yes", "OK"],
+    run = DriverRun(session, harness.driver, scenario.name, stage.win(UNINSTALLER), ["Yes", "OK"],
                     scenario.lane, shots=False)
     difference = prompts_differ([answered(CONFIRM, "Yes"), answered(COMPLETE, "OK")], run.prompts())
     if difference:

@@ -13,11 +13,13 @@ directory is the one pxwine.session made; shots of every window land in its shot
 
 import os
 import shutil
+import struct
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 
 from pxwine.driver import DriverRun, prompts_differ  # noqa: E402
+from pxwine.fixed_names import GROUP_NAME, UNINSTALLER_FILE_NAME as UNINSTALLER  # noqa: E402
 from pxwine.hand_off import copy_records, temp_items, wait_for_hand_off  # noqa: E402
 from pxwine.installation import SHORTCUTS, Stage, write_file  # noqa: E402
 from pxwine.lanes import CONSUMER, NT32, NT64  # noqa: E402
@@ -26,7 +28,7 @@ from pxwine.scenario import Row, main  # noqa: E402
 from pxwine.texts import (CAPTION_DIALOG, COMPLETE, CONFIRM, FALLBACK, NO_ADMIN, REMOVING,  # noqa: E402
                           answered)
 from pxwine.uninstall_log import (ENTRY_KIND_DIRECTORY, ENTRY_KIND_FILE, LOG_NAME,  # noqa: E402
-                                  LogBuilder, read_entries, sound_log)
+                                  UNINSTALL_LOG_MAGIC, LogBuilder, read_entries, sound_log)
 
 DRIVER_TIMEOUT_SECONDS = 20
 
@@ -126,7 +128,7 @@ def malformed(build):
 
 def log_11_bytes(stage):
     return (LogBuilder()
-            .u32(0x5749AAE0)           # magic
+            .u32(UNINSTALL_LOG_MAGIC)  # magic
             .u32(0)                    # second header word
             .raw(b"\x00\x00\x00")      # entry count: one byte short
             .bytes())
@@ -134,7 +136,7 @@ def log_11_bytes(stage):
 
 def log_wrong_magic(stage):
     return (LogBuilder()
-            .u32(0x5749AAE1)           # magic, last bit flipped
+            .u32(UNINSTALL_LOG_MAGIC ^ 1)  # magic, last bit flipped
             .u32(0)
             .i32(1)
             .entry(ENTRY_KIND_FILE, stage.win("a.txt"))
@@ -143,7 +145,7 @@ def log_wrong_magic(stage):
 
 def log_reversed_magic(stage):
     return (LogBuilder()
-            .raw(b"\x57\x49\xAA\xE0")  # magic stored big-endian
+            .raw(struct.pack(">I", UNINSTALL_LOG_MAGIC))  # magic stored big-endian
             .u32(0)
             .i32(1)
             .entry(ENTRY_KIND_FILE, stage.win("a.txt"))
@@ -152,7 +154,7 @@ def log_reversed_magic(stage):
 
 def log_second_word_1(stage):
     return (LogBuilder()
-            .u32(0x5749AAE0)
+            .u32(UNINSTALL_LOG_MAGIC)
             .u32(1)                    # second header word: must be 0
             .i32(1)
             .entry(ENTRY_KIND_FILE, stage.win("a.txt"))
@@ -378,7 +380,7 @@ SCENARIOS = [
 
 
 def stage_start_menu(prefix):
-    group = os.path.join(programs_folder(prefix), "Plexitone")
+    group = os.path.join(programs_folder(prefix), GROUP_NAME)
     if os.path.exists(group):
         shutil.rmtree(group)
     for name in SHORTCUTS:
@@ -526,7 +528,7 @@ def run_scenario(scenario, harness):
     markers, dll_overrides = ([], None)
     if scenario.planted_dlls:
         markers, dll_overrides = plant_marker_dlls(stage, harness.marker, scenario.planted_dlls)
-    stage.copy(harness.exe, "pxunins.exe")
+    stage.copy(harness.exe, UNINSTALLER)
     log_paths = []
     if log is not None:
         stage.file(LOG_NAME, log)
@@ -538,7 +540,7 @@ def run_scenario(scenario, harness):
     records_before = copy_records(session) if scenario.removes else 0
 
     print("folder %s (%d characters), %s lane" % (folder, len(folder), scenario.lane.name), flush=True)
-    run = DriverRun(session, harness.driver, scenario.name, stage.win("pxunins.exe"), scenario.answers,
+    run = DriverRun(session, harness.driver, scenario.name, stage.win(UNINSTALLER), scenario.answers,
                     scenario.lane, timeout=DRIVER_TIMEOUT_SECONDS, cwd=scenario.working_folder,
                     dll_overrides=dll_overrides)
     failures = []

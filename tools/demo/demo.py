@@ -22,16 +22,19 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 
+import findings  # noqa: E402
 import pxwine.installation as inst  # noqa: E402
+from pxwine import fixed_names as names  # noqa: E402
+from pxwine import product  # noqa: E402
 from pxwine import session as wine_session  # noqa: E402
 from pxwine.driver import DriverRun  # noqa: E402
 from pxwine.paths import windows_path  # noqa: E402
-from pxwine.registry import RegFile, dword, multi_sz, sz  # noqa: E402
-from pxwine.lanes import LANES, NT32, NT64, by_name  # noqa: E402
+from pxwine.registry import RegFile, dword, sz  # noqa: E402
+from pxwine.lanes import LANES, NT32, by_name  # noqa: E402
 from pxwine.texts import REMOVING, prompt_name  # noqa: E402
 from pxwine.uninstall_log import LOG_NAME, read_entries  # noqa: E402
 
-EXE_NAME = "pxunins.exe"
+EXE_NAME = names.UNINSTALLER_FILE_NAME
 SETUP_NAME = "plexitone-setup.exe"
 
 # What the driver answers: the confirmation Yes, the restart question No (the prefix stays to be looked
@@ -71,43 +74,25 @@ def check_log(pxlog, prefix, installation, scratch_dir):
 
 
 def stage_neighbours(session, lane, shared, scratch_dir):
-    """What other programs left in the prefix, so that a run which touches more than its own shows: another
-    MIDI driver before ours, another shared file's use count, a group of the same name in all users' start
-    menu, another program's pending deletion; with shared, another program that uses the pipe driver; under
-    WoW64 another program's 64-bit file of our driver's name in the real system32."""
+    """What other programs left in the prefix (pxwine.product), so that a run which touches more than its
+    own shows; with shared, another program that uses the pipe driver already."""
     prefix = session.prefix
     inst.reset_files(prefix)
-    changes = inst.reset_changes()
-    shared_counts = {inst.OTHER_SHARED_FILE: dword(2)}
+    changes = inst.stage_neighbours(prefix, inst.reset_changes(), lane)
     if shared:
-        shared_counts[inst.DRIVER_NAME] = dword(1)
+        changes.set_values(inst.SHARED_DLLS_KEY, {inst.DRIVER_NAME: dword(1)})
         inst.write_file(inst.unix_path(prefix, lane.disk_file(inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME)),
-                        b"MZ plexitone pipe driver\r\n")
-    if lane.wow64:
-        inst.write_file(inst.unix_path(prefix, inst.SYSTEM_DIR + "\\" + inst.DRIVER_NAME),
-                        inst.OTHER_DRIVER_64_CONTENT)
-    changes.set_values(inst.SHARED_DLLS_KEY, shared_counts)
-    if lane.nt:
-        changes.set_values(inst.DRIVERS32_KEY, {"midi": sz(inst.OTHER_MIDI_DRIVER)})
-        changes.set_values(inst.DRIVERS_DESC_KEY, {inst.OTHER_MIDI_DRIVER: sz("Other Synth")})
-    else:
-        inst.set_ini_lines(inst.system_ini(prefix), "drivers", inst.OTHER_SYSTEM_INI_DRIVERS)
-    changes.set_values(inst.SESSION_MANAGER_KEY, {inst.PENDING_RENAMES: multi_sz([inst.OTHER_PENDING, ""])})
-    inst.write_ini(inst.wininit_ini(prefix), [("rename", [inst.OTHER_WININIT_LINE])])
-    common_group = os.path.join(inst.common_programs_folder(prefix), inst.GROUP_NAME)
-    inst.write_file(os.path.join(common_group, "Plexitone.lnk"),
-                    inst.shell_link(inst.DEFAULT_INSTALL_DIR + "\\px.exe", "Plexitone", inst.DEFAULT_INSTALL_DIR))
+                        inst.DRIVER_CONTENT)
     # The installer asks which line it runs on, as the uninstaller does.
     changes.set_values("HKCU\\Software\\Wine\\AppDefaults\\" + os.path.basename(SETUP_NAME),
                        {"Version": sz(lane.version)})
     changes.apply(session.environment, scratch_dir)
 
 
-# A sample library like the one the full product brings: enough files that the progress dialog stays on the
-# screen long enough to be seen (and photographed), as it does for a real installation. The installer's
-# payload (installer/make_staging.py) carries it.
-SAMPLE_LIBRARY = "Samples\\Library"
-SAMPLE_COUNT = 400
+# The installer's payload carries the sample library (pxwine.product), so that the progress dialog stays
+# on the screen long enough to be seen and photographed, as it does for a real installation.
+SAMPLE_LIBRARY = product.SAMPLE_LIBRARY
+SAMPLE_COUNT = product.SAMPLE_COUNT
 
 
 # Wine's own faces (MS Sans Serif, Tahoma, Marlett for the caption's close box) come with its fonts
@@ -250,237 +235,140 @@ class DisplayRun:
 
 
 # ---------------------------------------------------------------------------------------------------------
-# The report
+# The report: the findings (findings.py) in words
 
 
-def count(items, kind, under):
-    under = under.lower()
-    return sorted(item[1] for item in items if item[0] == kind and inst.in_tree(item[1], under))
+# What each reason for a thing to stay means, in the report's words.
+REASONS = {
+    findings.REASON_RUNNING: "a running program cannot delete its own file",
+    findings.REASON_LOG: "the log does not list itself",
+    findings.REASON_HOLDS: "it still holds what stays",
+    findings.REASON_RESTART: "a driver may be in use until Windows restarts: it goes at the next restart",
+    findings.REASON_SHARED_DRIVER: "another program still uses the pipe driver",
+    findings.REASON_SHARED_PARENT: "Windows and other programs share it; the uninstaller removes its own "
+                                   "entry, not the list",
+    findings.REASON_NO_LOG: "without its log the uninstaller cannot know what was installed",
+    findings.REASON_FALLBACK: "the reduced clean-up after the fallback dialog leaves the registry alone",
+    findings.REASON_UNKNOWN: "NO REASON KNOWN: the uninstaller should have removed it",
+}
+LISTED = 12
 
 
-def product_keys(lane):
-    return ([inst.APP_PATH_KEY]
-            + [inst.USER_PRODUCT_KEY + "\\" + name for name in inst.USER_SETTINGS_KEYS]
-            + [inst.USER_PRODUCT_KEY, inst.USER_MAKER_KEY, inst.uninstall_key(lane),
-               inst.MACHINE_PRODUCT_KEY, inst.MACHINE_MAKER_KEY])
+def wrapped(text, indent="  "):
+    say(textwrap.fill(text, width=100, initial_indent=indent, subsequent_indent=indent + "  "))
 
 
-def views(key):
-    """A key as our 32-bit programs name it, and where WoW64 redirects it (absent in a 32-bit prefix)."""
-    return (key, NT64.machine_key(key))
+def short(found, path):
+    return path.replace(found.install_dir, "<install>")
 
 
-def has_key(items, key):
-    return any(("key", inst.normal_key(view)) in items for view in views(key))
-
-
-def value_of(items, key, name):
-    for view in views(key):
-        value = items.get(("value", inst.normal_key(view), name.lower()))
-        if value is not None:
-            return value
-    return None
-
-
-def shorten(path, installation):
-    return path.replace(installation.install_dir.lower(), "<install>")
-
-
-def driver_registration(items, lane):
-    """Where the driver is listed as a MIDI driver, as readable lines."""
-    found = []
-    if lane.nt:
-        for name in ["midi"] + ["midi%d" % i for i in range(1, 100)]:
-            value = value_of(items, inst.DRIVERS32_KEY, name)
-            if value is not None and value.kind == 1 and value.text().lower() == inst.DRIVER_NAME:
-                found.append("Drivers32 %s=%s" % (name, value.text()))
-        if value_of(items, inst.DRIVERS_DESC_KEY, inst.DRIVER_NAME) is not None:
-            found.append("drivers.desc %s" % inst.DRIVER_NAME)
-    else:
-        for line_text in items.get(("ini", "system.ini", "drivers"), ()):
-            if line_text.lower().startswith("midiplexitone="):
-                found.append("system.ini [drivers] " + line_text)
-    return found
-
-
-def pending_deletions(items, lane, driver_file):
-    """The record that deletes the driver's file at the next start of Windows."""
-    wanted = driver_file.lower()
-    if lane.nt:
-        value = value_of(items, inst.SESSION_MANAGER_KEY, inst.PENDING_RENAMES)
-        strings = value.strings() if value is not None and value.kind == 7 else []
-        return ["PendingFileRenameOperations: %s -> (delete)" % strings[i]
-                for i in range(0, len(strings) - 1, 2) if strings[i].lower().endswith(wanted[2:])]
-    return ["wininit.ini [rename] " + text for text in items.get(("ini", "wininit.ini", "rename"), ())
-            if text.lower().startswith("nul=") and text.lower().endswith(wanted[2:])]
-
-
-def report_installer(arguments, setup, installed, after):
-    """What the installer made, against what the uninstall removed of it."""
-    made = [item for item in installed if item not in setup.before]
-    changed = [item for item in installed if item in setup.before and installed[item] != setup.before[item]]
-    left = [item for item in made if item in after]
+def report_installer(arguments, setup, found):
+    """What the installer made, against what the uninstall removed of it: each thing gone or named with
+    the reason it stays."""
     kinds = {}
-    for item in made:
+    for item in found.made:
         kinds[item[0]] = kinds.get(item[0], 0) + 1
+    left = found.left()
     say()
     say("Plexitone installed by its installer, then uninstalled:")
     say("  %s /S, exit code %d in %.1f s: made %s; changed %d"
         % (os.path.relpath(arguments.setup), setup.exit_code, setup.seconds,
-           ", ".join("%d %ss" % (number, kind) for kind, number in sorted(kinds.items())), len(changed)))
-    say("  the uninstall removed %d of the %d things made; left:" % (len(made) - len(left), len(made)))
-    for item in sorted(left, key=lambda item: tuple(str(part) for part in item))[:12]:
-        say("    " + inst.describe(item))
-    if len(left) > 12:
-        say("    ... and %d more" % (len(left) - 12))
+           ", ".join("%d %ss" % (number, kind) for kind, number in sorted(kinds.items())), len(found.changed)))
+    say("  the uninstall removed %d of the %d things made%s" % (len(found.made) - len(left), len(found.made),
+                                                                 "; stayed, and why:" if left else ""))
+    by_reason = {}
+    for item, reason in left:
+        by_reason.setdefault(reason, []).append(item)
+    for reason, items in sorted(by_reason.items()):
+        wrapped("%d: %s" % (len(items), REASONS[reason]), "    ")
+        for item in items[:LISTED]:
+            say("      " + short(found, inst.describe(item)))
+        if len(items) > LISTED:
+            say("      ... and %d more" % (len(items) - LISTED))
+    for item in found.changed:
+        say("  changed by the install, %s by the uninstall: %s"
+            % ("restored" if found.restored[item] else "NOT restored", inst.describe(item)))
 
 
-def report(arguments, installation, log, before, after, run):
-    install_dir = installation.install_dir
-    lane = arguments.lane
-    files_before = count(before, "file", install_dir)
-    folders_before = count(before, "folder", install_dir)
-    files_after = count(after, "file", install_dir)
-    folders_after = count(after, "folder", install_dir)
-    group = "<programs>\\" + inst.GROUP_NAME
-    shortcuts_before = count(before, "file", group)
-    shortcuts_after = count(after, "file", group)
-    keys = [key for key in product_keys(lane) if has_key(before, key)]
-    keys_left = [key for key in keys if has_key(after, key)]
-    driver_file = ("file", installation.driver_disk_file.lower())
-    shared_before = value_of(before, inst.SHARED_DLLS_KEY, inst.DRIVER_NAME)
-    shared_after = value_of(after, inst.SHARED_DLLS_KEY, inst.DRIVER_NAME)
-    registered_before = driver_registration(before, lane)
-    registered_after = driver_registration(after, lane)
-    pending = pending_deletions(after, lane, installation.driver_disk_file)
+def report_run(found, run):
+    say()
+    say("The run%s:" % ("" if run.prompts else " (answered on the display)"))
+    for name, _caption, text, answer in run.prompts:
+        if name == "progress":
+            say("  progress  \"Removing: <path>\" and the bar while the files go (%s)" % answer)
+        else:
+            quoted = "\"%s\" -> %s" % (text.replace("\n", " ").replace("|", " "), answer.replace("&", ""))
+            say(textwrap.fill(quoted, width=100, initial_indent="  %-9s " % name, subsequent_indent=" " * 13))
+    say("  exit code %s" % ("unknown" if run.exit_code is None else run.exit_code))
+    for problem in run.problems:
+        say("  problem: " + problem)
 
+
+def report(arguments, found, log, run):
+    installation = found.installation
+    lane = found.lane
     say()
     say("Plexitone uninstall demo, %s" % lane.title)
     say()
     say("Installed:")
-    say("  %d files in %d folders under %s" % (len(files_before), len(folders_before), install_dir))
+    say("  %d files in %d folders under %s" % (len(found.files_installed), len(found.folders_installed),
+                                              installation.install_dir))
     if arguments.no_log:
         say("  no uninstall log (%s, %d entries from the installer, deleted on purpose)" % (LOG_NAME, log[0]))
     else:
         say("  the uninstall log %s, %d entries, written by the installer (pxlog show: %s)"
             % (LOG_NAME, log[0], os.path.relpath(os.path.join(arguments.state, "log.txt"))))
         say("    pxlog check: %s" % log[1])
-    say("  %d shortcuts in the start-menu group \"%s\"" % (len(shortcuts_before), inst.GROUP_NAME))
-    say("  %d registry keys: App Paths\\px.exe, the user's settings (5 keys) and the maker key, the entry"
-        % len(keys))
+    say("  %d shortcuts in the start-menu group \"%s\"" % (len(found.shortcuts_installed), inst.GROUP_NAME))
+    say("  %d registry keys: App Paths\\%s, the user's settings (5 keys) and the maker key, the entry"
+        % (len(found.keys), names.APP_FILE_NAME))
     say("    in the list of installed programs, the machine's product and maker keys")
     say("  the MIDI pipe driver %s%s, shared-use count %s,"
-        % (installation.driver_file, " (on the disk %s)" % installation.driver_disk_file
-           if lane.wow64 else "", shared_before.number() if shared_before is not None else "none"))
-    say("    registered in %s" % (" and ".join(registered_before) or "nothing"))
+        % (installation.driver_file, " (on the disk %s)" % installation.driver_disk_file if lane.wow64 else "",
+           found.shared_count.number() if found.shared_count is not None else "none"))
+    say("    registered in %s" % (" and ".join(found.registered) or "nothing"))
 
-    say()
-    say("The run%s:" % ("" if run.prompts else " (answered on the display)"))
-    if run.prompts:
-        for name, _caption, text, answer in run.prompts:
-            if name == "progress":
-                say("  progress  \"Removing: <path>\" and the bar while the files go (%s)" % answer)
-            else:
-                quoted = "\"%s\" -> %s" % (text.replace("\n", " ").replace("|", " "), answer.replace("&", ""))
-                say(textwrap.fill(quoted, width=100, initial_indent="  %-9s " % name,
-                                  subsequent_indent=" " * 13))
-    say("  exit code %s" % ("unknown" if run.exit_code is None else run.exit_code))
-    for problem in run.problems:
-        say("  problem: " + problem)
+    report_run(found, run)
 
     say()
     say("Gone:")
     say("  %d of %d files and %d of %d folders of the installation"
-        % (len(files_before) - len(files_after), len(files_before),
-           len(folders_before) - len(folders_after), len(folders_before)))
-    group_gone = ("folder", group.lower()) not in after
-    say("  %d of %d shortcuts%s" % (len(shortcuts_before) - len(shortcuts_after), len(shortcuts_before),
-                                     ", and the group folder" if group_gone else ""))
-    say("  %d of %d registry keys" % (len(keys) - len(keys_left), len(keys)))
-    gone_driver = [text for text in registered_before if text not in registered_after]
-    if shared_before is not None and shared_after is None:
+        % (len(found.files_installed) - len(found.files_left), len(found.files_installed),
+           len(found.folders_installed) - len(found.folders_left), len(found.folders_installed)))
+    say("  %d of %d shortcuts%s" % (len(found.shortcuts_installed) - len(found.shortcuts_left),
+                                     len(found.shortcuts_installed), ", and the group folder" if found.group_gone else ""))
+    say("  %d of %d registry keys" % (len(found.keys) - len(found.keys_left), len(found.keys)))
+    gone_driver = [text for text in found.registered if text not in found.registered_left]
+    if found.shared_count is not None and found.shared_count_left is None:
         gone_driver.append("its SharedDLLs count")
     if gone_driver:
         say("  the driver's registration: " + ", ".join(gone_driver))
-    if driver_file in before and driver_file not in after:
-        say("  the driver's file %s, deleted while Wine restarted (Yes to the restart question)"
-            % installation.driver_disk_file)
-    if before == after:
+    if found.nothing_changed:
         say("  nothing: the run ended before its first step (No to the confirmation ends it at once)")
         return
 
     say()
-    say("Stayed, and why:")
-    stayed = False
-    if files_after or folders_after:
-        stayed = True
-        own = {(install_dir + "\\" + name).lower(): name for name in (EXE_NAME, LOG_NAME)}
-        own_left = [name for name in (EXE_NAME, LOG_NAME) if (install_dir + "\\" + name).lower() in files_after]
-        others = [path for path in files_after if path not in own]
-        if arguments.no_log:
-            say("  %d files in %d folders under %s: without its log the uninstaller"
-                % (len(files_after), len(folders_after), install_dir))
-            say("    cannot know what was installed, so it removes none of them")
-        else:
-            if own_left:
-                say("  %s: not in the log, as a running program cannot delete its own file"
-                    % " and ".join(own_left))
-                say("    and the log does not list itself; so %s stays too, not empty" % install_dir)
-            if others:
-                say("  %d files the log lists that the removal pass could not delete: %s"
-                    % (len(others), ", ".join(shorten(path, installation) for path in others[:5])))
-            if install_dir.lower() in folders_after and not own_left:
-                say("  the folder %s: it is not empty" % install_dir)
-    if shortcuts_after:
-        stayed = True
-        say("  %d shortcuts in the start-menu group" % len(shortcuts_after))
-    if keys_left:
-        stayed = True
-        if arguments.no_log:
-            why = "the reduced clean-up after the fallback dialog leaves the registry alone"
-        elif arguments.shared and set(keys_left) <= {inst.MACHINE_PRODUCT_KEY, inst.MACHINE_MAKER_KEY}:
-            why = "they name the pipe driver, which another program still uses"
-        else:
-            why = "not removed"
-        say("  %d registry keys: %s" % (len(keys_left), why))
-        for key in keys_left:
-            say("    " + key)
-    if driver_file in after:
-        stayed = True
-        if pending:
-            say("  %s: a driver may be in use until Windows restarts, so its file goes"
-                % installation.driver_disk_file)
-            say("    at the next restart (%s); the record that does it:"
-                % ("hence the restart question" if not arguments.no_log
-                   else "the fallback road offers none, Windows does it at any restart"))
-            for record in pending:
-                say("    " + record)
-        elif arguments.shared:
-            say("  %s and its registration: another program still uses the driver;"
-                % installation.driver_disk_file)
-            say("    its shared-use count (%s) is only read, never lowered"
-                % (shared_after.number() if shared_after is not None else "gone"))
-        else:
-            say("  %s: not scheduled for deletion" % installation.driver_disk_file)
-    if registered_after and not arguments.shared:
-        stayed = True
-        say("  the driver's registration: " + ", ".join(registered_after))
-    if not stayed:
+    say("Left for the next restart (records the run added):")
+    for record in found.pending_new:
+        say("  " + record)
+    if not found.pending_new:
+        say("  nothing")
+    if found.driver_file_left and not found.driver_pending and not arguments.shared:
+        say("  the driver's file %s stays and NO record deletes it" % installation.driver_disk_file)
+    say()
+    say("Left in the temporary folders (GetTempPath's folder, %s):" % findings.WINDOWS_TEMP)
+    for path in found.temp_left[:LISTED]:
+        size = found.temp_sizes[path]
+        say("  %s%s" % (path, "" if size is None else " (%d bytes)" % size))
+    if len(found.temp_left) > LISTED:
+        say("  ... and %d more" % (len(found.temp_left) - LISTED))
+    if not found.temp_left:
         say("  nothing")
 
-    neighbours = [
-        ("another program's MIDI driver", driver_registration_other(after, lane)),
-        ("another program's shared-use count",
-         value_of(after, inst.SHARED_DLLS_KEY, inst.OTHER_SHARED_FILE) is not None),
-        ("another program's pending deletion", other_pending(after, lane)),
-        ("the all-users group \"Plexitone\"",
-         ("file", "<common programs>\\plexitone\\plexitone.lnk") in after),
-    ]
-    kept = [name for name, present in neighbours if present]
-    if kept:
+    if found.neighbours_kept:
         say()
         say("Left alone, as they belong to others:")
-        say(textwrap.fill(", ".join(kept), width=100, initial_indent="  ", subsequent_indent="  "))
+        wrapped(", ".join(found.neighbours_kept))
 
     if run.shots:
         say()
@@ -494,7 +382,7 @@ def report_restart(installation, seconds, after, restarted):
     say()
     say("The restart (wineboot -r in %.1f s) removed:" % seconds)
     removed = [item for item in after if item not in restarted]
-    for item in sorted(removed, key=lambda item: tuple(str(part) for part in item)):
+    for item in sorted(removed, key=findings.item_order):
         say("  " + inst.describe(item))
     if not removed:
         say("  nothing")
@@ -504,21 +392,9 @@ def report_restart(installation, seconds, after, restarted):
     ours = ("file", installation.driver_disk_file.lower())
     if ours in restarted:
         say("  our driver %s is still there" % installation.driver_disk_file)
-
-
-def other_pending(items, lane):
-    if lane.nt:
-        value = value_of(items, inst.SESSION_MANAGER_KEY, inst.PENDING_RENAMES)
-        return value is not None and value.kind == 7 and inst.OTHER_PENDING in value.strings()
-    return inst.OTHER_WININIT_LINE in items.get(("ini", "wininit.ini", "rename"), ())
-
-
-def driver_registration_other(items, lane):
-    if lane.nt:
-        value = value_of(items, inst.DRIVERS32_KEY, "midi")
-        return value is not None and value.text().lower() == inst.OTHER_MIDI_DRIVER
-    return any(text.lower() == "midi=" + inst.OTHER_MIDI_DRIVER
-               for text in items.get(("ini", "system.ini", "drivers"), ()))
+    left = findings.pending_records(restarted)
+    if left:
+        say("  records still waiting: " + "; ".join(left))
 
 
 # ---------------------------------------------------------------------------------------------------------
@@ -576,10 +452,12 @@ def main(argv):
             # The boot's background services inherit this command's output file, not a later pipe.
             wine_session.run_logged(["wine", "wineboot"], environment, wine_log, 120)
             before = inst.snapshot(prefix, environment, arguments.state)
+            temp_before = findings.temp_listing(prefix)
             phase("running %s on display %s" % (installation.win(EXE_NAME), arguments.on_display))
             run.run()
         else:
             before = inst.snapshot(prefix, environment, arguments.state)
+            temp_before = findings.temp_listing(prefix)
             run = HeadlessRun(arguments, session, installation)
             phase("running %s, answering %s" % (installation.win(EXE_NAME), ", then ".join(
                 answer.replace("&", "") for answer in run.script())))
@@ -587,13 +465,16 @@ def main(argv):
 
         phase("looking at what is left")
         after = inst.snapshot(prefix, environment, arguments.state)
+        temp_after = findings.temp_listing(prefix)
         restarted = None
         if arguments.lane.wow64 and not arguments.on_display:
             phase("restarting Windows as Wine does (wineboot -r, a 64-bit process)")
             seconds = session.restart()
             restarted = inst.snapshot(prefix, environment, arguments.state)
-        report_installer(arguments, setup, before, restarted or after)
-        report(arguments, installation, log, before, after, run)
+        found = findings.Findings(arguments.lane, installation, arguments, setup.before, before, after,
+                                  temp_before, temp_after, final=restarted)
+        report_installer(arguments, setup, found)
+        report(arguments, found, log, run)
         if restarted is not None:
             report_restart(installation, seconds, after, restarted)
         say()

@@ -9,10 +9,6 @@
 #include "path_text.h"
 #include "uninstall_log/removal_list.h"
 
-// The uninstaller runs from the install folder and reads its log from there.
-static const char kUninstallerName[] = "pxunins.exe";
-static const char kLogName[] = "_pxunins.dat";
-
 // What every check needs: the entries, their path keys, and the install folder's key.
 struct LintContext {
     const LogReading& reading;
@@ -138,19 +134,19 @@ static int IsOwnFile(const LintContext& context, size_t index, const char* name)
     if (!IsFullPath(context.reading.entries[index].path.c_str()))
         return 0;
     if (context.installKey.empty())
-        return FoldCase(LastComponent(context.keys[index])) == name;
-    return context.keys[index] == JoinWindowsPath(context.installKey, name);
+        return FoldCase(LastComponent(context.keys[index])) == FoldCase(name);
+    return context.keys[index] == JoinWindowsPath(context.installKey, FoldCase(name));
 }
 
 static void CheckOwnFiles(const LintContext& context, size_t index,
                           std::vector<LintFinding>* findings)
 {
     const std::string& path = context.reading.entries[index].path;
-    if (IsOwnFile(context, index, kUninstallerName))
+    if (IsOwnFile(context, index, kUninstallerFileName))
         Add(findings, context.reading, index,
             Quote(path) + " is the uninstaller itself; a running program cannot delete its "
             "own file, so it stays, and so does its folder");
-    if (IsOwnFile(context, index, kLogName))
+    if (IsOwnFile(context, index, kLogFileName))
         Add(findings, context.reading, index,
             Quote(path) + " is the uninstall log itself; the uninstaller closes the log once it "
             "is loaded, so the removal pass deletes it, and the next run finds no log and takes "

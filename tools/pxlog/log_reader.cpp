@@ -37,6 +37,15 @@ static std::string FormatHex(uint32_t value)
     return text;
 }
 
+// A word's bytes as they lie on disk, least significant first: "E0 AA 49 57".
+static std::string FormatBytes(uint32_t value)
+{
+    char text[16];
+    snprintf(text, sizeof text, "%02X %02X %02X %02X", value & 0xFF, (value >> 8) & 0xFF,
+             (value >> 16) & 0xFF, value >> 24);
+    return text;
+}
+
 // A field that the file ends inside: how many of its bytes are there.
 static void RefuseShort(LogReading* reading, long offset, const std::string& field,
                         long needed)
@@ -78,7 +87,7 @@ static int ReadHeader(const std::string& bytes, LogReading* reading)
         // Written by a big-endian writer, the first bytes read 57 49 AA E0.
         std::string hint = reading->magic == 0xE0AA4957u ? " (stored big-endian)" : "";
         Refuse(reading, 0, "magic", FormatHex(reading->magic) + hint,
-               "must be 0x5749AAE0, the bytes E0 AA 49 57");
+               "must be " + FormatHex(UninstallLogMagic) + ", the bytes " + FormatBytes(UninstallLogMagic));
         return 0;
     }
     if (!TakeWord(bytes, 4, &reading->secondWord)) {
@@ -91,8 +100,8 @@ static int ReadHeader(const std::string& bytes, LogReading* reading)
         return 0;
     }
     uint32_t countWord;
-    if (!TakeWord(bytes, 8, &countWord)) {
-        RefuseShort(reading, 8, "entry count", 4);
+    if (!TakeWord(bytes, kLogCountOffset, &countWord)) {
+        RefuseShort(reading, kLogCountOffset, "entry count", 4);
         return 0;
     }
     reading->headerWords = 3;
@@ -138,14 +147,14 @@ static int ReadEntryFields(const std::string& bytes, int number, long* offset,
                "must be 1 to " + std::to_string(kLongestLoggedPath));
         return 0;
     }
-    if (reading->fileSize - (*offset + 8) < entry.length) {
-        RefuseShort(reading, *offset + 8, EntryField(number, "path"), entry.length);
+    if (reading->fileSize - (*offset + kLogEntryHeadSize) < entry.length) {
+        RefuseShort(reading, *offset + kLogEntryHeadSize, EntryField(number, "path"), entry.length);
         return 0;
     }
-    entry.bytes = bytes.substr((size_t)*offset + 8, (size_t)entry.length);
+    entry.bytes = bytes.substr((size_t)*offset + kLogEntryHeadSize, (size_t)entry.length);
     entry.path = entry.bytes.substr(0, entry.bytes.find('\0'));
     reading->entries.push_back(entry);
-    *offset += 8 + entry.length;
+    *offset += kLogEntryHeadSize + entry.length;
     return 1;
 }
 
@@ -155,7 +164,7 @@ LogReading ReadLogFields(const std::string& bytes)
     reading.fileSize = (long)bytes.size();
     if (!ReadHeader(bytes, &reading))
         return reading;
-    long offset = 12;
+    long offset = kLogHeaderSize;
     for (int number = 1; number <= reading.count; number++)
         if (!ReadEntryFields(bytes, number, &offset, &reading))
             return reading;

@@ -13,9 +13,16 @@ Put tools/ on sys.path (or PYTHONPATH) and import the modules:
                           .exit_code()) and screenshots
     pxwine.paths          unix_path / disk_path / windows_path: Windows and Unix paths of the prefix;
                           programs_folder, common_programs_folder, temp_folders
+    pxwine.pool           the prefixes of one kind that rows share out, one row a slot at a time:
+                          `python3 -m pxwine.pool start|stop`, acquire() / release()
+    pxwine.product        the one description of an installation per lane: what the installer makes and
+                          what other programs keep beside it; compared_keys(lane)
     pxwine.installation   Stage (a folder of a test's own), stage_installation (Plexitone as installed),
-                          snapshot / compare / without (files, the whole registry, INI lines, start menus),
-                          reset_system
+                          stage_neighbours, reset_system
+    pxwine.snapshot       snapshot / compare / without (files, the registry whole or some keys, INI lines,
+                          start menus)
+    pxwine.ini_files      system.ini and wininit.ini: read, write, one section replaced
+    pxwine.shell_link     shortcut (.lnk) files: written field by field, their targets read back
     pxwine.registry       the registry through regedit: export_registry, RegFile, Value (sz, dword, ...)
     pxwine.uninstall_log  "_pxunins.dat": LogBuilder, sound_log, read_entries
     pxwine.texts          the uninstaller's prompts as the journal writes them

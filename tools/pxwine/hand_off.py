@@ -19,7 +19,8 @@ import os
 import subprocess
 import time
 
-from pxwine.installation import PENDING_RENAMES, wininit_ini
+from pxwine.ini_files import wininit_ini
+from pxwine.product import PENDING_RENAMES
 
 SESSION_MANAGER = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager"
 # The copy's name under the temporary folder: "pxu" and digits, a folder on the NT line, a file on the

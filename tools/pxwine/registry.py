@@ -204,6 +204,30 @@ def export_registry(environment, scratch_dir):
     return current_user_named(parse_export(text))
 
 
+def export_keys(environment, scratch_dir, keys):
+    """Only the given keys with everything below them, one regedit /e each (a tenth of a second, where the
+    whole registry takes one to eight): {normal key path: {name: Value}}, HKCU under its own name. A key
+    that does not exist is left out; in a 64-bit prefix a key below Wow6432Node names the 32-bit view."""
+    found = {}
+    for key in keys:
+        handle, path = tempfile.mkstemp(prefix="key-", suffix=".reg", dir=scratch_dir)
+        os.close(handle)
+        try:
+            try:
+                run_regedit(["/e", windows_path(path), full_key(key)], environment, both_views=True)
+            except RuntimeError as error:
+                if "Unable to open the registry key" in str(error):
+                    continue
+                raise
+            with open(path, "rb") as stream:
+                raw = stream.read()
+        finally:
+            os.remove(path)
+        found.update(parse_export(raw.decode("utf-16") if raw[:2] in (b"\xff\xfe", b"\xfe\xff")
+                                  else raw.decode("cp1252")))
+    return found
+
+
 def current_user_named(keys):
     """A whole export shows HKEY_CURRENT_USER only as the user's tree under HKEY_USERS (Wine's one user is
     S-1-5-21-0-0-0-1000); it is listed here under its usual name as well."""

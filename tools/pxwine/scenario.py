@@ -4,7 +4,8 @@
     main(table, run, options=())
 
 table: Rows with unique names. run(row, harness) stages, runs and checks one row and returns its failures
-(empty: passed); harness has .session (a started pxwine Session of the row's kind of prefix), .exe
+(empty: passed); harness has .session (a started pxwine Session of the row's kind of prefix: a slot of
+the pool --state names, held for this row alone, or the one session --state names), .exe
 (pxunins.exe), .driver (pxdriver.exe) and one attribute for each extra option ("cc" for --cc). The command
 line it reads:
 
@@ -17,6 +18,7 @@ import argparse
 import os
 import sys
 
+from pxwine import pool
 from pxwine.session import ARCHES, Session, env_path
 
 
@@ -57,21 +59,30 @@ def main(table, run, options=(), argv=None):
     by_name = {row.name: row for row in table}
     if arguments.name not in by_name or not all(getattr(arguments, option) for option in required):
         parser.error("run needs a scenario name (see list) and --%s" % ", --".join(required))
-    if not os.path.exists(env_path(arguments.state)):
-        print("no %s: the e2e_setup test (e2e64_setup for a 64-bit prefix) starts Xvfb and the prefix first"
-              % env_path(arguments.state))
+    if not os.path.exists(env_path(arguments.state)) and not pool.is_pool(arguments.state):
+        print("no %s: the e2e_setup test (e2e64_setup for a 64-bit prefix) boots the prefixes first"
+              % arguments.state)
         return 1
     for option in required:
         value = getattr(arguments, option)
         if os.path.exists(value):
             setattr(arguments, option, os.path.abspath(value))
-    arguments.session = Session(arguments.state)
     row = by_name[arguments.name]
-    if arguments.session.arch != row.lane.arch:
-        print("%s runs on the %s lane, which needs a %s prefix; %s is %s"
-              % (row.name, row.lane.name, row.lane.arch, arguments.state, arguments.session.arch))
+    in_pool = pool.is_pool(arguments.state)
+    if in_pool and pool.pool_values(arguments.state)[1] != row.lane.arch or \
+            not in_pool and Session(arguments.state).arch != row.lane.arch:
+        print("%s runs on the %s lane, which needs a %s prefix; %s is not one"
+              % (row.name, row.lane.name, row.lane.arch, arguments.state))
         return 1
-    failures = run(row, arguments)
+    arguments.session = (pool.acquire(arguments.state, arguments.driver) if in_pool
+                         else Session(arguments.state))
+    failures = None
+    try:
+        failures = run(row, arguments)
+    finally:
+        # A row that raised, failed or was killed leaves its slot to be copied afresh.
+        if in_pool:
+            pool.release(arguments.session, clean=failures == [])
     if failures:
         print("FAILED %s" % arguments.name)
         for failure in failures:

@@ -99,8 +99,9 @@ class Session:
         self.environment = wine_environment(self.values)
         self.arch = self.values["WINEARCH"]
         self.wine_log = os.path.join(self.state_dir, "wine.log")
-        self.journals = os.path.join(self.state_dir, "journals")
-        self.shots = os.path.join(self.state_dir, "shots")
+        # A slot of a pool (pxwine.pool) leaves them where the pool keeps those of every slot.
+        self.journals = self.values.get("JOURNALS", os.path.join(self.state_dir, "journals"))
+        self.shots = self.values.get("SHOTS", os.path.join(self.state_dir, "shots"))
         os.makedirs(self.journals, exist_ok=True)
         os.makedirs(self.shots, exist_ok=True)
 
@@ -210,13 +211,13 @@ def hold_desktop(state_dir, values, holder):
     if run_logged(["wine", holder, "--desktop", "probe"], environment,
                   os.path.join(state_dir, "wine.log"), 120) != 0:
         raise RuntimeError("the holder cannot reach the desktop; see wine.log")
-    log("desktop settled in %.0f s" % (time.time() - started))
+    log("desktop settled in %.1f s" % (time.time() - started))
 
 
-def start(state_dir, holder, fresh=True, arch="win32"):
+def start(state_dir, holder, fresh=True, arch="win32", shared=None):
     """Xvfb, the prefix STATE_DIR/prefix of the kind arch (made anew when fresh, else kept when it was
-    booted before) and the desktop held by `holder`. A run that was killed left its processes behind:
-    those end first."""
+    booted before) and the desktop held by `holder` (None: not held). A run that was killed left its
+    processes behind: those end first. shared: more KEY=VALUE lines for the env file (JOURNALS, SHOTS)."""
     assert arch in ARCHES, arch
     state_dir = os.path.abspath(state_dir)
     os.makedirs(state_dir, exist_ok=True)
@@ -240,6 +241,7 @@ def start(state_dir, holder, fresh=True, arch="win32"):
         "WINEDEBUG": "-all",
         "WINEDLLOVERRIDES": DLL_OVERRIDES,
     }
+    values.update(shared or {})
     # Written first, so that the cleanup finds the Xvfb even when the prefix cannot be made.
     write_env(state_dir, values)
     wait_for_display(display)
@@ -262,8 +264,9 @@ def start(state_dir, holder, fresh=True, arch="win32"):
         stream.write(PREFIX_SETTINGS)
     if run_logged(["wine", "regedit", "/S", settings], environment, wine_log, 120) != 0:
         raise RuntimeError("regedit failed; see " + wine_log)
-    log("prefix ready in %.0f s" % (time.time() - started))
-    hold_desktop(state_dir, values, holder)
+    log("prefix ready in %.1f s" % (time.time() - started))
+    if holder is not None:
+        hold_desktop(state_dir, values, holder)
 
 
 def stop(state_dir):

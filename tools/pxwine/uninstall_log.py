@@ -9,6 +9,7 @@ field it breaks.
 import struct
 
 from pxwine.fixed_names import ENTRY_KIND_DIRECTORY, ENTRY_KIND_FILE, UNINSTALL_LOG_MAGIC  # noqa: F401
+from pxwine.fixed_names import LOG_COUNT_OFFSET, LOG_ENTRY_HEAD_SIZE, LOG_HEADER_SIZE
 from pxwine.fixed_names import LOG_FILE_NAME as LOG_NAME  # noqa: F401
 
 # The installer writes paths in the system's ANSI code page; the scenarios use its Western page.
@@ -58,13 +59,14 @@ def sound_log(entries):
     return builder.bytes()
 
 
-def read_entries(data):
-    """The (kind, path) pairs of a sound log, in file order."""
-    count = struct.unpack_from("<i", data, 8)[0]
-    offset = 12
+def read_entries(data, encoding=PATH_ENCODING):
+    """The (kind, path) pairs of a sound log, in file order; encoding None leaves each path as its bytes."""
+    count = struct.unpack_from("<i", data, LOG_COUNT_OFFSET)[0]
+    offset = LOG_HEADER_SIZE
     entries = []
     for _ in range(max(count, 0)):
         kind, length = struct.unpack_from("<Ii", data, offset)
-        entries.append((kind, data[offset + 8:offset + 8 + length].decode(PATH_ENCODING)))
-        offset += 8 + length
+        path = data[offset + LOG_ENTRY_HEAD_SIZE:offset + LOG_ENTRY_HEAD_SIZE + length]
+        entries.append((kind, path if encoding is None else path.decode(encoding)))
+        offset += LOG_ENTRY_HEAD_SIZE + length
     return entries

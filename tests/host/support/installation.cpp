@@ -3,17 +3,17 @@
 
 #include <algorithm>
 
+#include "foundation/fixed_names.h"
 #include "platform/sim/sim.h"
 #include "support/log_builder.h"
 
 const char kInstallFolder[] = "C:\\Program Files\\Plexitone";
-const char kDriverName[] = "pxpipe.drv";
+const char* const kDriverName = kPipeDriverFileName;
 const char kProgramsFolder[] = "C:\\WINDOWS\\Profiles\\User\\Start Menu\\Programs";
 
 std::vector<std::string> ShortcutNames()
 {
-    return {"Plexitone.lnk", "Plexitone Help.lnk", "Plexitone License.lnk",
-            "Plexitone Home Page.lnk", "Uninstall Plexitone.lnk"};
+    return {kAppShortcut, kHelpShortcut, kLicenseShortcut, kHomePageShortcut, kUninstallShortcut};
 }
 
 // The installer is a 32-bit program as well: under WoW64 what it makes lies where its calls
@@ -27,53 +27,50 @@ static void SetMachineString(const std::string& keyPath, const std::string& name
 void StageInstallation(DWORD sharedUseCount)
 {
     const std::string folder = kInstallFolder;
-    AddFile(folder + "\\pxunins.exe", "MZ");
-    AddFile(folder + "\\px.exe", "MZ");
+    AddFile(folder + "\\" + kUninstallerFileName, "MZ");
+    AddFile(folder + "\\" + kAppFileName, "MZ");
     AddFile(folder + "\\Sounds\\Drums\\kick.wav", "RIFF");
     AddFile(folder + "\\Sounds\\piano.sf2", "sf");
     AddFile(folder + "\\readme.txt", "hello");
     // Folders first, so that the pass, newest first, empties each before its turn.
-    AddFile(folder + "\\_pxunins.dat", LogBuilder()
+    AddFile(folder + "\\" + kLogFileName, LogBuilder()
                                            .Header(6)
                                            .Folder(folder + "\\Sounds")
                                            .Folder(folder + "\\Sounds\\Drums")
-                                           .File(folder + "\\px.exe")
+                                           .File(folder + "\\" + kAppFileName)
                                            .File(folder + "\\Sounds\\Drums\\kick.wav")
                                            .File(folder + "\\Sounds\\piano.sf2")
                                            .File(folder + "\\readme.txt")
                                            .Bytes());
 
     for (const std::string& name : ShortcutNames())
-        AddFile(std::string(kProgramsFolder) + "\\Plexitone\\" + name, "L");
+        AddFile(std::string(kProgramsFolder) + "\\" + kGroupName + "\\" + name, "L");
 
-    SetMachineString("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\px.exe", "",
-                     folder + "\\px.exe");
-    for (const char* key : {"Audio", "MIDI", "Recent Files", "Offline Rendering"})
-        SetString(HKEY_CURRENT_USER, std::string("SOFTWARE\\Morvaine\\Plexitone\\") + key, "x", "1");
+    SetMachineString(kAppPathKey, "", folder + "\\" + kAppFileName);
+    for (const char* key : {kAudioSettingsKey, kMidiSettingsKey, kRecentFilesKey, kOfflineRenderingKey})
+        SetString(HKEY_CURRENT_USER, key, "x", "1");
     bool nt = Machine().process.platformId == VER_PLATFORM_WIN32_NT;
-    const char uninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plexitone";
     if (nt)
-        SetString(HKEY_CURRENT_USER, uninstallKey, "DisplayName", "Plexitone");
+        SetString(HKEY_CURRENT_USER, kUninstallKey, "DisplayName", "Plexitone");
     else
-        SetMachineString(uninstallKey, "DisplayName", "Plexitone");
+        SetMachineString(kUninstallKey, "DisplayName", "Plexitone");
 
-    SetMachineString("SOFTWARE\\Morvaine\\Plexitone", "PlexitonePipe", kDriverName);
-    SetDword(HKEY_LOCAL_MACHINE,
-             RedirectedKeyPath(HKEY_LOCAL_MACHINE,
-                               "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"),
-             kDriverName, sharedUseCount);
+    SetMachineString(kProductKey, kPipeDriverValue, kDriverName);
+    SetDword(HKEY_LOCAL_MACHINE, RedirectedKeyPath(HKEY_LOCAL_MACHINE, kSharedDllsKey), kDriverName,
+             sharedUseCount);
     const std::string systemFolder =
         nt ? Machine().disk.systemFolderNt : Machine().disk.systemFolderConsumer;
     AddFile(RedirectedPath(systemFolder + "\\" + kDriverName), "driver");
     if (nt) {
-        SetMachineString("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi",
-                         "other.drv");
-        SetMachineString("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi1",
-                         kDriverName);
-        SetMachineString("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc",
-                         kDriverName, "Plexitone Pipe");
+        // Another program's driver holds the first name, as in the Wine prefixes.
+        SetMachineString(kDrivers32Key, kDriverListName, "other.drv");
+        SetMachineString(kDrivers32Key, std::string(kDriverListName) + "1", kDriverName);
+        // The description the installer's kit writes.
+        SetMachineString(kDriversDescKey, kDriverName, "Plexitone MIDI Pipe");
     } else {
-        SetIniFile("system.ini", "[boot]\r\nshell=Explorer.exe\r\n[drivers]\r\nwave=mmdrv.dll\r\nMIDIPlexitone=pxpipe.drv\r\n");
+        SetIniFile(kSystemIniFile, std::string("[boot]\r\nshell=Explorer.exe\r\n[") + kSystemIniDrivers +
+                                       "]\r\nwave=mmdrv.dll\r\n" + kSystemIniDriverKey + "=" +
+                                       kDriverName + "\r\n");
     }
 }
 

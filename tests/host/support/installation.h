@@ -8,7 +8,7 @@
 #include "platform/platform.h"
 
 extern const char kInstallFolder[];     // "C:\\Program Files\\Plexitone"
-extern const char kDriverName[];        // "pxpipe.drv"
+extern const char* const kDriverName;    // the pipe driver's file name of the fixed names
 extern const char kProgramsFolder[];    // the simulated user's Programs folder
 
 // Files of the installation, the uninstaller and its log, the start-menu group, the registry
