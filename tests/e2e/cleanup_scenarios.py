@@ -74,7 +74,7 @@ class Outcome:
         key_trees, values, paths = [], [], []
         if self.removal_pass:
             # The run's copy in the temporary folder takes the uninstaller, its log and their folder.
-            paths += installation.removed_by_pass() + [installation.win("pxunins.exe"), installation.win(LOG_NAME),
+            paths += installation.removed_by_pass() + [installation.win(names.UNINSTALLER_FILE_NAME), installation.win(LOG_NAME),
                                                        installation.install_dir]
         if self.shortcuts:
             paths += ["<programs>\\" + name for name in installation.group_files()]
@@ -349,7 +349,7 @@ def without_restart_records_of_the_run(after, installation):
     renamed = ("ini", "wininit.bak", "rename")
     if renamed in result:
         result[renamed] = tuple(line for line in result[renamed]
-                                if not line.lower().endswith(("\\pxunins.exe", "\\" + LOG_NAME)))
+                                if not line.lower().endswith(("\\" + names.UNINSTALLER_FILE_NAME, "\\" + LOG_NAME)))
     folder = ("folder", installation.install_dir.lower())
     if not installation.lane.nt and folder in result and not os.listdir(
             inst.unix_path(installation.prefix, installation.install_dir)):

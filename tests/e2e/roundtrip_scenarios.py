@@ -300,7 +300,7 @@ def expected_after(before, after, row):
     if after.get(drivers) == () and drivers not in before:
         expected[drivers] = ()
     # The run's copy takes the uninstaller and its log, even a log that was there before the install.
-    for name in ("pxunins.exe", LOG_NAME):
+    for name in (names.UNINSTALLER_FILE_NAME, LOG_NAME):
         expected.pop(("file", (row.install_dir + "\\" + name).lower()), None)
     return expected
 

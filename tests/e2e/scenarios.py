@@ -560,7 +560,7 @@ def run_scenario(scenario, harness):
                             "restart within the time allowed")
         else:
             print("hand-off: the uninstaller and its log gone %.2f s after the run ended" % seconds)
-        removed = removed | {"pxunins.exe", LOG_NAME}
+        removed = removed | {UNINSTALLER, LOG_NAME}
         check_hand_off(scenario, harness, stage, temp_before, failures)
     after = stage.snapshot()
     expected_after = before - removed if scenario.removes else before

@@ -19,6 +19,7 @@ import os
 import subprocess
 import time
 
+from pxwine.fixed_names import LOG_FILE_NAME, UNINSTALLER_FILE_NAME
 from pxwine.ini_files import wininit_ini
 from pxwine.product import PENDING_RENAMES
 
@@ -48,7 +49,7 @@ def wait_for_hand_off(session, folder_unix, records_before=None):
     """records_before: copy_records(session) before the run; None when a restart may take the copy's
     records as they come (the restart question answered Yes), and the removal alone is waited for."""
     started = time.time()
-    leftovers = [os.path.join(folder_unix, name) for name in ("pxunins.exe", "_pxunins.dat")]
+    leftovers = [os.path.join(folder_unix, name) for name in (UNINSTALLER_FILE_NAME, LOG_FILE_NAME)]
     removed = None
     while time.time() - started < WAIT_SECONDS:
         if removed is None and not any(os.path.exists(path) for path in leftovers):
