@@ -37,31 +37,53 @@ static int AppendRenameLine(const char* path)
     return written ? 1 : 0;
 }
 
-int ScheduleDeleteAtRestart(const char* directory, const char* name)
+// The path a restart deletion names: the folder in its short form, the name as it is. The
+// consumer line starts before long names are available; the NT line takes the same path.
+static int FormRestartPath(const char* directory, const char* name, char* path)
 {
-    int isNt = IsNtPlatform();
-
-    // The consumer line starts before long names are available, so the folder is written in
-    // its short form; the file name is kept as it is.
-    char path[MAX_PATH];
     char shortFolder[MAX_PATH];
-    snprintf(path, sizeof path, "%s", directory);
+    snprintf(path, MAX_PATH, "%s", directory);
     DWORD length = GetShortPathNameA(path, shortFolder, sizeof shortFolder);
     if (length == 0 || length > MAX_PATH - 1)
         return 0;
     shortFolder[MAX_PATH - 1] = '\0';
 
-    memcpy(path, shortFolder, sizeof path);
-    if (!AppendPathComponent(path, name))
-        return 0;
+    memcpy(path, shortFolder, MAX_PATH);
+    return AppendPathComponent(path, name);
+}
 
-    if (isNt) {
-        if (!MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT))
-            return 0;
-    } else {
-        if (!AppendRenameLine(path))
-            return 0;
-    }
+static int RecordRestartPath(int isNt, const char* path)
+{
+    if (isNt)
+        return MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) ? 1 : 0;
+    return AppendRenameLine(path);
+}
+
+int ScheduleDeleteAtRestart(const char* directory, const char* name)
+{
+    int isNt = IsNtPlatform();
+
+    char path[MAX_PATH];
+    if (!FormRestartPath(directory, name, path) || !RecordRestartPath(isNt, path))
+        return 0;
     RestartNeeded = 1;
     return 1;
+}
+
+int RecordDeleteAtRestart(const char* path, int isFolder)
+{
+    int isNt = IsNtPlatform();
+    // wininit.ini's "nul=" deletes files only; a folder named there stays.
+    if (isFolder && !isNt)
+        return 0;
+
+    char folder[MAX_PATH];
+    char restartPath[MAX_PATH];
+    ExtractPathParts(folder, path, PathPartDrive | PathPartDir);
+    size_t folderLength = strlen(folder);
+    if (folderLength == 0 || path[folderLength] == '\0')
+        return 0;
+    if (!FormRestartPath(folder, path + folderLength, restartPath))
+        return 0;
+    return RecordRestartPath(isNt, restartPath);
 }

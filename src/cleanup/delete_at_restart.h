@@ -6,4 +6,11 @@
 // 0 when it could not be scheduled, and RestartNeeded is as it was.
 int ScheduleDeleteAtRestart(const char* directory, const char* name);
 
+// Names the file or folder at path (full, at most 259 characters) for deletion at the next
+// restart, leaving RestartNeeded as it is: the uninstaller's own leftovers, which no message
+// speaks of. 1 when recorded; a folder on the consumer line never is, as wininit.ini deletes
+// files only. A folder is deleted at the restart only when it is empty by then, so its records
+// come after those of what lies in it.
+int RecordDeleteAtRestart(const char* path, int isFolder);
+
 #endif

@@ -6,8 +6,9 @@
 // The rights that change an object: its data, its contents as a folder, its existence, its
 // permissions and its owner. FILE_WRITE_DATA is FILE_ADD_FILE of a folder, FILE_APPEND_DATA its
 // FILE_ADD_SUBDIRECTORY.
-static const DWORD kChangeRights =
-    FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER;
+static const DWORD kChangeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
+                                   FILE_WRITE_ATTRIBUTES | FILE_DELETE_CHILD | DELETE | WRITE_DAC |
+                                   WRITE_OWNER;
 
 // A SID of the NT authority with up to six subauthorities, laid out as SID is.
 struct WellKnownSid {
@@ -79,7 +80,8 @@ static DWORD MapGenericFileRights(DWORD mask)
 }
 
 // 1 when no entry of the DACL that applies to the object lets an untrusted SID change it.
-static int DaclLeavesChangesToTrusted(const ACL* dacl, const SID* runningUser, DWORD majorVersion)
+static int DaclLeavesChangesToTrusted(const ACL* dacl, const SID* runningUser, DWORD majorVersion,
+                                      int contentsToo)
 {
     const BYTE* ace = (const BYTE*)(dacl + 1);
     const BYTE* end = (const BYTE*)dacl + dacl->AclSize;
@@ -89,7 +91,7 @@ static int DaclLeavesChangesToTrusted(const ACL* dacl, const SID* runningUser, D
             ace + header->AceSize > end)
             return 0;
         ace += header->AceSize;
-        if (header->AceFlags & INHERIT_ONLY_ACE)
+        if ((header->AceFlags & INHERIT_ONLY_ACE) && !contentsToo)
             continue;
         // A denial grants nothing; any kind other than these two may grant what cannot be told.
         if (header->AceType == ACCESS_DENIED_ACE_TYPE)
@@ -107,7 +109,7 @@ static int DaclLeavesChangesToTrusted(const ACL* dacl, const SID* runningUser, D
     return 1;
 }
 
-int OnlyAdministratorsCanChange(PSECURITY_DESCRIPTOR descriptor, DWORD majorVersion)
+int OnlyAdministratorsCanChange(PSECURITY_DESCRIPTOR descriptor, DWORD majorVersion, int contentsToo)
 {
     const SECURITY_DESCRIPTOR_RELATIVE* relative = (const SECURITY_DESCRIPTOR_RELATIVE*)descriptor;
     const SID* owner;
@@ -129,5 +131,10 @@ int OnlyAdministratorsCanChange(PSECURITY_DESCRIPTOR descriptor, DWORD majorVers
     // Another administrator's ownership counts against: the safe side.
     if (!IsTrustedSid(owner, runningUser, majorVersion))
         return 0;
-    return DaclLeavesChangesToTrusted(dacl, runningUser, majorVersion);
+    return DaclLeavesChangesToTrusted(dacl, runningUser, majorVersion, contentsToo);
+}
+
+int IsChangeableOnlyByAdministrators(PSECURITY_DESCRIPTOR descriptor)
+{
+    return OnlyAdministratorsCanChange(descriptor, 0, 1);
 }

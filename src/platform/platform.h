@@ -55,6 +55,8 @@ typedef DWORD* LPDWORD;
 typedef LONG* PLONG;
 typedef void* LPVOID;
 typedef void* HANDLE;
+typedef uintptr_t DWORD_PTR_HOST;
+typedef uintptr_t DWORD_PTR;
 typedef HANDLE* PHANDLE;
 
 // Distinct handle types named as <windows.h> names them (STRICT); the simulation defines the structs.
@@ -116,16 +118,68 @@ typedef struct ACTCTXA {
     HMODULE hModule;               // the module holding it, ACTCTX_FLAG_HMODULE_VALID
 } ACTCTXA, *PACTCTXA;
 
-typedef struct INITCOMMONCONTROLSEX {
-    DWORD dwSize;  // sizeof the structure
-    DWORD dwICC;   // ICC_ flags: the classes to register
-} INITCOMMONCONTROLSEX, *LPINITCOMMONCONTROLSEX;
-
+// Processes, handles and files opened by handle, for the hand-off to the copy in the temporary
+// folder.
 typedef struct SECURITY_ATTRIBUTES {
     DWORD nLength;
     LPVOID lpSecurityDescriptor;
     BOOL bInheritHandle;
 } SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+
+typedef struct STARTUPINFOA {
+    DWORD cb;
+    LPSTR lpReserved, lpDesktop, lpTitle;
+    DWORD dwX, dwY, dwXSize, dwYSize, dwXCountChars, dwYCountChars, dwFillAttribute, dwFlags;
+    WORD wShowWindow, cbReserved2;
+    LPBYTE lpReserved2;
+    HANDLE hStdInput, hStdOutput, hStdError;
+} STARTUPINFOA, *LPSTARTUPINFOA;
+
+typedef struct PROC_THREAD_ATTRIBUTE_LIST* LPPROC_THREAD_ATTRIBUTE_LIST;
+typedef struct STARTUPINFOEXA {
+    STARTUPINFOA StartupInfo;
+    LPPROC_THREAD_ATTRIBUTE_LIST lpAttributeList;
+} STARTUPINFOEXA, *LPSTARTUPINFOEXA;
+
+typedef struct PROCESS_INFORMATION {
+    HANDLE hProcess, hThread;
+    DWORD dwProcessId, dwThreadId;
+} PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
+
+typedef struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime, ftLastAccessTime, ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh, nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh, nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+
+typedef union LARGE_INTEGER {
+    struct { DWORD LowPart; LONG HighPart; } u;
+    long long QuadPart;
+} LARGE_INTEGER;
+
+// Security descriptors in the layout of winnt.h: the pure memory functions of advapi32 work on
+// them on both builds.
+typedef void* PSECURITY_DESCRIPTOR;
+typedef WORD SECURITY_DESCRIPTOR_CONTROL;
+typedef struct ACL { BYTE AclRevision, Sbz1; WORD AclSize, AceCount, Sbz2; } ACL, *PACL;
+typedef struct ACE_HEADER { BYTE AceType, AceFlags; WORD AceSize; } ACE_HEADER;
+typedef struct ACCESS_ALLOWED_ACE { ACE_HEADER Header; DWORD Mask; DWORD SidStart; } ACCESS_ALLOWED_ACE;
+typedef struct SECURITY_DESCRIPTOR {
+    BYTE Revision, Sbz1;
+    SECURITY_DESCRIPTOR_CONTROL Control;
+    PSID Owner, Group;
+    PACL Sacl, Dacl;
+} SECURITY_DESCRIPTOR;
+typedef struct TOKEN_USER { SID_AND_ATTRIBUTES User; } TOKEN_USER;
+typedef DWORD SECURITY_INFORMATION;
+
+typedef struct INITCOMMONCONTROLSEX {
+    DWORD dwSize;  // sizeof the structure
+    DWORD dwICC;   // ICC_ flags: the classes to register
+} INITCOMMONCONTROLSEX, *LPINITCOMMONCONTROLSEX;
 
 typedef struct WIN32_FIND_DATAA {
     DWORD dwFileAttributes;
@@ -140,35 +194,15 @@ typedef struct WIN32_FIND_DATAA {
     CHAR cAlternateFileName[14];
 } WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
 
-// Security descriptors and what they hold, laid out as the documentation gives them: the logic
-// reads them field by field. The SIDs in them are read so too, and compared byte for byte.
-typedef void* PSECURITY_DESCRIPTOR;
-typedef DWORD SECURITY_INFORMATION;
-typedef WORD SECURITY_DESCRIPTOR_CONTROL;
+// A SID and a descriptor as GetFileSecurityA writes it, laid out as the documentation gives them:
+// the trust rule reads them field by field and compares SIDs byte for byte.
 typedef struct SID {
     BYTE Revision;
     BYTE SubAuthorityCount;
     SID_IDENTIFIER_AUTHORITY IdentifierAuthority;
     DWORD SubAuthority[1];  // SubAuthorityCount of them
 } SID;
-typedef struct ACL {
-    BYTE AclRevision;
-    BYTE Sbz1;
-    WORD AclSize;   // bytes, this header and every ACE
-    WORD AceCount;
-    WORD Sbz2;
-} ACL, *PACL;
-typedef struct ACE_HEADER {
-    BYTE AceType;
-    BYTE AceFlags;
-    WORD AceSize;  // bytes, this header included
-} ACE_HEADER;
-typedef struct ACCESS_ALLOWED_ACE {
-    ACE_HEADER Header;
-    DWORD Mask;
-    DWORD SidStart;  // the first word of the SID, which runs on
-} ACCESS_ALLOWED_ACE;
-// The form GetFileSecurityA returns: offsets from its start, 0 for a part that is absent.
+// Offsets from its start, 0 for a part that is absent.
 typedef struct SECURITY_DESCRIPTOR_RELATIVE {
     BYTE Revision;
     BYTE Sbz1;
@@ -178,17 +212,6 @@ typedef struct SECURITY_DESCRIPTOR_RELATIVE {
     DWORD Sacl;
     DWORD Dacl;
 } SECURITY_DESCRIPTOR_RELATIVE;
-// The form a program builds in memory: pointers.
-typedef struct SECURITY_DESCRIPTOR {
-    BYTE Revision;
-    BYTE Sbz1;
-    SECURITY_DESCRIPTOR_CONTROL Control;
-    PSID Owner;
-    PSID Group;
-    PACL Sacl;
-    PACL Dacl;
-} SECURITY_DESCRIPTOR;
-typedef struct TOKEN_USER { SID_AND_ATTRIBUTES User; } TOKEN_USER;
 
 typedef struct ITEMIDLIST ITEMIDLIST;
 typedef ITEMIDLIST* LPITEMIDLIST;
@@ -219,7 +242,6 @@ static HKEY const HKEY_CURRENT_USER = (HKEY)(ULONG_PTR)0x80000001u;
 static HKEY const HKEY_LOCAL_MACHINE = (HKEY)(ULONG_PTR)0x80000002u;
 static HKEY const HKEY_USERS = (HKEY)(ULONG_PTR)0x80000003u;
 
-typedef uintptr_t DWORD_PTR_HOST;
 #define SE_SHUTDOWN_NAME "SeShutdownPrivilege"
 #define MAKEINTRESOURCEA(i) ((LPSTR)(ULONG_PTR)((WORD)(i)))
 #define LOWORD(l) ((WORD)(((DWORD_PTR_HOST)(l)) & 0xffff))
@@ -273,6 +295,38 @@ LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes);
 BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem);
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD dwErrCode);
+DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer);
+UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique,
+                             LPSTR lpTempFileName);
+BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
+HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists);
+BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation);
+BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
+                           LPSECURITY_ATTRIBUTES lpProcessAttributes,
+                           LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles,
+                           DWORD dwCreationFlags, LPVOID lpEnvironment, LPCSTR lpCurrentDirectory,
+                           LPSTARTUPINFOA lpStartupInfo, LPPROCESS_INFORMATION lpProcessInformation);
+BOOL WINAPI DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourceHandle,
+                            HANDLE hTargetProcessHandle, PHANDLE lpTargetHandle,
+                            DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwOptions);
+HANDLE WINAPI GetStdHandle(DWORD nStdHandle);
+BOOL WINAPI SetHandleInformation(HANDLE hObject, DWORD dwMask, DWORD dwFlags);
+DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
+void WINAPI Sleep(DWORD dwMilliseconds);
+DWORD WINAPI GetTickCount(void);
+DWORD WINAPI GetCurrentProcessId(void);
+BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount);
+// Vista on; found with GetProcAddress where the system has them.
+BOOL WINAPI InitializeProcThreadAttributeList(LPPROC_THREAD_ATTRIBUTE_LIST lpAttributeList,
+                                              DWORD dwAttributeCount, DWORD dwFlags, SIZE_T* lpSize);
+BOOL WINAPI UpdateProcThreadAttribute(LPPROC_THREAD_ATTRIBUTE_LIST lpAttributeList, DWORD dwFlags,
+                                      DWORD_PTR Attribute, LPVOID lpValue, SIZE_T cbSize,
+                                      LPVOID lpPreviousValue, SIZE_T* lpReturnSize);
+void WINAPI DeleteProcThreadAttributeList(LPPROC_THREAD_ATTRIBUTE_LIST lpAttributeList);
 
 // advapi32
 LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
@@ -294,6 +348,24 @@ BOOL WINAPI GetFileSecurityA(LPCSTR lpFileName, SECURITY_INFORMATION RequestedIn
                              LPDWORD lpnLengthNeeded);
 BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid);
 BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle);
+// Found with GetProcAddress: the consumer line's advapi32 lacks them. The simulation gives the
+// bodies under these names.
+BOOL WINAPI InitializeAcl(PACL pAcl, DWORD nAclLength, DWORD dwAclRevision);
+BOOL WINAPI AddAccessAllowedAce(PACL pAcl, DWORD dwAceRevision, DWORD AccessMask, PSID pSid);
+BOOL WINAPI GetAce(PACL pAcl, DWORD dwAceIndex, LPVOID* pAce);
+BOOL WINAPI InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR pSecurityDescriptor, DWORD dwRevision);
+BOOL WINAPI SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor, BOOL bDaclPresent,
+                                      PACL pDacl, BOOL bDaclDefaulted);
+BOOL WINAPI SetSecurityDescriptorControl(PSECURITY_DESCRIPTOR pSecurityDescriptor,
+                                         SECURITY_DESCRIPTOR_CONTROL ControlBitsOfInterest,
+                                         SECURITY_DESCRIPTOR_CONTROL ControlBitsToSet);
+BOOL WINAPI GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR pSecurityDescriptor, PSID* pOwner,
+                                       BOOL* lpbOwnerDefaulted);
+BOOL WINAPI GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor, BOOL* lpbDaclPresent,
+                                      PACL* pDacl, BOOL* lpbDaclDefaulted);
+BOOL WINAPI GetKernelObjectSecurity(HANDLE Handle, SECURITY_INFORMATION RequestedInformation,
+                                    PSECURITY_DESCRIPTOR pSecurityDescriptor, DWORD nLength,
+                                    LPDWORD lpnLengthNeeded);
 BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
                                   PTOKEN_PRIVILEGES NewState, DWORD BufferLength,
                                   PTOKEN_PRIVILEGES PreviousState, LPDWORD ReturnLength);

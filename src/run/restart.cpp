@@ -1,6 +1,7 @@
 // The restart offer at the end of an uninstall that left a file to be deleted at restart.
 #include "foundation/messages.h"
 #include "foundation/platform_line.h"
+#include "run/hand_off.h"
 #include "run/uninstall_run.h"
 
 // The NT line refuses ExitWindowsEx(EWX_REBOOT) unless the process holds the shutdown
@@ -22,8 +23,14 @@ static void EnableShutdownPrivilege(void)
 void RestartSystem(void)
 {
     // Only a Yes restarts: a failed question must not close other programs' unsaved work.
-    if (MessageBoxA(NULL, kRestartQuestion, kMessageCaption, MB_YESNO) != IDYES)
+    if (MessageBoxA(NULL, kRestartQuestion, kMessageCaption, MB_YESNO) != IDYES) {
+        // Records for a restart that may come only after a reinstall would delete the new
+        // uninstaller and log: the copy alone.
+        HandOffLeftovers(0);
         return;
+    }
+    // The restart may end the copy before it has run: the records first, then the copy.
+    HandOffLeftovers(1);
 
     // The consumer line has no privileges to enable; its advapi32 is not called at all.
     if (IsNtPlatform())

@@ -13,6 +13,7 @@
 #include "foundation/process_state.h"
 #include "run/administrator.h"
 #include "run/dll_search.h"
+#include "run/hand_off.h"
 #include "uninstall_log/log_loader.h"
 
 RemovalList ProcessRemovalList;
@@ -48,7 +49,7 @@ static void RunFallbackRoad(HINSTANCE instance)
 }
 
 // The removal under the progress dialog, the clean-up steps, and the final message.
-static void RunMainRoad(HINSTANCE instance)
+static void RunMainRoad(HINSTANCE instance, const char* modulePath)
 {
     if (MessageBoxA(NULL, kConfirmMessage, kMessageCaption, MB_YESNO | MB_DEFBUTTON2) != IDYES)
         return;
@@ -61,6 +62,7 @@ static void RunMainRoad(HINSTANCE instance)
     ShowWindow(ProgressDialog, SW_SHOW);
 
     // Every step below runs whatever became of the one before; no result is looked at.
+    PrepareHandOff(modulePath, &ProcessRemovalList);
     RunRemovalPass(&ProcessRemovalList, ReportProgress);
     ReportProgress(NULL, 1.0);
     RemoveStartMenuGroup();
@@ -71,18 +73,27 @@ static void RunMainRoad(HINSTANCE instance)
     DestroyWindow(ProgressDialog);
     ProgressDialog = NULL;
 
-    if (RestartNeeded == 0)
+    if (RestartNeeded == 0) {
         MessageBoxA(NULL, kCompleteMessage, kMessageCaption, MB_OK);
-    else
-        RestartSystem();
+        HandOffLeftovers(0);
+    } else {
+        RestartSystem();  // hands off too, before it requests the restart
+    }
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
                    int showCommand)
 {
     (void)previousInstance;
-    (void)commandLine;
     (void)showCommand;
+
+    // The copy that removes what a run left is known by its command line alone, before any
+    // check or dialog of the run; the run itself reads no argument.
+    HandOff handOff;
+    if (ReadHandOff(commandLine, &handOff)) {
+        RunHandOffCopy(&handOff);
+        return 0;
+    }
 
     // Before any library is loaded by name and any window is made, on both roads.
     RestrictDllSearch();
@@ -109,6 +120,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
         RunFallbackRoad(instance);
         return 0;
     }
-    RunMainRoad(instance);
+    RunMainRoad(instance, modulePath);
     return 0;
 }

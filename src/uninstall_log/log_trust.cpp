@@ -24,14 +24,14 @@ static int OnlyAdministratorsCanChangePath(FileSecurityFunction getFileSecurity,
     DWORD descriptor[kDescriptorWords];
     DWORD needed = 0;
     if (getFileSecurity(path, wanted, descriptor, sizeof descriptor, &needed))
-        return OnlyAdministratorsCanChange(descriptor, majorVersion);
+        return OnlyAdministratorsCanChange(descriptor, majorVersion, 0);
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER)
         return 0;
     void* block = AllocTagged(kModuleNumber, 710, needed, 1);
     if (block == NULL)
         return 0;
     int trusted = getFileSecurity(path, wanted, block, needed, &needed) &&
-                  OnlyAdministratorsCanChange(block, majorVersion);
+                  OnlyAdministratorsCanChange(block, majorVersion, 0);
     FreeIfSet(block);
     return trusted;
 }

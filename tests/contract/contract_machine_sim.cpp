@@ -79,9 +79,12 @@ void MakeLink(const char* path, const char* target)
 // Modify for Everyone, as Wine reads a mode of o+w.
 void MakeWritableByEveryone(const char* path)
 {
+    const BYTE inherited = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
     SimSecurity security;
-    security.dacl.push_back({ACCESS_ALLOWED_ACE_TYPE, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
-                             0x001301FF, "S-1-1-0"});
+    security.owner = Machine().objects.userSid;
+    security.dacl = {{"S-1-5-18", FILE_ALL_ACCESS, inherited, ACCESS_ALLOWED_ACE_TYPE},
+                     {Machine().objects.userSid, FILE_ALL_ACCESS, inherited, ACCESS_ALLOWED_ACE_TYPE},
+                     {"S-1-1-0", 0x001301FF, inherited, ACCESS_ALLOWED_ACE_TYPE}};
     SetSecurity(RedirectedPath(path), security);
 }
 

@@ -471,6 +471,112 @@ static void ScheduleDeletion(Observation* seen, const ContractRow& row)
     Note(seen, "present=%d pending=%d", PathPresent(path), PendingDeletion(path));
 }
 
+// ---- the hand-off to the copy in the temporary folder -----------------------------------------
+
+// The simulation's machine has no file at the running program's path until a row makes one; on
+// Windows the program's own file is always there.
+static void SetupOwnFile(void)
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, path, sizeof path);
+    if (length != 0 && length < sizeof path && !PathPresent(path))
+        MakeFile(path, "MZ", 2);
+}
+
+// A running program cannot delete its own file: what it leaves in its folder needs another
+// process.
+static void DeleteOwnFile(Observation* seen, const ContractRow&)
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, path, sizeof path);
+    if (length == 0 || length >= sizeof path) {
+        Note(seen, "path=unknown");
+        return;
+    }
+    NoteResult(seen, DeleteFileA(path));
+    Note(seen, "present=%d", PathPresent(path));
+}
+
+// A handle of the running process itself, inheritable, with the rights row.number gives: the
+// copy waits on such a handle and asks its exit code, which must not pass for an end.
+static void WaitOnOwnProcess(Observation* seen, const ContractRow& row)
+{
+    HANDLE process = NULL;
+    NoteResult(seen, DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(),
+                                     &process, (DWORD)row.number, TRUE, 0));
+    if (process == NULL)
+        return;
+    Note(seen, "wait=%lu", (unsigned long)WaitForSingleObject(process, 0));
+    DWORD code = 0;
+    if (GetExitCodeProcess(process, &code))
+        Note(seen, "code=%lu", (unsigned long)code);
+    else
+        Note(seen, "code=none error=%lu", (unsigned long)GetLastError());
+    CloseHandle(process);
+}
+
+static void SetupNamedFolder(void)
+{
+    char path[MAX_PATH];
+    ScratchPath(path, sizeof path, "pxu0000");
+    MakeFolder(path);
+}
+
+// An existing folder is never taken for a new one; one held open without delete sharing, with
+// row.number's access, refuses removal until the handle goes. READ_CONTROL alone takes no part in
+// sharing. Folders open by handle on the NT line only.
+static void HoldNewFolder(Observation* seen, const ContractRow& row)
+{
+    char path[MAX_PATH];
+    ScratchPath(path, sizeof path, row.path);
+    NoteResult(seen, CreateDirectoryA(path, NULL));
+    if (!RunsOnNtLine())
+        return;
+    HANDLE folder = CreateFileA(path, (DWORD)row.number, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    Note(seen, "opened=%d", folder != INVALID_HANDLE_VALUE);
+    SetLastError(0);
+    NoteResult(seen, RemoveDirectoryA(path));
+    if (folder != INVALID_HANDLE_VALUE)
+        CloseHandle(folder);
+    NoteResult(seen, RemoveDirectoryA(path));
+}
+
+// The consumer line's copy: a file made where nothing was, with an 8.3 name that wininit.ini can
+// take, and a copy over it.
+static void MakeTemporaryFile(Observation* seen, const ContractRow&)
+{
+    char folder[MAX_PATH], path[MAX_PATH];
+    ScratchPath(folder, sizeof folder, "");
+    memset(path, kContractSentinel, sizeof path);
+    UINT unique = GetTempFileNameA(folder, "pxu", 0, path);
+    if (unique == 0) {
+        Note(seen, "result=0 error=%lu", (unsigned long)GetLastError());
+        return;
+    }
+    const char* name = strrchr(path, '\\') + 1;
+    const char* dot = strchr(name, '.');
+    Note(seen, "present=%d size=%ld prefix=%.3s short=%d", PathPresent(path),
+         ReadFileBytes(path, folder, sizeof folder), name,
+         dot != NULL && dot - name <= 8 && strlen(dot) <= 4);
+    char source[MAX_PATH];
+    ScratchPath(source, sizeof source, "run.exe");
+    MakeFile(source, "MZrun", 5);
+    NoteResult(seen, CopyFileA(source, path, TRUE));
+    NoteResult(seen, CopyFileA(source, path, FALSE));
+    Note(seen, "size=%ld", ReadFileBytes(path, folder, sizeof folder));
+}
+
+// A folder too can be named for deletion at the restart (the NT line's records), full or not.
+static void ScheduleFolderDeletion(Observation* seen, const ContractRow& row)
+{
+    char path[MAX_PATH];
+    ScratchPath(path, sizeof path, row.path);
+    SetLastError(0);
+    NoteResult(seen, MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
+    Note(seen, "present=%d pending=%d", PathPresent(path), PendingDeletion(path));
+}
+
 // ---- 64-bit Windows: what WoW64 shows a 32-bit program ----------------------------------------
 
 // Found as the uninstaller finds it: older kernels lack it, so it is never imported.
@@ -759,7 +865,7 @@ static void FolderTrust(Observation* seen, const ContractRow& row)
     memset(&version, 0, sizeof version);
     version.dwOSVersionInfoSize = sizeof version;
     GetVersionExA(&version);
-    Note(seen, "read=1 trusted=%d", OnlyAdministratorsCanChange(descriptor, version.dwMajorVersion));
+    Note(seen, "read=1 trusted=%d", OnlyAdministratorsCanChange(descriptor, version.dwMajorVersion, 0));
 }
 
 // ---- the token: is the run an administrator's ----------------------------------------------
@@ -1042,6 +1148,27 @@ static const ContractRow kRows[] = {
      "result=1 present=1 pending=1", NULL},
     {"restart deletion of missing file", SetupDriverFile, ScheduleDeletion, "none.drv", "", 0,
      "result=1 present=0 pending=1", NULL},
+
+    // The hand-off. The run cannot delete its own file; the copy waits on a handle of the run that
+    // must not report an end while the run is alive; its folder is made new and held; the consumer
+    // line's copy is a temporary file of an 8.3 name; a folder can wait for the restart.
+    {"a running program's own file refuses deletion", SetupOwnFile, DeleteOwnFile, "", "", 0,
+     "result=0 error=5 present=1", NULL},
+    {"a handle of the running process with query rights", NULL, WaitOnOwnProcess, "", "",
+     (int)(SYNCHRONIZE | PROCESS_QUERY_INFORMATION), "result=1 wait=258 code=259", NULL},
+    {"a handle of the running process without query rights", NULL, WaitOnOwnProcess, "", "",
+     (int)SYNCHRONIZE, "result=1 wait=258 code=none error=5", NULL},
+    {"an existing folder is not made again", SetupNamedFolder, HoldNewFolder, "pxu0000", "",
+     (int)(READ_CONTROL | FILE_LIST_DIRECTORY), "result=0 error=183 opened=1 result=0 error=32 result=1",
+     "result=0 error=183"},
+    {"a new folder held without delete sharing", SetupNamedFolder, HoldNewFolder, "pxu0001", "",
+     (int)(READ_CONTROL | FILE_LIST_DIRECTORY), "result=1 opened=1 result=0 error=32 result=1", "result=1"},
+    {"a new folder open for its rights alone is not held", SetupNamedFolder, HoldNewFolder, "pxu0001", "",
+     (int)READ_CONTROL, "result=1 opened=1 result=1 result=0 error=2", "result=1"},
+    {"a temporary file of an 8.3 name", NULL, MakeTemporaryFile, "", "", 0,
+     "present=1 size=0 prefix=pxu short=1 result=0 error=80 result=1 size=5", NULL},
+    {"restart deletion of a folder with a file in it", SetupFolders, ScheduleFolderDeletion, "Full", "",
+     0, "result=1 present=1 pending=1", NULL},
 
     // 64-bit Windows. The system folder keeps its name while its files lie in the WoW64 folder,
     // and the restart deletion is recorded as given: the restart, no 32-bit program, would

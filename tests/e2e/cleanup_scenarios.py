@@ -24,6 +24,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import pxwine.installation as inst  # noqa: E402
 from pxwine import fixed_names as names  # noqa: E402
 from pxwine.driver import DriverRun, prompts_differ  # noqa: E402
+from pxwine.hand_off import copy_records, wait_for_hand_off, without_copy_records  # noqa: E402
 from pxwine.installation import (DRIVERS32_KEY, DRIVERS_DESC_KEY, MACHINE_MAKER_KEY,  # noqa: E402
                                  PENDING_RENAMES, SESSION_MANAGER_KEY, SHARED_DLLS_KEY, USER_MAKER_KEY,
                                  USER_PRODUCT_KEY, USER_SETTINGS_KEYS)
@@ -72,7 +73,9 @@ class Outcome:
         lane = installation.lane
         key_trees, values, paths = [], [], []
         if self.removal_pass:
-            paths += installation.removed_by_pass()
+            # The run's copy in the temporary folder takes the uninstaller, its log and their folder.
+            paths += installation.removed_by_pass() + [installation.win(names.UNINSTALLER_FILE_NAME), installation.win(LOG_NAME),
+                                                       installation.install_dir]
         if self.shortcuts:
             paths += ["<programs>\\" + name for name in installation.group_files()]
         if self.group_folder:
@@ -337,6 +340,22 @@ def folder_files(folder):
     return {name: os.path.getsize(os.path.join(folder, name)) for name in os.listdir(folder)}
 
 
+def without_restart_records_of_the_run(after, installation):
+    """After a Yes the run names the uninstaller and its log for the restart (and on the NT line their
+    folder), which Wine's restart may carry out before the copy runs. wininit.ini deletes no folder: on
+    the consumer line the empty installation folder may then stay, as on Windows 98."""
+    result = dict(after)
+    renamed = ("ini", "wininit.bak", "rename")
+    if renamed in result:
+        result[renamed] = tuple(line for line in result[renamed]
+                                if not line.lower().endswith(("\\" + names.UNINSTALLER_FILE_NAME, "\\" + LOG_NAME)))
+    folder = ("folder", installation.install_dir.lower())
+    if not installation.lane.nt and folder in result and not os.listdir(
+            inst.unix_path(installation.prefix, installation.install_dir)):
+        del result[folder]
+    return result
+
+
 def run_scenario(scenario, harness):
     session = harness.session
     prefix, environment, work = session.prefix, session.environment, session.journals
@@ -362,6 +381,7 @@ def run_scenario(scenario, harness):
             key_security(tool, environment, "set", READ_ONLY_DACL)
 
         print("%s lane, installation in %s" % (scenario.lane.name, installation.install_dir), flush=True)
+        records_before = copy_records(session)
         run = DriverRun(session, harness.driver, scenario.name, program, scenario.answers, scenario.lane,
                         timeout=DRIVER_TIMEOUT_SECONDS, wide=scenario.run_from is not None)
         if tool is not None:
@@ -393,8 +413,14 @@ def run_scenario(scenario, harness):
         if difference:
             failures.append(difference)
 
-        after = inst.snapshot(prefix, environment, work, install_dir=install_dir,
-                               keys=compared_keys(scenario.lane))
+        if outcome.removal_pass and wait_for_hand_off(
+                session, inst.unix_path(prefix, installation.install_dir),
+                None if outcome.restart_done else records_before) is None:
+            failures.append("the run's copy did not take the uninstaller and its log in the time allowed")
+        after = without_copy_records(inst.snapshot(prefix, environment, work, install_dir=install_dir,
+                                                   keys=compared_keys(scenario.lane)))
+        if outcome.restart_done:
+            after = without_restart_records_of_the_run(after, installation)
         differences = inst.compare(outcome.expected(installation, before), after)
         if folder_files(own_copy) != own_before:
             differences.append("the folder the uninstaller ran from changed: %s -> %s"

@@ -20,6 +20,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 
 from pxwine.driver import DriverRun, prompts_differ  # noqa: E402
 from pxwine.fixed_names import GROUP_NAME, UNINSTALLER_FILE_NAME as UNINSTALLER  # noqa: E402
+from pxwine.hand_off import copy_records, temp_items, wait_for_hand_off  # noqa: E402
 from pxwine.installation import SHORTCUTS, Stage, write_file  # noqa: E402
 from pxwine.lanes import CONSUMER, NT32, NT64  # noqa: E402
 from pxwine.paths import programs_folder, unix_path  # noqa: E402
@@ -281,6 +282,24 @@ PLANTED_DLLS = ("uxtheme", "msimg32", "comctl32")
 WORKING_FOLDER = "work"
 
 
+def stage_hand_off(user_file):
+    """An installation folder the log made together with its parent, a file and a folder in it, and with
+    user_file a file of the user's that the log does not name."""
+    def stager(stage):
+        for relative in ("sub\\a.txt", "b.txt") + (("user.txt",) if user_file else ()):
+            stage.file(relative)
+        folder = stage.win("")[:-1]
+        log = sound_log([
+            (ENTRY_KIND_DIRECTORY, folder.rsplit("\\", 1)[0]),
+            (ENTRY_KIND_DIRECTORY, folder),
+            (ENTRY_KIND_DIRECTORY, stage.win("sub")),
+            (ENTRY_KIND_FILE, stage.win("sub\\a.txt")),
+            (ENTRY_KIND_FILE, stage.win("b.txt")),
+        ])
+        return log, {"sub\\", "sub\\a.txt", "b.txt"}
+    return stager
+
+
 def plant_marker_dlls(stage, marker, names):
     """Copies of the marker DLL under each name, beside the uninstaller and in the working folder; returns
     the marker files that a load of any of them would leave, and the native-first override for the names
@@ -316,6 +335,10 @@ FIELDS = {
     "working_folder": None,      # None: the program's own folder
     "planted_dlls": (),          # names of marker DLLs beside the program and in the working folder
     "outside_goes": False,       # the files staged outside the folder are listed and must go, not stay
+    # The copy the run hands its leftovers to: None, or what the row looks at once the copy has ended:
+    # "folder_gone" (the folder and the parent the log made), "user_file" (only the user's file stays),
+    # "restart" (the folder gone, and after wineboot -r nothing of the run in the temporary folders).
+    "hand_off": None,
 }
 
 
@@ -386,6 +409,13 @@ SCENARIOS = [
     main_road("untrusted_log_outside_left_nt64", log_naming_outside(True), lane=NT64),
     main_road("trusted_log_outside_goes", log_naming_outside(False), outside_goes=True),
     main_road("trusted_log_outside_goes_nt64", log_naming_outside(False), lane=NT64, outside_goes=True),
+] + [
+    # The run's copy in the temporary folder removes the uninstaller, its log, their folder and the
+    # parent the log made, once the run has ended; the user's file keeps its folder; the restart takes
+    # the copy. On every lane: the consumer line's copy is a file of its own, named in wininit.ini.
+    main_road("hand_off_%s_%s" % (kind, lane.name), stage_hand_off(kind == "user_file"), lane=lane,
+              hand_off=kind)
+    for kind in ("folder_gone", "user_file", "restart") for lane in (NT32, CONSUMER, NT64)
 ]
 
 
@@ -510,9 +540,32 @@ def check_run(run, failures):
     check_windows(run, failures)
 
 
+def check_hand_off(scenario, harness, stage, temp_before, failures):
+    session = harness.session
+    folder = stage.unix_dir
+    parent = os.path.dirname(folder.rstrip(os.sep))
+    if scenario.hand_off in ("folder_gone", "restart"):
+        for path in (folder, parent):
+            if os.path.exists(path):
+                failures.append("%s is still there once the copy has ended: %s" % (path, os.listdir(path)))
+        if not os.path.isdir(os.path.dirname(parent)):
+            failures.append("the folder above the ones the log made is gone: " + os.path.dirname(parent))
+    if scenario.hand_off == "user_file":
+        left = sorted(os.listdir(folder)) if os.path.isdir(folder) else None
+        if left != ["user.txt"] or not os.path.isdir(parent):
+            failures.append("the user's file should stay alone in its folder, which holds %s" % left)
+    if scenario.hand_off == "restart":
+        print("restart: wineboot -r in %.1f s" % session.restart(), flush=True)
+        print(session.keep_desktop_held(harness.driver), flush=True)
+        left = sorted(temp_items(session.prefix) - temp_before)
+        if left:
+            failures.append("after the restart the temporary folders still hold %s" % left)
+
+
 def run_scenario(scenario, harness):
     session = harness.session
     folder = (long_folder(scenario.name, scenario.folder_length) if scenario.folder_length
+              else "C:\\e2e\\%s\\Morvaine\\Plexitone\\" % scenario.name if scenario.hand_off
               else "C:\\e2e\\%s\\" % scenario.name)
     stage = Stage(session.prefix, folder)
     log, removed = scenario.stager(stage)
@@ -527,6 +580,8 @@ def run_scenario(scenario, harness):
             log_paths = [path for _kind, path in read_entries(log)]
     group = stage_start_menu(session.prefix)
     before = stage.snapshot()
+    temp_before = temp_items(session.prefix)
+    records_before = copy_records(session) if scenario.removes else 0
 
     print("folder %s (%d characters), %s lane" % (folder, len(folder), scenario.lane.name), flush=True)
     run = DriverRun(session, harness.driver, scenario.name, stage.win(UNINSTALLER), scenario.answers,
@@ -541,6 +596,16 @@ def run_scenario(scenario, harness):
     if scenario.progress:
         check_progress(log_paths, run.events, failures)
 
+    if scenario.removes:
+        # The end of the main road hands the uninstaller, its log and their folder to the copy.
+        seconds = wait_for_hand_off(session, stage.unix_dir, records_before)
+        if seconds is None:
+            failures.append("the copy did not remove the uninstaller and its log and name itself for the "
+                            "restart within the time allowed")
+        else:
+            print("hand-off: the uninstaller and its log gone %.2f s after the run ended" % seconds)
+        removed = removed | {UNINSTALLER, LOG_NAME}
+        check_hand_off(scenario, harness, stage, temp_before, failures)
     after = stage.snapshot()
     expected_after = before - removed if scenario.removes else before
     if after != expected_after:

@@ -74,8 +74,6 @@ struct SimTokenGroup {
 };
 
 struct SimToken {
-    // The user the token names (TokenUser), a member of Administrators.
-    std::string user = "S-1-5-21-1004336348-1177238915-682003330-1003";
     // An administrator's token as Windows XP gives it: Everyone, Administrators, Users,
     // Interactive and Authenticated Users, each mandatory, enabled by default and enabled (7).
     std::vector<SimTokenGroup> groups = {
@@ -88,26 +86,19 @@ struct SimToken {
 
 // ---- disk: files and folders, short names, delete-at-restart, C streams ---------------------
 
-// One entry of a DACL, its SID written as text ("S-1-5-32-544").
+// One entry of a DACL, its SID written "S-1-5-32-544".
 struct SimAce {
-    BYTE type = ACCESS_ALLOWED_ACE_TYPE;
-    BYTE flags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
-    DWORD mask = 0;
     std::string sid;
+    DWORD mask = 0;
+    BYTE flags = 0;                       // OBJECT_INHERIT_ACE, CONTAINER_INHERIT_ACE...
+    BYTE type = ACCESS_ALLOWED_ACE_TYPE;  // or ACCESS_DENIED_ACE_TYPE
 };
 
-// What GetFileSecurityA reads of an item: by default what Windows XP gives Program Files and
-// what is made in it (Power Users may change it there).
+// What GetKernelObjectSecurity reads of a file or folder on the NT line.
 struct SimSecurity {
-    std::string owner = "S-1-5-32-544";  // empty: no owner
-    bool hasDacl = true;                 // false: no DACL, which lets everyone do everything
-    std::vector<SimAce> dacl = {
-        {ACCESS_ALLOWED_ACE_TYPE, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, 0x001F01FF, "S-1-5-32-544"},
-        {ACCESS_ALLOWED_ACE_TYPE, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, 0x001F01FF, "S-1-5-18"},
-        {ACCESS_ALLOWED_ACE_TYPE, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, 0x001301BF, "S-1-5-32-547"},
-        {ACCESS_ALLOWED_ACE_TYPE, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, 0x001200A9, "S-1-5-32-545"},
-        {ACCESS_ALLOWED_ACE_TYPE, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE | INHERIT_ONLY_ACE, GENERIC_ALL, "S-1-3-0"},
-    };
+    std::string owner;          // the SID of the owner
+    std::vector<SimAce> dacl;   // in order
+    bool hasDacl = true;        // false: no DACL at all, which lets everyone do everything
 };
 
 // A volume as GetDriveTypeA and GetVolumeInformationA describe it.
@@ -117,7 +108,7 @@ struct SimVolume {
     std::string fileSystem = "NTFS";
 };
 
-// What CreateFileA and FindFirstFileA handed out and CloseHandle or FindClose did not yet close.
+// What FindFirstFileA handed out and FindClose did not yet close.
 struct SimOpenItem {
     std::string key;  // the item, as the disk's map names it
     DWORD access = 0;
@@ -148,7 +139,10 @@ struct SimDiskItem {
     // A link to a folder (a junction, a symbolic link, a mount point): the key of the folder it
     // leads to; empty for any other item. A link is a folder item with no children of its own.
     std::string linkTarget;
-    SimSecurity security;
+    DWORD fileIndex = 0;   // unique on the volume while the item exists (GetFileInformationByHandle)
+    DWORD writeTime = 0;   // the moment of the last write, in ticks of the disk's clock
+    SimSecurity security;  // owner and DACL; an empty owner reads as the running user's, with
+                           // the running user and Administrators allowed everything
 };
 
 struct SimDisk {
@@ -171,6 +165,56 @@ struct SimDisk {
     std::map<std::string, SimVolume> volumes;
     std::map<ULONG_PTR, SimOpenItem> openItems;
     std::vector<SimLinkSwap> linkSwaps;
+    // GetTempPathA's folder, without its trailing separator.
+    std::string tempFolder = "C:\\WINDOWS\\TEMP";
+    DWORD volumeSerial = 0x5A3C19E4;  // of drive C:, the only volume
+    DWORD nextFileIndex = 1;           // the next file index the volume hands out
+    DWORD writeClock = 1;              // ticks on every write
+    // Wine keeps no DACL a program sets: a new folder gets one made from the Unix mode, owned
+    // by the running user (that user allowed everything, Everyone what the mode's last three
+    // bits allow). 0: a new folder takes the DACL it is given, as Windows does.
+    int unixMode = 0;
+};
+
+// ---- processes and handles -------------------------------------------------------------------
+
+enum SimObjectKind { SimObjectFile, SimObjectProcess, SimObjectPipe };
+
+struct SimHandle {
+    SimObjectKind kind = SimObjectFile;
+    std::string key;       // a file's or folder's key on the disk
+    DWORD processId = 0;   // the process a process handle names
+    DWORD access = 0, share = 0;
+    bool inheritable = false;
+};
+
+// A process this one knows of: itself, the ones it started, and those whose handles it was given.
+struct SimProcessRecord {
+    DWORD id = 0;
+    std::string application;    // CreateProcessA's application name
+    std::string commandLine;
+    std::string currentFolder;  // its working folder
+    DWORD creationFlags = 0;
+    // The handles it received, by value: a process's inherited handles keep their values.
+    std::map<ULONG_PTR, SimHandle> inheritedHandles;
+    // While CreateProcessA ran: its image could be neither written nor deleted, its working folder
+    // not removed, because handles of the starting process held them.
+    bool imageHeld = false, folderHeld = false;
+    bool ended = false;
+    DWORD exitCode = STILL_ACTIVE;
+    long long endsAtMs = -1;  // when it ends of itself on the machine's clock; -1: never
+};
+
+struct SimObjects {
+    std::map<ULONG_PTR, SimHandle> handles;  // this process's open handles by value
+    std::vector<SimProcessRecord> processes; // the first is this process
+    DWORD currentProcessId = 1;
+    long long clockMs = 0;                   // advanced by Sleep and by waits that time out
+    HANDLE standardHandles[3] = {nullptr, nullptr, nullptr};  // input, output, error
+    bool kernelHasProcThreadAttributes = false;  // Vista on: InitializeProcThreadAttributeList...
+    bool kernelHasSetSecurityDescriptorControl = true;  // Windows 2000 on
+    bool inJobWithoutBreakaway = false;  // CREATE_BREAKAWAY_FROM_JOB is refused
+    std::string userSid = "S-1-5-21-1004336348-1177238915-682003330-1000";  // the running user
 };
 
 // ---- registry ---------------------------------------------------------------------------------
@@ -319,6 +363,7 @@ struct SimMachine {
     SimShell shell;
     SimUi ui;
     SimHeap heap;
+    SimObjects objects;
     std::vector<SimFault> faults;
     // Every platform call in order: "Operation(argument) = result".
     std::vector<std::string> calls;
@@ -357,6 +402,19 @@ void AddLink(const std::string& path, const std::string& target);
 void SetSecurity(const std::string& path, const SimSecurity& security);
 void SwapFolderForLink(const std::string& operation, const std::string& argument,
                        const std::string& folder, const std::string& target, int occurrence = 1);
+
+// Process helpers for tests. A process the machine knows of, ended or still running (endsAtMs:
+// when it ends of itself; -1 never), and a handle of this process that names it.
+DWORD AddProcess(bool ended, DWORD exitCode = 0, long long endsAtMs = -1);
+HANDLE AddProcessHandle(DWORD processId, DWORD access, bool inheritable);
+// An inheritable pipe as the standard output and error, as a caller that reads them gives.
+HANDLE GiveStandardOutputPipe();
+// The process at index (1: the first this one started) takes over: this process ends with
+// exitCode, and the machine becomes that process with only the handles it inherited, its
+// application as the module path and its working folder.
+void BecomeStartedProcess(size_t index, DWORD exitCode = 0);
+// The handles this process holds open now, of the given kind.
+int OpenHandles(SimObjectKind kind);
 
 // Registry helpers for tests. keyPath is below root; value name "" is the default value.
 void AddKey(HKEY root, const std::string& keyPath);

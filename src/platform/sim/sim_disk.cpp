@@ -16,8 +16,10 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
     // A folder is no file: Windows refuses it as access denied.
     if (item->isFolder)
         return SimFail("DeleteFileA", path, ERROR_ACCESS_DENIED);
-    if (item->inUse || SimHeldAgainstDelete(key))
+    if (item->inUse)
         return SimFail("DeleteFileA", path, ERROR_SHARING_VIOLATION);
+    if (DWORD refusal = SimDeletionRefusal(key))
+        return SimFail("DeleteFileA", path, refusal);
     Machine().disk.items.erase(key);
     SimRecordCall("DeleteFileA", path, TRUE);
     return TRUE;
@@ -40,9 +42,8 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName)
     // Only an empty folder can be removed; nothing is removed with it.
     if (HasChildren(key))
         return SimFail("RemoveDirectoryA", path, ERROR_DIR_NOT_EMPTY);
-    // A folder held open without delete sharing stays.
-    if (SimHeldAgainstDelete(key))
-        return SimFail("RemoveDirectoryA", path, ERROR_SHARING_VIOLATION);
+    if (DWORD refusal = SimDeletionRefusal(key))
+        return SimFail("RemoveDirectoryA", path, refusal);
     Machine().disk.items.erase(key);
     SimRecordCall("RemoveDirectoryA", path, TRUE);
     return TRUE;

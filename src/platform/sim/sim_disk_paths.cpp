@@ -141,7 +141,7 @@ SimDiskItem* FindItem(const std::string& key)
     return item == Machine().disk.items.end() ? nullptr : &item->second;
 }
 
-static bool FolderExists(const std::string& key)
+bool FolderExists(const std::string& key)
 {
     if (key.empty() || IsDriveRoot(key))
         return true;

@@ -20,6 +20,8 @@ std::string ParentKey(const std::string& key);
 // A drive root ("c:") always exists and is no item of its own.
 bool IsDriveRoot(const std::string& key);
 SimDiskItem* FindItem(const std::string& key);
+// A folder item, or a drive's root.
+bool FolderExists(const std::string& key);
 // The error Windows gives for a missing item: the parent decides between the two.
 DWORD MissingError(const std::string& key);
 bool HasChildren(const std::string& key);

@@ -19,10 +19,12 @@ static void AddItem(const std::string& path, bool isFolder, const std::string& d
     if (!parent.empty() && !IsDriveRoot(parent) && !FindItem(parent))
         AddItem(normal.substr(0, parent.size()), true, "");
     SimDiskItem& item = Machine().disk.items[key];
-    if (item.path.empty())
+    bool isNew = item.path.empty();
+    if (isNew)
         item.path = normal;
     item.isFolder = isFolder;
     item.data = data;
+    SimStampItem(&item, isNew);
 }
 
 void AddFolder(const std::string& path)

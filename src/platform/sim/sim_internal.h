@@ -20,12 +20,9 @@ BOOL SimFail(const char* operation, const std::string& argument, DWORD error);
 // Folds A-Z to a-z and nothing else: Windows compares names this way, whatever the code page.
 std::string FoldCase(std::string text);
 
-// Links and open items (sim_links.cpp). The key with every link on the way replaced by its
-// target, the last name too when followLast; true when a deletion of the item at key, or a
-// rename of what holds it, must fail for a handle open without FILE_SHARE_DELETE.
+// Links (sim_links.cpp): the key with every link on the way replaced by its target, the last
+// name too when followLast; the swaps of folders for links a test declared, at each call.
 std::string SimFollowLinks(const std::string& key, bool followLast);
-bool SimHeldAgainstDelete(const std::string& key);
-bool SimCloseOpenItem(HANDLE handle);  // false: not a handle of the disk's
 void SimRunLinkSwaps(const char* operation, const char* argument);
 
 // kernel32's exports that programs find only through GetProcAddress, since older systems lack
@@ -50,6 +47,37 @@ void SimSystemLoadsByName(const std::string& name);
 // user32 resolving the classes of a window about to be made (a dialog's controls, a message
 // box's buttons) through the activation context active now.
 void SimResolveWindowClasses(void);
+
+// Gives a new or rewritten item its file index and write time (sim_files.cpp).
+void SimStampItem(SimDiskItem* item, bool isNew);
+
+// Why the item at key may not be deleted or removed now, 0 when it may (sim_handles.cpp): the
+// image of a running program (ERROR_ACCESS_DENIED) or an open handle without FILE_SHARE_DELETE
+// (ERROR_SHARING_VIOLATION).
+DWORD SimDeletionRefusal(const std::string& key);
+
+// File handles (sim_handles.cpp): whether a new open of key with this access and sharing
+// conflicts with one held, a new handle, and the file handle behind a value (NULL when none).
+bool SimHandlesConflict(const std::string& key, DWORD access, DWORD share);
+HANDLE SimOpenFileHandle(const std::string& key, DWORD access, DWORD share);
+const SimHandle* SimFileHandle(HANDLE handle);
+// The security descriptor of an item as GetKernelObjectSecurity writes it, self-relative
+// (sim_security.cpp); the size it needs.
+DWORD SimWriteSecurityDescriptor(const SimDiskItem& item, BYTE* out, DWORD size);
+// advapi32's ACL and security descriptor calls as GetProcAddress finds them, void (*)(void) as
+// the caller casts them back; NULL for other names. GetTokenInformation's TokenUser, the running
+// user with its SID after it in one block.
+void (*SimSecurityExport(const std::string& name))(void);
+BOOL SimTokenUser(LPVOID information, DWORD length, LPDWORD returned);
+// The SID at sid as "S-1-5-32-544", and the DACL of a descriptor a program built.
+std::string SimSidText(PSID sid);
+bool SimReadDacl(PSECURITY_DESCRIPTOR descriptor, std::vector<SimAce>* aces, bool* isProtected);
+
+// Closes a handle of the process table (sim_handles.cpp); false when it holds none such.
+bool SimCloseObject(HANDLE handle);
+// kernel32's exports from Vista on that programs find through GetProcAddress; NULL when the
+// machine's system lacks them.
+FARPROC SimProcessExport(const std::string& name);
 
 // Bookkeeping that outlives one machine; ResetMachine calls these before it replaces the machine
 // so nothing of the old machine leaks into the next test.

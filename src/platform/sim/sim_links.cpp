@@ -1,5 +1,5 @@
 // The simulated disk's links (junctions, symbolic links and mount points to folders), the
-// handles CreateFileA and FindFirstFileA give, and the attributes a program reads.
+// searches FindFirstFileA opens, and the attributes a program reads.
 #include <stdio.h>
 
 #include "platform/sim/sim_disk_paths.h"
@@ -39,21 +39,11 @@ static bool IsAtOrBelow(const std::string& key, const std::string& folder)
             key[folder.size()] == '\\');
 }
 
-bool SimHeldAgainstDelete(const std::string& key)
-{
-    for (const auto& open : Machine().disk.openItems) {
-        if (!open.second.search && open.second.key == key &&
-            (open.second.shareMode & FILE_SHARE_DELETE) == 0)
-            return true;
-    }
-    return false;
-}
-
 // Windows renames no folder while it, or anything in it, is open.
 static bool HeldAgainstRename(const std::string& folder)
 {
-    for (const auto& open : Machine().disk.openItems) {
-        if (!open.second.search && IsAtOrBelow(open.second.key, folder))
+    for (const auto& open : Machine().objects.handles) {
+        if (open.second.kind == SimObjectFile && IsAtOrBelow(open.second.key, folder))
             return true;
     }
     return false;
@@ -170,65 +160,6 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName)
     return attributes;
 }
 
-// Access rights that take part in sharing, and the share flag each needs of the other handle.
-static bool SharingConflicts(DWORD access, DWORD otherShare)
-{
-    if (access & GENERIC_ALL)
-        access |= FILE_ALL_ACCESS;
-    if ((access & (GENERIC_READ | FILE_LIST_DIRECTORY | 0x20)) && !(otherShare & FILE_SHARE_READ))
-        return true;
-    if ((access & (GENERIC_WRITE | FILE_WRITE_DATA | FILE_APPEND_DATA)) &&
-        !(otherShare & FILE_SHARE_WRITE))
-        return true;
-    return (access & DELETE) && !(otherShare & FILE_SHARE_DELETE);
-}
-
-HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
-                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile)
-{
-    (void)lpSecurityAttributes;
-    (void)hTemplateFile;
-    std::string path = lpFileName ? lpFileName : "";
-    if (SimFaultHit("CreateFileA", path.c_str(), nullptr))
-    {
-        SimFail("CreateFileA", path, ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
-    // The program only opens what exists; making files is beyond this machine's program.
-    if (dwCreationDisposition != OPEN_EXISTING) {
-        SimFail("CreateFileA", path, ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
-    std::string key = CallKey(path);
-    if (!(dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT))
-        key = SimFollowLinks(key, true);
-    SimDiskItem* item = key.empty() ? nullptr : FindItem(key);
-    if (!item) {
-        SimFail("CreateFileA", path, key.empty() ? ERROR_PATH_NOT_FOUND : MissingError(key));
-        return INVALID_HANDLE_VALUE;
-    }
-    // A folder opens only with backup semantics, and never on the consumer line.
-    if (item->isFolder && (!(dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) ||
-                           Machine().process.platformId != VER_PLATFORM_WIN32_NT)) {
-        SimFail("CreateFileA", path, ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
-    for (const auto& open : Machine().disk.openItems) {
-        if (open.second.search || open.second.key != key)
-            continue;
-        if (SharingConflicts(dwDesiredAccess, open.second.shareMode) ||
-            SharingConflicts(open.second.access, dwShareMode)) {
-            SimFail("CreateFileA", path, ERROR_SHARING_VIOLATION);
-            return INVALID_HANDLE_VALUE;
-        }
-    }
-    ULONG_PTR handle = g_nextItemHandle += 4;
-    Machine().disk.openItems[handle] = {key, dwDesiredAccess, dwShareMode, false};
-    SimRecordCall("CreateFileA", path, 1);
-    return (HANDLE)handle;
-}
-
 // Exact names only: the program and the contract look up one item, never a pattern.
 HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData)
 {
@@ -263,13 +194,4 @@ BOOL WINAPI FindClose(HANDLE hFindFile)
     Machine().disk.openItems.erase(open);
     SimRecordCall("FindClose", "", TRUE);
     return TRUE;
-}
-
-bool SimCloseOpenItem(HANDLE handle)
-{
-    auto open = Machine().disk.openItems.find((ULONG_PTR)handle);
-    if (open == Machine().disk.openItems.end() || open->second.search)
-        return false;
-    Machine().disk.openItems.erase(open);
-    return true;
 }

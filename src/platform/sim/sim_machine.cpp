@@ -53,6 +53,12 @@ void ResetMachine(DWORD platformId, SimWindowsWidth width)
         AddFolder(m.disk.systemFolderWow64);
     AddFolder(m.shell.programsFolder);
     AddFolder(m.shell.commonProgramsFolder);
+    AddFolder(m.disk.tempFolder);
+    SimProcessRecord self;
+    self.id = m.objects.currentProcessId;
+    self.application = m.process.modulePath;
+    self.currentFolder = m.disk.currentFolder;
+    m.objects.processes.push_back(self);
 
     m.registry.roots[(ULONG_PTR)HKEY_CLASSES_ROOT].name = "HKEY_CLASSES_ROOT";
     m.registry.roots[(ULONG_PTR)HKEY_CURRENT_USER].name = "HKEY_CURRENT_USER";

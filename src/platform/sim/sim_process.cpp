@@ -54,7 +54,8 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName)
     std::string name = lpModuleName;
     if (SimFaultHit("GetModuleHandleA", name.c_str(), nullptr))
         return (HMODULE)(ULONG_PTR)SimFail("GetModuleHandleA", name, ERROR_MOD_NOT_FOUND);
-    // kernel32 is mapped into every process from its start.
+    // kernel32 is mapped into every process from its start, advapi32 into every program that
+    // imports it, as the uninstaller does.
     if (IsKernelName(name)) {
         SimRecordCall("GetModuleHandleA", name, 1);
         return (HMODULE)&g_kernelModule;
@@ -149,10 +150,11 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
         found = reinterpret_cast<void (*)(void)>(&SetDllDirectoryA);
     else if (p.kernelHasActivationContexts)
         found = SimActivationContextExport(name);
-    if (!found)
+    FARPROC result = found ? reinterpret_cast<FARPROC>(found) : SimProcessExport(name);
+    if (!result)
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
     SimRecordCall("GetProcAddress", name, 1);
-    return reinterpret_cast<FARPROC>(found);
+    return result;
 }
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule)
@@ -221,8 +223,7 @@ BOOL WINAPI CloseHandle(HANDLE hObject)
         SimRecordCall("CloseHandle", "", TRUE);
         return TRUE;
     }
-    // A file or folder CreateFileA opened; FindFirstFileA's handles close with FindClose.
-    if (SimCloseOpenItem(hObject)) {
+    if (SimCloseObject(hObject)) {
         SimRecordCall("CloseHandle", "", TRUE);
         return TRUE;
     }

@@ -112,23 +112,7 @@ static BOOL WINAPI SimCheckTokenMembership(HANDLE TokenHandle, PSID SidToCheck, 
     return TRUE;
 }
 
-// TokenUser: the TOKEN_USER, then the SID it points to, in one block, as Windows fills it.
-static BOOL AnswerTokenUser(LPVOID TokenInformation, DWORD TokenInformationLength, LPDWORD ReturnLength)
-{
-    BYTE sid[8 + 4 * 15];
-    size_t length = SidFromText(Machine().token.user, sid);
-    *ReturnLength = (DWORD)(sizeof(TOKEN_USER) + length);
-    if (TokenInformationLength < *ReturnLength)
-        return SimFail("GetTokenInformation", "", ERROR_INSUFFICIENT_BUFFER);
-    BYTE* block = (BYTE*)TokenInformation;
-    memcpy(block + sizeof(TOKEN_USER), sid, length);
-    ((TOKEN_USER*)block)->User.Sid = block + sizeof(TOKEN_USER);
-    ((TOKEN_USER*)block)->User.Attributes = 0;
-    SimRecordCall("GetTokenInformation", "", TRUE);
-    return TRUE;
-}
-
-// TokenGroups: the header, the array, then the SIDs it points to, in one block.
+// TokenGroups only: the header, the array, then the SIDs it points to, in one block.
 static BOOL WINAPI SimGetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInformationClass,
                                           LPVOID TokenInformation, DWORD TokenInformationLength,
                                           LPDWORD ReturnLength)
@@ -142,7 +126,7 @@ static BOOL WINAPI SimGetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_
     if ((token->second & TOKEN_QUERY) == 0)
         return SimFail("GetTokenInformation", "", ERROR_ACCESS_DENIED);
     if (TokenInformationClass == TokenUser)
-        return AnswerTokenUser(TokenInformation, TokenInformationLength, ReturnLength);
+        return SimTokenUser(TokenInformation, TokenInformationLength, ReturnLength);
     if (TokenInformationClass != TokenGroups)
         return SimFail("GetTokenInformation", "", ERROR_INVALID_PARAMETER);
     const std::vector<SimTokenGroup>& groups = Machine().token.groups;
@@ -197,6 +181,10 @@ FARPROC SimAdvapiExport(const std::string& name)
         found = reinterpret_cast<void (*)(void)>(&GetFileSecurityA);
     else if (name == "CheckTokenMembership" && Machine().token.advapiHasCheckTokenMembership)
         found = reinterpret_cast<void (*)(void)>(&SimCheckTokenMembership);
+    else if (name == "SetSecurityDescriptorControl" && Machine().objects.kernelHasSetSecurityDescriptorControl)
+        found = reinterpret_cast<void (*)(void)>(&SetSecurityDescriptorControl);
+    else
+        found = SimSecurityExport(name);  // sim_security.cpp
     if (found == nullptr)
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
     SimRecordCall("GetProcAddress", name, 1);

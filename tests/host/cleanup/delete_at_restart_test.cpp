@@ -131,6 +131,40 @@ TEST_F(DeleteAtRestartTest, ReturnsZeroAndLeavesRestartNeededWhenNothingIsSchedu
     EXPECT_EQ(RestartNeeded, 1);
 }
 
+struct RecordRow {
+    const char* name;
+    DWORD line;
+    std::string path;
+    int isFolder;
+    int result;
+    std::vector<std::string> pending;  // MoveFileExA's records
+    std::string wininit;
+};
+
+// The uninstaller's own leftovers: named for the restart like the driver, but no message speaks of
+// them, so RestartNeeded stays as it was.
+TEST_F(DeleteAtRestartTest, LeftoversAreRecordedWithoutRestartNeeded)
+{
+    const RecordRow rows[] = {
+        {"NT, a file", VER_PLATFORM_WIN32_NT, kLongFolder + "\\a.drv", 0, 1, {kShortFolder + "\\a.drv"}, ""},
+        {"NT, a folder: its parent in short form", VER_PLATFORM_WIN32_NT, kLongFolder, 1, 1,
+         {"C:\\PROGRA~1\\Plexitone Drivers"}, ""},
+        {"consumer, a file", VER_PLATFORM_WIN32_WINDOWS, kLongFolder + "\\a.drv", 0, 1, {},
+         "[rename]\r\nnul=" + kShortFolder + "\\a.drv\r\n"},
+        // wininit.ini deletes files only.
+        {"consumer, a folder", VER_PLATFORM_WIN32_WINDOWS, kLongFolder, 1, 0, {}, ""},
+        {"a drive's root", VER_PLATFORM_WIN32_NT, "C:\\", 1, 0, {}, ""},
+    };
+    for (const RecordRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Stage(row.line);
+        EXPECT_EQ(RecordDeleteAtRestart(row.path.c_str(), row.isFolder), row.result);
+        EXPECT_EQ(Machine().disk.pendingDeletes, row.pending);
+        EXPECT_EQ(IniFile("wininit.ini"), row.wininit);
+        EXPECT_EQ(RestartNeeded, 0);
+    }
+}
+
 // The line decides everything that follows, so a version query that fails must end the process
 // before a missing folder could end the call quietly with 0.
 TEST(DeleteAtRestartDeathTest, AFailedVersionQueryEndsTheProcessBeforeAnyPathWork)

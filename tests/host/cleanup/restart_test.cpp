@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "foundation/process_state.h"
+#include "run/hand_off.h"
 #include "run/uninstall_run.h"
 #include "support/machine_fixture.h"
 
@@ -67,6 +69,68 @@ TEST_F(RestartSystemTest, RestartsOnlyOnYes)
         EXPECT_EQ(Machine().process.openTokens, 0);
         EXPECT_EQ(Machine().ui.journal.size(), row.failureShown ? 2u : 1u);
         EXPECT_EQ(CallsOf({"ExitWindowsEx"}).size(), row.answer == IDYES ? 1u : 0u);
+    }
+}
+
+struct RestartRecordsRow {
+    const char* name;
+    DWORD line;
+    INT_PTR answer;
+    std::string failing;  // fails at every call
+    std::vector<std::string> records;  // pending deletions (NT) or "nul=" lines (consumer), in order
+    bool copyStarted;
+};
+
+// The run's own leftovers at the restart question: a Yes may end the copy before it runs, so they are
+// named for the restart first, the files before their folder, which only an empty folder lets go; the
+// records come before the restart is asked for. After No the copy alone: records left for a later
+// restart would delete a reinstalled uninstaller.
+TEST_F(RestartSystemTest, AYesNamesTheLeftoversForTheRestartBeforeTheRestartIsRequested)
+{
+    const std::string folder = "C:\\Program Files\\Plexitone";
+    const std::vector<std::string> all = {folder + "\\pxunins.exe", folder + "\\_pxunins.dat", folder};
+    const std::vector<std::string> files = {folder + "\\pxunins.exe", folder + "\\_pxunins.dat"};
+    const RestartRecordsRow rows[] = {
+        {"NT, Yes", VER_PLATFORM_WIN32_NT, IDYES, "", all, true},
+        {"NT, No", VER_PLATFORM_WIN32_NT, IDNO, "", {}, true},
+        {"NT, the question fails", VER_PLATFORM_WIN32_NT, 0, "", {}, true},
+        {"NT, Yes, no copy: each named once", VER_PLATFORM_WIN32_NT, IDYES, "CreateProcessA", all, false},
+        {"NT, No, no copy: named instead", VER_PLATFORM_WIN32_NT, IDNO, "CreateProcessA", all, false},
+        {"consumer, Yes: the files alone", VER_PLATFORM_WIN32_WINDOWS, IDYES, "", files, true},
+    };
+    for (const RestartRecordsRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        ResetProcess(row.line);
+        Machine().process.privilegesEnabled["SeShutdownPrivilege"] = true;
+        Machine().process.modulePath = folder + "\\pxunins.exe";
+        AddFile(folder + "\\pxunins.exe", "MZ");
+        AddFile(folder + "\\_pxunins.dat", "log");
+        RemovalList emptied = {NULL, NULL};
+        PrepareHandOff(Machine().process.modulePath.c_str(), &emptied);
+        if (!row.failing.empty())
+            FailCall(row.failing, 0);
+        ScriptAnswers({row.answer});
+
+        RestartSystem();
+
+        if (row.line == VER_PLATFORM_WIN32_NT) {
+            EXPECT_EQ(Machine().disk.pendingDeletes, row.records);
+        } else {
+            std::string wininit = "[rename]\r\n";
+            for (const std::string& record : row.records)
+                wininit += "nul=" + record + "\r\n";
+            EXPECT_EQ(IniFile("wininit.ini"), wininit);
+        }
+        EXPECT_EQ(Machine().objects.processes.size() > 1, row.copyStarted);
+        EXPECT_EQ(Machine().process.restartRequested, row.answer == IDYES);
+        // None of this is the driver's restart: the run's flag stays as it was.
+        EXPECT_EQ(RestartNeeded, 0);
+        if (row.answer == IDYES) {
+            std::vector<std::string> order = CallsOf({"MoveFileExA", "WritePrivateProfileSectionA",
+                                                      "CreateProcessA", "ExitWindowsEx"});
+            ASSERT_FALSE(order.empty());
+            EXPECT_EQ(order.back().substr(0, 13), "ExitWindowsEx");
+        }
     }
 }
 

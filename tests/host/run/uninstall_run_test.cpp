@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foundation/process_state.h"
+#include "run/hand_off.h"
 #include "run/uninstall_run.h"
 #include "support/installation.h"
 #include "support/log_builder.h"
@@ -441,6 +442,289 @@ TEST_F(UninstallRunTest, GoOnRemovesTheStartMenuGroupThenThePipeDriverAndNothing
         std::vector<std::string> order = CallsOf({"RemoveDirectoryA", "RegOpenKeyExA"});
         ASSERT_FALSE(order.empty());
         EXPECT_EQ(order.front().substr(0, 16), "RemoveDirectoryA");
+    }
+}
+
+// ---- the hand-off to the copy in the temporary folder ------------------------------------------
+
+const std::string kTemp = "C:\\WINDOWS\\TEMP";
+const std::string kAdministratorsSid = "S-1-5-32-544", kSystem = "S-1-5-18", kUsers = "S-1-5-32-545";
+const BYTE kInherited = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+
+// The process the run started, or null.
+const SimProcessRecord* StartedCopy()
+{
+    const std::vector<SimProcessRecord>& processes = Machine().objects.processes;
+    return processes.size() > 1 ? &processes[1] : nullptr;
+}
+
+// What the copy's WinMain receives: its command line after its own quoted name.
+std::string CopyArguments(const SimProcessRecord& copy)
+{
+    return copy.commandLine.substr(copy.commandLine.find("\" ") + 2);
+}
+
+// The disk's item at path, which must be there.
+const SimDiskItem& ItemAt(const std::string& path)
+{
+    for (const auto& item : Machine().disk.items)
+        if (item.second.path == path)
+            return item.second;
+    ADD_FAILURE() << "no item at " << path;
+    return Machine().disk.items.begin()->second;
+}
+
+std::string Describe(const std::vector<SimAce>& dacl)
+{
+    std::string text;
+    for (const SimAce& ace : dacl)
+        text += ace.sid + ":" + std::to_string(ace.mask) + ":" + std::to_string(ace.flags) + " ";
+    return text;
+}
+
+struct HandOffRow {
+    const char* name;
+    DWORD line;
+    bool attributeLists;         // Vista on: the handle list
+    bool jobWithoutBreakaway;
+    std::string copyFolderPrefix;  // where the copy lies: its own folder, or the temporary folder
+    DWORD flags;                 // the creation flags of the start that succeeded
+    bool pipeStillInheritable;   // the caller's standard output pipe after the run
+    size_t inherited;            // the handles the copy received: the run's process, and where
+                                 // nothing can keep it home (the consumer line) the pipe
+};
+
+// Users may write in the temporary folder (C:\Windows\Temp lets them add files and folders, for
+// every folder below too): the copy's folder must keep none of that.
+void LetUsersWriteInTheTemporaryFolder()
+{
+    SimDiskItem& temp = Machine().disk.items["c:\\windows\\temp"];
+    temp.security.owner = kSystem;
+    temp.security.dacl = {{kUsers, FILE_WRITE_DATA | FILE_APPEND_DATA, CONTAINER_INHERIT_ACE, ACCESS_ALLOWED_ACE_TYPE},
+                          {kAdministratorsSid, GENERIC_ALL, kInherited, ACCESS_ALLOWED_ACE_TYPE}};
+}
+
+TEST_F(UninstallRunTest, TheEndOfTheMainRoadStartsACopyInANewRestrictedFolderWithOnlyTheRunsHandle)
+{
+    const HandOffRow rows[] = {
+        {"XP: the standard handles lose their inherit flag", VER_PLATFORM_WIN32_NT, false, false,
+         kTemp + "\\pxu", CREATE_BREAKAWAY_FROM_JOB, false, 1},
+        {"Vista on: the handle list", VER_PLATFORM_WIN32_NT, true, false, kTemp + "\\pxu",
+         CREATE_BREAKAWAY_FROM_JOB | EXTENDED_STARTUPINFO_PRESENT, true, 1},
+        {"a job that allows no breakaway", VER_PLATFORM_WIN32_NT, true, true, kTemp + "\\pxu",
+         EXTENDED_STARTUPINFO_PRESENT, true, 1},
+        {"consumer line: a file of its own in the temporary folder", VER_PLATFORM_WIN32_WINDOWS, false, false,
+         kTemp + "\\", 0, true, 2},
+    };
+    for (const HandOffRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Stage(row.line, 3);
+        LetUsersWriteInTheTemporaryFolder();
+        Machine().objects.kernelHasProcThreadAttributes = row.attributeLists;
+        Machine().objects.inJobWithoutBreakaway = row.jobWithoutBreakaway;
+        HANDLE pipe = GiveStandardOutputPipe();
+        ScriptAnswers({IDYES, IDOK});
+
+        EXPECT_EQ(RunUninstaller(), 0);
+
+        // Nothing the user sees changes, and nothing waits for a restart.
+        EXPECT_EQ(UiRows(), (std::vector<std::string>{kConfirm + "6", kComplete}));
+        EXPECT_EQ(RestartNeeded, 0);
+        EXPECT_TRUE(Machine().disk.pendingDeletes.empty());
+        EXPECT_EQ(IniFile("wininit.ini"), "");
+        const SimProcessRecord* copy = StartedCopy();
+        ASSERT_NE(copy, nullptr);
+        EXPECT_EQ(copy->application.compare(0, row.copyFolderPrefix.size(), row.copyFolderPrefix), 0)
+            << copy->application;
+        EXPECT_EQ(FileData(copy->application), "MZ");
+        EXPECT_EQ(copy->currentFolder, copy->application.substr(0, copy->application.rfind('\\')));
+        EXPECT_EQ(copy->creationFlags, row.flags);
+        // Until CreateProcessA returned, no one could write or delete the copy, nor remove its
+        // folder (the consumer line's copy lies in the temporary folder itself).
+        EXPECT_TRUE(copy->imageHeld);
+        EXPECT_EQ(copy->folderHeld, row.line == VER_PLATFORM_WIN32_NT);
+        // The hand-off: the marker, a handle of the run's process, the run's file and its path.
+        HandOff handOff;
+        ASSERT_TRUE(ReadHandOff(CopyArguments(*copy).c_str(), &handOff));
+        EXPECT_EQ(std::string(handOff.runPath), kFolder + "\\pxunins.exe");
+        // That handle goes along, one the copy can wait on and query, and nothing else the run holds.
+        EXPECT_EQ(copy->inheritedHandles.size(), row.inherited);
+        ASSERT_EQ(copy->inheritedHandles.count((ULONG_PTR)handOff.runProcess), 1u);
+        const SimHandle& inherited = copy->inheritedHandles.at((ULONG_PTR)handOff.runProcess);
+        EXPECT_EQ(inherited.kind, SimObjectProcess);
+        EXPECT_EQ(inherited.processId, Machine().objects.currentProcessId);
+        EXPECT_EQ(inherited.access, (DWORD)(SYNCHRONIZE | PROCESS_QUERY_INFORMATION));
+        EXPECT_EQ(Machine().objects.handles.at((ULONG_PTR)pipe).inheritable, row.pipeStillInheritable);
+        // What the run opened is closed again, the folder and the copy included.
+        EXPECT_EQ(OpenHandles(SimObjectFile), 0);
+        EXPECT_EQ(Machine().token.sidsLive, 0);
+        if (row.line == VER_PLATFORM_WIN32_NT) {
+            std::string folder = copy->currentFolder;
+            EXPECT_EQ(copy->application, folder + "\\pxunins.exe");
+            EXPECT_EQ(Describe(ItemAt(folder).security.dacl),
+                      Describe({{kAdministratorsSid, GENERIC_ALL, kInherited, ACCESS_ALLOWED_ACE_TYPE},
+                                {kSystem, GENERIC_ALL, kInherited, ACCESS_ALLOWED_ACE_TYPE}}));
+        }
+    }
+}
+
+struct NoCopyRow {
+    const char* name;
+    DWORD line;
+    std::string failing;  // the call that fails, on its first use
+    int unixMode;         // Wine's: a folder's DACL made from this mode; 0: the DACL given
+    bool started;
+};
+
+// Where no copy can be made, or where the folder is not the run's alone, the leftovers wait for the
+// restart instead, and nothing of the attempt stays in the temporary folder.
+TEST_F(UninstallRunTest, WhereNoCopyCanBeStartedTheLeftoversAreNamedForTheRestart)
+{
+    const NoCopyRow rows[] = {
+        {"no temporary folder", VER_PLATFORM_WIN32_NT, "GetTempPathA", 0, false},
+        {"the folder cannot be made", VER_PLATFORM_WIN32_NT, "CreateDirectoryA", 0, false},
+        {"the folder's rights cannot be read", VER_PLATFORM_WIN32_NT, "GetKernelObjectSecurity", 0, false},
+        {"Wine's folder that everyone may write to", VER_PLATFORM_WIN32_NT, "", 0777, false},
+        {"Wine's folder of the running user alone", VER_PLATFORM_WIN32_NT, "", 0755, true},
+        {"the copy cannot be written", VER_PLATFORM_WIN32_NT, "CopyFileA", 0, false},
+        {"the run's file cannot be read", VER_PLATFORM_WIN32_NT, "GetFileInformationByHandle", 0, false},
+        {"the copy does not start", VER_PLATFORM_WIN32_NT, "CreateProcessA", 0, false},
+        {"consumer line: no temporary file name", VER_PLATFORM_WIN32_WINDOWS, "GetTempFileNameA", 0, false},
+        {"consumer line: the copy does not start", VER_PLATFORM_WIN32_WINDOWS, "CreateProcessA", 0, false},
+    };
+    for (const NoCopyRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Stage(row.line, 3);
+        Machine().disk.unixMode = row.unixMode;
+        if (!row.failing.empty())
+            FailCall(row.failing, 0);
+        ScriptAnswers({IDYES, IDOK});
+
+        EXPECT_EQ(RunUninstaller(), 0);
+
+        EXPECT_EQ(UiRows(), (std::vector<std::string>{kConfirm + "6", kComplete}));
+        EXPECT_EQ(RestartNeeded, 0);
+        EXPECT_EQ(StartedCopy() != nullptr, row.started);
+        std::vector<std::string> records;
+        if (!row.started && row.line == VER_PLATFORM_WIN32_NT)
+            records = {kFolder + "\\pxunins.exe", kFolder + "\\_pxunins.dat", kFolder};
+        EXPECT_EQ(Machine().disk.pendingDeletes, records);
+        EXPECT_EQ(IniFile("wininit.ini"), row.started || row.line == VER_PLATFORM_WIN32_NT
+                                              ? ""
+                                              : "[rename]\r\nnul=" + kFolder + "\\pxunins.exe\r\nnul=" + kFolder +
+                                                    "\\_pxunins.dat\r\n");
+        if (!row.started)
+            EXPECT_EQ(PathsUnder(kTemp + "\\"), std::vector<std::string>{});
+        EXPECT_EQ(OpenHandles(SimObjectFile), 0);
+    }
+}
+
+// The run as a person starts it: whatever it is given, it asks first. Only the copy reads a hand-off,
+// and an incomplete one is none.
+TEST_F(UninstallRunTest, AnyOtherCommandLineIsIgnored)
+{
+    const std::string path = " \"" + kFolder + "\\pxunins.exe\"";
+    const char* const lines[] = {"/S", "/pxhandoff", "/pxhandoff 104 1 0 5 0 2 0 7",
+                                 "/pxhandoffs 104 1 0 5 0 2 0 7 0 \"C:\\x.exe\"",
+                                 "/pxhandoff 104 1 0 5 0 2 0 7 0 \"C:\\x.exe\" more"};
+    for (const char* line : lines) {
+        SCOPED_TRACE(line);
+        Stage(VER_PLATFORM_WIN32_NT);
+        ScriptAnswers({IDNO});
+        char commandLine[512];
+        snprintf(commandLine, sizeof commandLine, "%s", line);
+        EXPECT_EQ(WinMain(SimInstance(), NULL, commandLine, SW_SHOW), 0);
+        EXPECT_EQ(UiRows(), std::vector<std::string>{kConfirm + "7"});
+    }
+}
+
+struct CopyRow {
+    const char* name;
+    DWORD line;
+    std::string userFile;       // a file of the user's in the installation folder; empty: none
+    int logHeld;                // how many times the log refuses deletion before it goes
+    long long runEndsAtMs;      // the run ends this long after the copy starts waiting; 0: before
+    bool replaced;              // the run's file is replaced by another after the run
+    bool startedByHand;         // the copy's hand-off names a handle it never inherited
+    std::vector<std::string> left;     // under C:\Program Files
+    std::vector<std::string> records;  // the restart records, in order; "copy", "copy folder" stand in
+};
+
+// The copy's own steps, on a machine where the run has ended and the copy has taken over.
+TEST_F(UninstallRunTest, TheCopyRemovesWhatTheRunLeftOnceTheRunHasEnded)
+{
+    const std::string parent = "C:\\Program Files\\Morvaine";
+    const std::string folder = parent + "\\Plexitone";
+    const std::string log = folder + "\\_pxunins.dat";
+    const std::vector<std::string> untouched = {parent, folder, log, folder + "\\pxunins.exe"};
+    const CopyRow rows[] = {
+        {"the folder and the parent the log made go", VER_PLATFORM_WIN32_NT, "", 0, 0, false, false, {},
+         {"copy", "copy folder"}},
+        {"consumer line", VER_PLATFORM_WIN32_WINDOWS, "", 0, 0, false, false, {}, {"copy"}},
+        {"the user's file keeps its folder", VER_PLATFORM_WIN32_NT, "notes.txt", 0, 0, false, false,
+         {parent, folder, folder + "\\notes.txt"}, {"copy", "copy folder"}},
+        {"the log held nine times goes at the tenth try", VER_PLATFORM_WIN32_NT, "", 9, 0, false, false, {},
+         {"copy", "copy folder"}},
+        {"the log held ten times waits for the restart with its folder", VER_PLATFORM_WIN32_NT, "", 10, 0, false,
+         false, {parent, folder, log}, {log, "copy", "copy folder"}},
+        {"the run ends after 29 s", VER_PLATFORM_WIN32_NT, "", 0, 29000, false, false, {}, {"copy", "copy folder"}},
+        {"the run still runs after 30 s: nothing goes", VER_PLATFORM_WIN32_NT, "", 0, 31000, false, false,
+         untouched, {}},
+        {"another file at the run's path: nothing goes", VER_PLATFORM_WIN32_NT, "", 0, 0, true, false,
+         untouched, {}},
+        {"started by hand: nothing goes", VER_PLATFORM_WIN32_NT, "", 0, 0, false, true, untouched, {}},
+    };
+    for (const CopyRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Stage(row.line, 3);
+        // The installer made the folder and its parent; the log says so.
+        AddFile(folder + "\\pxunins.exe", "MZ");
+        AddFile(folder + "\\readme.txt", "hello");
+        AddFile(log, LogBuilder().Header(3).Folder(parent).Folder(folder).File(folder + "\\readme.txt").Bytes());
+        Machine().process.modulePath = folder + "\\pxunins.exe";
+        if (!row.userFile.empty())
+            AddFile(folder + "\\" + row.userFile, "mine");
+        ScriptAnswers({IDYES, IDOK});
+        RunUninstaller();
+        ASSERT_NE(StartedCopy(), nullptr);
+        const SimProcessRecord copy = *StartedCopy();
+
+        BecomeStartedProcess(1);
+        Machine().ui.journal.clear();
+        if (row.runEndsAtMs != 0) {
+            SimProcessRecord& run = Machine().objects.processes[0];
+            run.ended = false;
+            run.endsAtMs = Machine().objects.clockMs + row.runEndsAtMs;
+        }
+        if (row.replaced)
+            AddFile(folder + "\\pxunins.exe", "MZ other");
+        if (row.startedByHand)
+            Machine().objects.handles.clear();
+        for (int n = 1; n <= row.logHeld; n++)
+            FailCall("DeleteFileA", n, SimFaultError, log);
+        std::string arguments = CopyArguments(copy);
+        std::vector<char> commandLine(arguments.begin(), arguments.end());
+        commandLine.push_back('\0');
+
+        EXPECT_EQ(WinMain(SimInstance(), NULL, commandLine.data(), SW_SHOW), 0);
+
+        EXPECT_EQ(PathsUnder(parent), row.left);
+        std::vector<std::string> records;
+        for (const std::string& record : row.records)
+            records.push_back(record == "copy" ? copy.application
+                              : record == "copy folder" ? copy.currentFolder
+                                                        : record);
+        if (row.line == VER_PLATFORM_WIN32_NT) {
+            EXPECT_EQ(Machine().disk.pendingDeletes, records);
+        } else {
+            std::string wininit = "[rename]\r\n";
+            for (const std::string& record : records)
+                wininit += "nul=" + record + "\r\n";
+            EXPECT_EQ(IniFile("wininit.ini"), records.empty() ? "" : wininit);
+        }
+        EXPECT_TRUE(Machine().ui.journal.empty());  // the copy shows nothing
+        // The copy waits at most 30 s for the run, and tries the log every half second.
+        EXPECT_LE(Machine().objects.clockMs, 30000 + 9 * 500);
     }
 }
 

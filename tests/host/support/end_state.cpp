@@ -104,7 +104,10 @@ std::vector<std::string> Violations(const MachineImage& before, DWORD line,
         if (!MayVanish(row, line, logged))
             found.push_back("path removed: " + row);
     for (const std::string& row : missing(after.paths, before.paths))
-        if (Folded(row) != "c:\\windows\\wininit.ini")
+        // The copy the run hands its leftovers to, in its folder or file under the temporary
+        // folder, waits there for the next restart.
+        if (Folded(row) != "c:\\windows\\wininit.ini" &&
+            Folded(row).compare(0, 19, "c:\\windows\\temp\\pxu") != 0)
             found.push_back("path added: " + row);
     for (const std::string& row : missing(before.data, after.data)) {
         std::string path = row.substr(0, row.find('='));
@@ -118,12 +121,25 @@ std::vector<std::string> Violations(const MachineImage& before, DWORD line,
         }
         found.push_back("file changed: " + path);
     }
+    // Besides the driver, the restart may delete what the run could not hand to its copy: the
+    // uninstaller, its log and (NT line) their folder.
+    const std::string folder = kInstallFolder;
+    const std::set<std::string> leftovers = {Folded(folder + "\\pxunins.exe"),
+                                             Folded(folder + "\\_pxunins.dat"), Folded(folder)};
     for (const std::string& pending : Machine().disk.pendingDeletes)
-        if (Folded(pending) != "c:\\windows\\system32\\pxpipe.drv")
+        if (Folded(pending) != "c:\\windows\\system32\\pxpipe.drv" && !leftovers.count(Folded(pending)))
             found.push_back("pending deletion: " + pending);
     std::string wininit = IniFile("wininit.ini");
-    if (!wininit.empty() && wininit != "[rename]\r\nnul=C:\\WINDOWS\\SYSTEM\\pxpipe.drv\r\n")
-        found.push_back("wininit.ini: " + wininit);
+    size_t start = wininit.empty() || wininit.compare(0, 10, "[rename]\r\n") != 0 ? 0 : 10;
+    for (size_t end; start < wininit.size(); start = end + 2) {
+        end = wininit.find("\r\n", start);
+        std::string entry = Folded(wininit.substr(start, end - start));
+        if (entry.compare(0, 4, "nul=") != 0 ||
+            (entry != "nul=c:\\windows\\system\\pxpipe.drv" && !leftovers.count(entry.substr(4)))) {
+            found.push_back("wininit.ini: " + wininit);
+            break;
+        }
+    }
     for (const SimUiEvent& event : Machine().ui.journal) {
         if (event.kind == "MessageBox" && !OwnTexts().count(event.text))
             found.push_back("message not ours: " + event.text);

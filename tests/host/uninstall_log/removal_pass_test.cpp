@@ -102,11 +102,33 @@ const std::vector<std::pair<EntryKind, std::string>> kOutsideAndIn = {
 const char kEveryone[] = "S-1-1-0";
 const char kUsers[] = "S-1-5-32-545";
 
-// The machine's default rights with one more entry.
+// What Windows XP gives Program Files and what is made in it: Power Users may change it there,
+// and what is made inside passes to its maker.
+SimSecurity ProgramFilesSecurity()
+{
+    const BYTE inherited = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    SimSecurity security;
+    security.owner = "S-1-5-32-544";
+    security.dacl = {{"S-1-5-32-544", FILE_ALL_ACCESS, inherited, ACCESS_ALLOWED_ACE_TYPE},
+                     {"S-1-5-18", FILE_ALL_ACCESS, inherited, ACCESS_ALLOWED_ACE_TYPE},
+                     {"S-1-5-32-547", 0x001301BF, inherited, ACCESS_ALLOWED_ACE_TYPE},
+                     {"S-1-5-32-545", 0x001200A9, inherited, ACCESS_ALLOWED_ACE_TYPE},
+                     {"S-1-3-0", GENERIC_ALL, (BYTE)(inherited | INHERIT_ONLY_ACE), ACCESS_ALLOWED_ACE_TYPE}};
+    return security;
+}
+
+// Those rights with one more entry.
 SimSecurity WithAce(BYTE type, BYTE flags, DWORD mask, const char* sid)
 {
-    SimSecurity security;
-    security.dacl.push_back({type, flags, mask, sid});
+    SimSecurity security = ProgramFilesSecurity();
+    security.dacl.push_back({sid, mask, flags, type});
+    return security;
+}
+
+SimSecurity OwnedBy(const std::string& owner)
+{
+    SimSecurity security = ProgramFilesSecurity();
+    security.owner = owner;
     return security;
 }
 
@@ -195,13 +217,13 @@ TEST_F(RemovalPassTest, AFolderGoesOnlyWhenItIsEmptyAtItsTurn)
         {"an entry of a kind not understood", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
          [] { SetSecurity("C:\\App", WithAce(5, 0, FILE_GENERIC_READ, kUsers)); }},  // ACCESS_ALLOWED_OBJECT_ACE_TYPE
         {"no DACL", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
-         [] { SimSecurity none; none.hasDacl = false; SetSecurity("C:\\App\\_pxunins.dat", none); }},
+         [] { SimSecurity none = ProgramFilesSecurity(); none.hasDacl = false; SetSecurity("C:\\App\\_pxunins.dat", none); }},
         {"owned by another administrator", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
-         [] { SimSecurity other; other.owner = "S-1-5-21-1004336348-1177238915-682003330-1005"; SetSecurity("C:\\App", other); }},
+         [] { SetSecurity("C:\\App", OwnedBy("S-1-5-21-1004336348-1177238915-682003330-1005")); }},
         {"owned by the user uninstalling", kOutsideAndIn, kAppWithoutA, {"C:\\Elsewhere\\a"},
-         [] { SimSecurity own; own.owner = Machine().token.user; SetSecurity("C:\\App\\_pxunins.dat", own); }},
+         [] { SetSecurity("C:\\App\\_pxunins.dat", OwnedBy(Machine().objects.userSid)); }},
         {"owned by SYSTEM", kOutsideAndIn, kAppWithoutA, {"C:\\Elsewhere\\a"},
-         [] { SimSecurity system; system.owner = "S-1-5-18"; SetSecurity("C:\\App", system); }},
+         [] { SetSecurity("C:\\App", OwnedBy("S-1-5-18")); }},
         // XP's own Program Files lets Power Users change it: they count as administrators there.
         {"Power Users may change it on Vista", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
          [] { Machine().process.majorVersion = 6; Machine().process.minorVersion = 0; }},
@@ -239,6 +261,8 @@ TEST_F(RemovalPassTest, AFolderGoesOnlyWhenItIsEmptyAtItsTurn)
         AddFile("C:\\App\\Sub\\a");
         AddFile("C:\\App\\Sub\\b");
         AddFile("C:\\App\\_pxunins.dat");
+        SetSecurity("C:\\App", ProgramFilesSecurity());
+        SetSecurity("C:\\App\\_pxunins.dat", ProgramFilesSecurity());
         if (std::string(row.name) == "a file in use stays") {
             AddFile("C:\\App\\Sub\\inuse");
             SetInUse("C:\\App\\Sub\\inuse");
@@ -262,7 +286,7 @@ TEST_F(RemovalPassTest, AFolderGoesOnlyWhenItIsEmptyAtItsTurn)
         EXPECT_EQ(left, row.left);
         EXPECT_EQ(reports.size(), row.log.size()) << "every entry is reported, removed or not";
         EXPECT_EQ(list.oldest, nullptr);
-        EXPECT_TRUE(Machine().disk.openItems.empty()) << "every folder held is closed again";
+        EXPECT_TRUE(Machine().objects.handles.empty()) << "every folder held is closed again";
     }
 }
 
