@@ -25,5 +25,8 @@ bool FolderExists(const std::string& key);
 // The error Windows gives for a missing item: the parent decides between the two.
 DWORD MissingError(const std::string& key);
 bool HasChildren(const std::string& key);
+// Puts a file or folder at key, written as path, with data; a new item gets its identity and times.
+void PutDiskItem(const std::string& key, const std::string& path, bool isFolder,
+                 const std::string& data);
 
 #endif

@@ -11,6 +11,18 @@ static void HelperMisuse(const char* helper, const std::string& path)
     abort();
 }
 
+void PutDiskItem(const std::string& key, const std::string& path, bool isFolder,
+                 const std::string& data)
+{
+    SimDiskItem& item = Machine().disk.items[key];
+    bool isNew = item.path.empty();
+    if (isNew)
+        item.path = path;
+    item.isFolder = isFolder;
+    item.data = data;
+    SimStampItem(&item, isNew);
+}
+
 static void AddItem(const std::string& path, bool isFolder, const std::string& data)
 {
     std::string normal = NormalPath(path);
@@ -18,13 +30,7 @@ static void AddItem(const std::string& path, bool isFolder, const std::string& d
     std::string parent = ParentKey(key);
     if (!parent.empty() && !IsDriveRoot(parent) && !FindItem(parent))
         AddItem(normal.substr(0, parent.size()), true, "");
-    SimDiskItem& item = Machine().disk.items[key];
-    bool isNew = item.path.empty();
-    if (isNew)
-        item.path = normal;
-    item.isFolder = isFolder;
-    item.data = data;
-    SimStampItem(&item, isNew);
+    PutDiskItem(key, normal, isFolder, data);
 }
 
 void AddFolder(const std::string& path)

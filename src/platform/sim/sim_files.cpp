@@ -33,18 +33,6 @@ DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer)
     return result;
 }
 
-static void AddDiskItem(const std::string& key, const std::string& path, bool isFolder,
-                        const std::string& data)
-{
-    SimDiskItem& item = Machine().disk.items[key];
-    bool isNew = item.path.empty();
-    if (isNew)
-        item.path = path;
-    item.isFolder = isFolder;
-    item.data = data;
-    SimStampItem(&item, isNew);
-}
-
 UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique,
                              LPSTR lpTempFileName)
 {
@@ -65,7 +53,7 @@ UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUni
         std::string key = CallKey(path);
         if (FindItem(key))
             continue;
-        AddDiskItem(key, path, false, "");
+        PutDiskItem(key, path, false, "");
         memcpy(lpTempFileName, path.c_str(), path.size() + 1);
         SimRecordCall("GetTempFileNameA", folder, unique);
         return unique;
@@ -113,7 +101,7 @@ BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurity
     if (!FolderExists(ParentKey(key)))
         return SimFail("CreateDirectoryA", path, ERROR_PATH_NOT_FOUND);
     SimSecurity security = NewFolderSecurity(ParentKey(key), lpSecurityAttributes);
-    AddDiskItem(key, path, true, "");
+    PutDiskItem(key, path, true, "");
     if (IsNtLine())
         FindItem(key)->security = security;
     SimRecordCall("CreateDirectoryA", path, TRUE);
@@ -173,7 +161,7 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
         return SimFail("CopyFileA", from, ERROR_PATH_NOT_FOUND);
     std::string data = source->data;
     DWORD writeTime = source->writeTime;
-    AddDiskItem(key, to, false, data);
+    PutDiskItem(key, to, false, data);
     // The copy keeps the source's time of last write.
     FindItem(key)->writeTime = writeTime;
     SimRecordCall("CopyFileA", from, TRUE);
