@@ -57,20 +57,6 @@ BOOL WINAPI IsDBCSLeadByte(BYTE TestChar)
     return FALSE;
 }
 
-// The tool only reads logs. The removal pass shares a file with the list and so is linked, but it is
-// never run here: should it ever be, it must not delete anything on the author's machine.
-BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
-{
-    (void)lpFileName;
-    return FALSE;
-}
-
-BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName)
-{
-    (void)lpPathName;
-    return FALSE;
-}
-
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
     // A console tool has no desktop: the box is a line on standard error, answered at once.
