@@ -77,7 +77,8 @@ def names_copy(text):
 
 def without_copy_records(snapshot):
     """A snapshot of pxwine.installation with the copy's restart records taken out of the pending renames
-    and of wininit.ini's [rename]: what the rest of a row's expectations do not speak of."""
+    and of wininit.ini's [rename] (or wininit.bak's): what the rest of a row's expectations do not speak
+    of."""
     from pxwine.registry import REG_MULTI_SZ, multi_sz, normal_key
     result = dict(snapshot)
     for item, state in snapshot.items():
@@ -91,7 +92,10 @@ def without_copy_records(snapshot):
             result[item] = multi_sz(kept)
             if not kept:
                 del result[item]
-        elif item[0] == "ini" and item[1] == "wininit.ini" and item[2] == "rename" and isinstance(state, tuple):
+        # A restart that ran before or while the copy ended may have worked its record through already:
+        # wininit.ini is then "wininit.bak", with the copy's line in it.
+        elif item[0] == "ini" and item[1] in ("wininit.ini", "wininit.bak") and item[2] == "rename" \
+                and isinstance(state, tuple):
             result[item] = tuple(line for line in state if not names_copy(line))
             if not result[item]:
                 del result[item]
