@@ -407,7 +407,9 @@ struct Script {
     int next;
 };
 
-// Returns 0 to go on, or the driver's exit code when the run must stop.
+static const int NotAPromptYet = -1;
+
+// Returns 0 to go on, NotAPromptYet, or the driver's exit code when the run must stop.
 static int HandleNewWindow(HWND hwnd, Script *script)
 {
     ChildList *children = (ChildList *)calloc(1, sizeof(ChildList));
@@ -420,6 +422,13 @@ static int HandleNewWindow(HWND hwnd, Script *script)
         // Re-read: the controls' texts and styles are final once the modal loop runs.
         children->count = 0;
         EnumChildWindows(hwnd, CollectChild, (LPARAM)children);
+        kind = ClassifyWindow(children);
+        // A window without a single control is no prompt, or not one yet (a loaded machine can show one
+        // between its creation and its controls'): it is looked at again on the next round.
+        if (children->count == 0) {
+            free(children);
+            return NotAPromptYet;
+        }
         // Let the prompt paint itself before the picture is taken.
         Sleep(150);
     }
@@ -684,7 +693,10 @@ int main(int argc, char **argv)
             if (FindSeen(windows->items[i]) != NULL || SeenCount >= MaxWindows)
                 continue;
             result = HandleNewWindow(windows->items[i], &script);
-            lastActivity = GetTickCount();
+            if (result == NotAPromptYet)
+                result = 0;
+            else
+                lastActivity = GetTickCount();
         }
         for (int i = 0; i < SeenCount && result == 0; ++i) {
             if (Seen[i].kind != KindProgress || !IsWindowVisible(Seen[i].hwnd))
