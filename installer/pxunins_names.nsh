@@ -11,6 +11,11 @@
 !define PX_ENTRY_KIND_FILE 0
 !define PX_ENTRY_KIND_DIRECTORY 1
 !define PX_LONGEST_LOGGED_PATH 259
+!define PX_VERSION_MAJOR 2
+!define PX_VERSION_MINOR 1
+!define PX_VERSION_PATCH 0
+!define PX_VERSION_BUILD 0
+!define PX_MAKER_NAME "Morvaine"
 !define PX_GROUP_NAME "Plexitone"
 !define PX_APP_SHORTCUT "Plexitone.lnk"
 !define PX_HELP_SHORTCUT "Plexitone Help.lnk"

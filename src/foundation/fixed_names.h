@@ -31,8 +31,17 @@ enum { kLongestLoggedPath = 259 };
 #define FIXED_PRODUCT "Plexitone"
 #define FIXED_WINDOWS_KEY "Software\\Microsoft\\Windows\\CurrentVersion"
 #define FIXED_WINDOWS_NT_KEY "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"
-#define FIXED_MAKER_KEY "SOFTWARE\\Morvaine"
+#define FIXED_MAKER "Morvaine"
+#define FIXED_MAKER_KEY "SOFTWARE\\" FIXED_MAKER
 #define FIXED_PRODUCT_KEY FIXED_MAKER_KEY "\\" FIXED_PRODUCT
+
+// The product's version and maker, one home for the exe's and the installer's version resources, the
+// Uninstall entry's values and the release's file names: major.minor.patch.build.
+enum { kVersionMajor = 2 };
+enum { kVersionMinor = 1 };
+enum { kVersionPatch = 0 };
+enum { kVersionBuild = 0 };
+static const char kMakerName[] = FIXED_MAKER;
 
 // The group in the current user's start-menu Programs folder and its five shortcuts.
 static const char kGroupName[] = FIXED_PRODUCT;
