@@ -18,6 +18,12 @@
 #include <shlobj.h>
 #include <share.h>
 
+// From Vista's SDK on; mingw-w64's winerror.h leaves it out. A launcher's CreateProcess gets it
+// for a program whose manifest asks for rights it lacks, and Intune reads it as such.
+#ifndef ERROR_ELEVATION_REQUIRED
+#define ERROR_ELEVATION_REQUIRED 740L
+#endif
+
 #else  // the host: the simulated Windows
 
 #include <stdint.h>
@@ -213,6 +219,19 @@ typedef struct SECURITY_DESCRIPTOR_RELATIVE {
     DWORD Dacl;
 } SECURITY_DESCRIPTOR_RELATIVE;
 
+// The report of a run: its file written by handle, its text converted by code page, its header's
+// clock and the window station the run may show windows on.
+typedef const void* LPCVOID;
+typedef BOOL* LPBOOL;
+typedef uint16_t WCHAR;  // UTF-16, as on Windows; wchar_t of the host is wider
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
+typedef struct OVERLAPPED OVERLAPPED, *LPOVERLAPPED;  // never used: every write is synchronous
+typedef struct SYSTEMTIME {
+    WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
+} SYSTEMTIME, *LPSYSTEMTIME;
+typedef struct USEROBJECTFLAGS { BOOL fInherit; BOOL fReserved; DWORD dwFlags; } USEROBJECTFLAGS;
+
 typedef struct ITEMIDLIST ITEMIDLIST;
 typedef ITEMIDLIST* LPITEMIDLIST;
 typedef const ITEMIDLIST* LPCITEMIDLIST;
@@ -328,6 +347,16 @@ BOOL WINAPI UpdateProcThreadAttribute(LPPROC_THREAD_ATTRIBUTE_LIST lpAttributeLi
                                       LPVOID lpPreviousValue, SIZE_T* lpReturnSize);
 void WINAPI DeleteProcThreadAttributeList(LPPROC_THREAD_ATTRIBUTE_LIST lpAttributeList);
 
+BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                      LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
+UINT WINAPI GetACP(void);
+void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
+int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
+                               LPWSTR lpWideCharStr, int cchWideChar);
+int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
+                               LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
+                               LPBOOL lpUsedDefaultChar);
+
 // advapi32
 LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
                              PHKEY phkResult);
@@ -346,6 +375,7 @@ LSTATUS WINAPI RegCloseKey(HKEY hKey);
 BOOL WINAPI GetFileSecurityA(LPCSTR lpFileName, SECURITY_INFORMATION RequestedInformation,
                              PSECURITY_DESCRIPTOR pSecurityDescriptor, DWORD nLength,
                              LPDWORD lpnLengthNeeded);
+BOOL WINAPI GetUserNameA(LPSTR lpBuffer, LPDWORD pcbBuffer);
 BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid);
 BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle);
 // Found with GetProcAddress: the consumer line's advapi32 lacks them. The simulation gives the

@@ -931,6 +931,77 @@ static void AdministratorsInToken(Observation* seen, const ContractRow& row)
 
 #define CRLF "\\x0D\\x0A"
 
+// ---- the report of a silent run ----------------------------------------------------------
+
+static void SetupReportFile(void)
+{
+    char path[MAX_PATH];
+    ScratchPath(path, sizeof path, "old.log");
+    MakeFile(path, "old text", 8);
+}
+
+// row.path: the report's file; row.number: the creation disposition. The last error after a
+// success says whether a file was there.
+static void CreateReportFile(Observation* seen, const ContractRow& row)
+{
+    char path[MAX_PATH];
+    ScratchPath(path, sizeof path, row.path);
+    SetLastError(0);
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, (DWORD)row.number,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        Note(seen, "result=0 error=%lu", (unsigned long)GetLastError());
+    } else {
+        Note(seen, "result=1 error=%lu", (unsigned long)GetLastError());
+        DWORD written = 0;
+        NoteResult(seen, WriteFile(file, "new", 3, &written, NULL));
+        Note(seen, "written=%lu", (unsigned long)written);
+        CloseHandle(file);
+    }
+    NoteFile(seen, "file", path);
+}
+
+// row.path: ANSI text; row.number: the room given for its UTF-8 bytes (0 asks the size).
+static void ConvertToUtf8(Observation* seen, const ContractRow& row)
+{
+    WCHAR wide[64];
+    int units = MultiByteToWideChar(CP_ACP, 0, row.path, -1, wide, (int)(sizeof wide / sizeof wide[0]));
+    Note(seen, "units=%d", units);
+    char utf8[64];
+    memset(utf8, kContractSentinel, sizeof utf8);
+    SetLastError(0);
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, units, row.number > 0 ? utf8 : NULL, row.number, NULL, NULL);
+    Note(seen, "bytes=%d", bytes);
+    if (bytes == 0)
+        NoteMore(seen, " error=%lu", (unsigned long)GetLastError());
+    Note(seen, "utf8=");
+    for (int i = 0; i < row.number && i < (int)sizeof utf8; i++)
+        NoteMore(seen, "%02X", (unsigned char)utf8[i]);
+}
+
+typedef HANDLE(WINAPI* GetProcessWindowStationFunction)(void);
+typedef BOOL(WINAPI* GetUserObjectInformationFunction)(HANDLE, int, LPVOID, DWORD, LPDWORD);
+
+// The window station a program of the desktop runs on is visible.
+static void WindowStationFlags(Observation* seen, const ContractRow&)
+{
+    HMODULE user = GetModuleHandleA("user32.dll");
+    GetProcessWindowStationFunction getProcessWindowStation =
+        user != NULL ? (GetProcessWindowStationFunction)(void*)GetProcAddress(user, "GetProcessWindowStation")
+                     : NULL;
+    GetUserObjectInformationFunction getUserObjectInformation =
+        user != NULL ? (GetUserObjectInformationFunction)(void*)GetProcAddress(user, "GetUserObjectInformationA")
+                     : NULL;
+    Note(seen, "found=%d", getProcessWindowStation != NULL && getUserObjectInformation != NULL);
+    if (getProcessWindowStation == NULL || getUserObjectInformation == NULL)
+        return;
+    USEROBJECTFLAGS flags;
+    memset(&flags, 0x7F, sizeof flags);
+    DWORD needed = 0;
+    NoteResult(seen, getUserObjectInformation(getProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags, &needed));
+    Note(seen, "needed=%lu visible=%d", (unsigned long)needed, (flags.dwFlags & WSF_VISIBLE) != 0);
+}
+
 static const ContractRow kRows[] = {
     // Files and folders: the removal pass and the start-menu group rely on these refusals.
     {"folder not empty refuses removal", SetupFolders, RemoveFolder, "Full", "Full\\a.txt", 0,
@@ -1199,6 +1270,24 @@ static const ContractRow kRows[] = {
      "found=1 result=1 member=1", NULL},
     {"Administrators among the token's groups", NULL, AdministratorsInToken, "", "", 1,
      "sizing=0 error=122 result=1 administrators=enabled", "line=consumer"},
+
+    // The report of a silent run: a file of the run's own made new, or a named one made anew; its
+    // names from the ANSI code page into UTF-8; the window station that decides whether anyone
+    // could see a window.
+    {"a report made new where no file is", SetupReportFile, CreateReportFile, "new.log", "", (int)CREATE_NEW,
+     "result=1 error=0 result=1 written=3 file=new", NULL},
+    {"a report made new where a file is", SetupReportFile, CreateReportFile, "old.log", "", (int)CREATE_NEW,
+     "result=0 error=80 file=old text", NULL},
+    {"a report made anew where a file is", SetupReportFile, CreateReportFile, "old.log", "", (int)CREATE_ALWAYS,
+     "result=1 error=183 result=1 written=3 file=new", NULL},
+    {"a report in a missing folder", SetupReportFile, CreateReportFile, "none\\r.log", "", (int)CREATE_ALWAYS,
+     "result=0 error=3 file=missing", NULL},
+    {"UTF-8 of an ANSI name, with room", NULL, ConvertToUtf8, "\xC4", "", 4, "units=2 bytes=3 utf8=C384007F", NULL},
+    {"UTF-8 of an ANSI name, its size asked", NULL, ConvertToUtf8, "\xC4", "", 0, "units=2 bytes=3 utf8=", NULL},
+    {"UTF-8 of an ANSI name, one byte short", NULL, ConvertToUtf8, "\xC4", "", 2,
+     "units=2 bytes=0 error=122 utf8=C384", NULL},
+    {"the window station of a desktop program", NULL, WindowStationFlags, "", "", 0,
+     "found=1 result=1 needed=12 visible=1", NULL},
 };
 
 const ContractRow* SystemRows(size_t* count)

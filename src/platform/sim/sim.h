@@ -66,6 +66,22 @@ struct SimProcess {
     std::vector<std::string> loadedByNameAtFirstWindow;
 };
 
+// ---- session: where the process runs, who runs it, its clock and code page (sim_session.cpp) --
+
+struct SimSession {
+    // The window station's WSF_VISIBLE: false for a service's, or SYSTEM's in session 0.
+    bool windowStationVisible = true;
+    // GetProcAddress finds user32's GetProcessWindowStation and GetUserObjectInformationA, and
+    // kernel32's ProcessIdToSessionId (Windows 2000 on) and IsWow64Process (XP SP2 on). Wine
+    // exports all four on every line and version; false stands for the systems that lack them.
+    bool userHasWindowStationCalls = true;
+    bool kernelHasProcessIdToSessionId = true;
+    bool kernelHasIsWow64Process = true;
+    DWORD sessionId = 1;
+    std::string userName = "User";              // GetUserNameA
+    SYSTEMTIME localTime = {2026, 3, 2, 17, 9, 30, 5, 0};  // GetLocalTime: 2026-03-17 09:30:05
+};
+
 // ---- token: the groups of the process's token (sim_token.cpp) -------------------------------
 
 // One group of the token: its SID as text ("S-1-5-32-544") and its SE_GROUP_ attributes.
@@ -143,6 +159,7 @@ struct SimHandle {
     DWORD processId = 0;   // the process a process handle names
     DWORD access = 0, share = 0;
     bool inheritable = false;
+    size_t position = 0;   // where a file handle's next WriteFile writes
 };
 
 // A process this one knows of: itself, the ones it started, and those whose handles it was given.
@@ -314,6 +331,7 @@ enum SimWindowsWidth { SimWindows32, SimWindows64 };
 struct SimMachine {
     SimWindowsWidth width = SimWindows32;
     SimProcess process;
+    SimSession session;
     SimToken token;
     SimDisk disk;
     SimRegistry registry;

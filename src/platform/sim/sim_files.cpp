@@ -120,11 +120,16 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
         SimFail("CreateFileA", path, ERROR_ACCESS_DENIED);
         return failed;
     }
-    // Only existing items are opened here; the consumer line knows no FILE_SHARE_DELETE.
-    if (dwCreationDisposition != OPEN_EXISTING || (!IsNtLine() && (dwShareMode & FILE_SHARE_DELETE))) {
+    // The consumer line knows no FILE_SHARE_DELETE. Besides opening what exists, a file is only
+    // made new or emptied (sim_file_writes.cpp).
+    if ((dwCreationDisposition != OPEN_EXISTING && dwCreationDisposition != CREATE_NEW &&
+         dwCreationDisposition != CREATE_ALWAYS) ||
+        (!IsNtLine() && (dwShareMode & FILE_SHARE_DELETE))) {
         SimFail("CreateFileA", path, ERROR_INVALID_PARAMETER);
         return failed;
     }
+    if (dwCreationDisposition != OPEN_EXISTING)
+        return SimCreateFileForWriting(path, dwDesiredAccess, dwShareMode, dwCreationDisposition);
     std::string key = CallKey(path);
     SimDiskItem* item = key.empty() ? nullptr : FindItem(key);
     DWORD error = !item ? (key.empty() ? ERROR_PATH_NOT_FOUND : MissingError(key))

@@ -35,6 +35,16 @@ bool SimIsAdvapiName(const std::string& name);
 HMODULE SimAdvapiModule(void);
 FARPROC SimAdvapiExport(const std::string& name);
 
+// user32 as GetModuleHandleA finds it, and its exports programs look up rather than import; the
+// kernel32 exports of the session, NULL for other names (sim_session.cpp).
+bool SimIsUser32Name(const std::string& name);
+HMODULE SimUser32Module(void);
+FARPROC SimUser32Export(const std::string& name);
+FARPROC SimSessionExport(const std::string& name);
+
+// CreateFileA's dispositions that make or empty a file (sim_file_writes.cpp).
+HANDLE SimCreateFileForWriting(const std::string& path, DWORD access, DWORD share, DWORD disposition);
+
 // The loader of every DLL but kernel32 (sim_loader.cpp): LoadLibraryA of such a name, and
 // GetProcAddress in the module it gave.
 HMODULE SimLoadLibrary(const std::string& name);

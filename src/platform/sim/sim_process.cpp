@@ -54,8 +54,8 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName)
     std::string name = lpModuleName;
     if (SimFaultHit("GetModuleHandleA", name.c_str(), nullptr))
         return (HMODULE)(ULONG_PTR)SimFail("GetModuleHandleA", name, ERROR_MOD_NOT_FOUND);
-    // kernel32 is mapped into every process from its start, advapi32 into every program that
-    // imports it, as the uninstaller does.
+    // kernel32 is mapped into every process from its start, advapi32 and user32 into every
+    // program that imports them, as the uninstaller does.
     if (IsKernelName(name)) {
         SimRecordCall("GetModuleHandleA", name, 1);
         return (HMODULE)&g_kernelModule;
@@ -63,6 +63,10 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName)
     if (SimIsAdvapiName(name)) {
         SimRecordCall("GetModuleHandleA", name, 1);
         return SimAdvapiModule();
+    }
+    if (SimIsUser32Name(name)) {
+        SimRecordCall("GetModuleHandleA", name, 1);
+        return SimUser32Module();
     }
     const SimProcess& p = Machine().process;
     std::string loaded = p.loadedModulePath.empty() ? p.modulePath : p.loadedModulePath;
@@ -133,6 +137,8 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
     if (hModule == SimAdvapiModule())
         return SimAdvapiExport(name);
+    if (hModule == SimUser32Module())
+        return SimUser32Export(name);
     // kernel32 stays mapped whatever LoadLibraryA and FreeLibrary counted.
     if (hModule != (HMODULE)&g_kernelModule)
         return SimLibraryExport(hModule, name);
@@ -151,6 +157,8 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
     else if (p.kernelHasActivationContexts)
         found = SimActivationContextExport(name);
     FARPROC result = found ? reinterpret_cast<FARPROC>(found) : SimProcessExport(name);
+    if (!result)
+        result = SimSessionExport(name);
     if (!result)
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
     SimRecordCall("GetProcAddress", name, 1);
