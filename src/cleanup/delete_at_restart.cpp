@@ -6,6 +6,7 @@
 #include "foundation/paths.h"
 #include "foundation/platform_line.h"
 #include "foundation/process_state.h"
+#include "foundation/run_report.h"
 #include "platform/platform.h"
 
 // The whole [rename] section is read into this many bytes; the section may fill all but the
@@ -52,11 +53,26 @@ static int FormRestartPath(const char* directory, const char* name, char* path)
     return AppendPathComponent(path, name);
 }
 
-static int RecordRestartPath(int isNt, const char* path)
+// The record, and its line in the report: the path as the restart will read it, where it is kept.
+static int RecordRestartPath(int isNt, const char* kind, const char* path)
 {
-    if (isNt)
-        return MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) ? 1 : 0;
-    return AppendRenameLine(path);
+    int recorded;
+    DWORD error = 0;
+    if (isNt) {
+        recorded = MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) ? 1 : 0;
+        error = recorded ? 0 : GetLastError();
+    } else {
+        recorded = AppendRenameLine(path);
+    }
+    char where[MAX_PATH + 64];
+    snprintf(where, sizeof where, "%s (%s)", path, isNt ? "PendingFileRenameOperations" : "wininit.ini");
+    if (recorded)
+        ReportItem(ReportWaiting, kind, where, NULL);
+    else if (isNt)
+        ReportRefusal(kind, path, error);
+    else
+        ReportItem(ReportLeft, kind, path, "wininit.ini cannot be written");
+    return recorded;
 }
 
 int ScheduleDeleteAtRestart(const char* directory, const char* name)
@@ -64,7 +80,11 @@ int ScheduleDeleteAtRestart(const char* directory, const char* name)
     int isNt = IsNtPlatform();
 
     char path[MAX_PATH];
-    if (!FormRestartPath(directory, name, path) || !RecordRestartPath(isNt, path))
+    if (!FormRestartPath(directory, name, path)) {
+        ReportItem(ReportLeft, "file", name, "its path for the restart cannot be formed");
+        return 0;
+    }
+    if (!RecordRestartPath(isNt, "file", path))
         return 0;
     RestartNeeded = 1;
     return 1;
@@ -74,8 +94,10 @@ int RecordDeleteAtRestart(const char* path, int isFolder)
 {
     int isNt = IsNtPlatform();
     // wininit.ini's "nul=" deletes files only; a folder named there stays.
-    if (isFolder && !isNt)
+    if (isFolder && !isNt) {
+        ReportItem(ReportLeft, "folder", path, "wininit.ini deletes files only");
         return 0;
+    }
 
     char folder[MAX_PATH];
     char restartPath[MAX_PATH];
@@ -83,7 +105,9 @@ int RecordDeleteAtRestart(const char* path, int isFolder)
     size_t folderLength = strlen(folder);
     if (folderLength == 0 || path[folderLength] == '\0')
         return 0;
-    if (!FormRestartPath(folder, path + folderLength, restartPath))
+    if (!FormRestartPath(folder, path + folderLength, restartPath)) {
+        ReportItem(ReportLeft, isFolder ? "folder" : "file", path, "its path for the restart cannot be formed");
         return 0;
-    return RecordRestartPath(isNt, restartPath);
+    }
+    return RecordRestartPath(isNt, isFolder ? "folder" : "file", restartPath);
 }

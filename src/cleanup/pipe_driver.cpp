@@ -8,6 +8,7 @@
 #include "foundation/paths.h"
 #include "foundation/platform_line.h"
 #include "foundation/process_state.h"
+#include "foundation/run_report.h"
 #include "foundation/text.h"
 #include "platform/platform.h"
 
@@ -27,8 +28,11 @@ uint32_t ReleaseSharedDll(const char* name)
     // The stored count is never written: other installers own it as much as we do.
     if (count > 0)
         count--;
-    if (count == 0)
-        RegDeleteValueA(key, name);
+    if (count == 0) {
+        char valueName[2 * MAX_PATH];
+        snprintf(valueName, sizeof valueName, "%s of HKEY_LOCAL_MACHINE\\%s", name, kSharedDllsKey);
+        ReportRemoval("registry value", valueName, (DWORD)RegDeleteValueA(key, name));
+    }
     RegCloseKey(key);
     return count;
 }
@@ -51,21 +55,30 @@ static int IsPlainFileName(const char* name)
     return 1;
 }
 
-// Reads the driver's file name from the machine-wide product key into a MAX_PATH buffer.
-static int ReadDriverName(char* driverName)
+// Reads the driver's file name from the machine-wide product key into a MAX_PATH buffer; the
+// error of the read, ERROR_SUCCESS when the name is one this run may act on.
+static LSTATUS ReadDriverName(char* driverName)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return 0;
+    LSTATUS status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_READ, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
     DWORD type = 0;
     DWORD size = MAX_PATH;
-    LSTATUS status =
-        RegQueryValueExA(key, kPipeDriverValue, NULL, &type, (LPBYTE)driverName, &size);
+    status = RegQueryValueExA(key, kPipeDriverValue, NULL, &type, (LPBYTE)driverName, &size);
     RegCloseKey(key);
     // The type plays no part. An empty name would make every later step act on default values
     // and on the system folder itself: it counts as no name, as does a name that is no file name.
-    return status == ERROR_SUCCESS && TerminateRegistryString(driverName, size, MAX_PATH) &&
-           driverName[0] != '\0' && IsPlainFileName(driverName);
+    if (status == ERROR_SUCCESS && (!TerminateRegistryString(driverName, size, MAX_PATH) ||
+                                    driverName[0] == '\0' || !IsPlainFileName(driverName)))
+        status = ERROR_INVALID_NAME;
+    return status;
+}
+
+int PipeDriverRegistered(void)
+{
+    char driverName[MAX_PATH];
+    return ReadDriverName(driverName) == ERROR_SUCCESS;
 }
 
 // What the NT line's driver list says of the driver, read whole before anything is touched.
@@ -100,8 +113,14 @@ static int NamesDriverByPath(const char* data, const char* driverName)
 static int ReadDriverList(const char* driverName, DriverListing* listing)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDrivers32Key, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
-        MessageBoxA(ProgressDialog, kAdministratorMessage, kMessageCaption, MB_OK);
+    LSTATUS opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDrivers32Key, 0, KEY_ALL_ACCESS, &key);
+    if (opened != ERROR_SUCCESS) {
+        char keyName[MAX_PATH];
+        NameRegistryKey(keyName, sizeof keyName, HKEY_LOCAL_MACHINE, kDrivers32Key);
+        ReportRefusal("registry key", keyName, (DWORD)opened);
+        ReportMessage(kAdministratorMessage);
+        if (!SilentRun)
+            MessageBoxA(ProgressDialog, kAdministratorMessage, kMessageCaption, MB_OK);
         return 0;
     }
     listing->count = 0;
@@ -136,15 +155,23 @@ static int UnregisterDriverNt(const char* driverName, const DriverListing* listi
     // driver out of the system's MIDI list. It is already unregistered; the file and our keys
     // must still go, or every later run would stop here.
     HKEY key;
+    char valueText[2 * MAX_PATH];
     if (listing->count > 0) {
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDrivers32Key, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        LSTATUS opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDrivers32Key, 0, KEY_ALL_ACCESS, &key);
+        if (opened != ERROR_SUCCESS) {
+            NameRegistryKey(valueText, sizeof valueText, HKEY_LOCAL_MACHINE, kDrivers32Key);
+            ReportRefusal("registry key", valueText, (DWORD)opened);
             return 0;
+        }
         LSTATUS status = ERROR_SUCCESS;
         for (int i = 0; i < kDriverListNames && status == ERROR_SUCCESS; i++) {
             char valueName[20];
             DriverListValueName(valueName, sizeof valueName, i);
-            if (listing->named[i])
-                status = RegDeleteValueA(key, valueName);
+            if (!listing->named[i])
+                continue;
+            status = RegDeleteValueA(key, valueName);
+            snprintf(valueText, sizeof valueText, "%s of HKEY_LOCAL_MACHINE\\%s", valueName, kDrivers32Key);
+            ReportRemoval("registry value", valueText, (DWORD)status);
         }
         RegCloseKey(key);
         if (status != ERROR_SUCCESS)
@@ -152,13 +179,13 @@ static int UnregisterDriverNt(const char* driverName, const DriverListing* listi
     }
 
     // Likewise a description that is not there is already gone; one that stays is a failure.
+    snprintf(valueText, sizeof valueText, "%s of HKEY_LOCAL_MACHINE\\%s", driverName, kDriversDescKey);
     LSTATUS status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDriversDescKey, 0, KEY_ALL_ACCESS, &key);
-    if (status == ERROR_FILE_NOT_FOUND)
-        return 1;
-    if (status != ERROR_SUCCESS)
-        return 0;
-    status = RegDeleteValueA(key, driverName);
-    RegCloseKey(key);
+    if (status == ERROR_SUCCESS) {
+        status = RegDeleteValueA(key, driverName);
+        RegCloseKey(key);
+    }
+    ReportRemoval("registry value", valueText, (DWORD)status);
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
@@ -187,38 +214,67 @@ static UINT GetDriverFolder(char* folder, UINT size)
 int RemovePipeDriver(void)
 {
     char driverName[MAX_PATH];
-    if (!ReadDriverName(driverName))
+    char productKey[MAX_PATH];
+    NameRegistryKey(productKey, sizeof productKey, HKEY_LOCAL_MACHINE, kProductKey);
+    LSTATUS named = ReadDriverName(driverName);
+    if (named != ERROR_SUCCESS) {
+        char where[2 * MAX_PATH];
+        snprintf(where, sizeof where, "named by %s of %s", kPipeDriverValue, productKey);
+        if (named == ERROR_INVALID_NAME)
+            ReportItem(ReportLeft, "pipe driver", where, "not a file name of the system folder");
+        else
+            ReportRemoval("pipe driver", where, (DWORD)named);
         return 0;
+    }
 
     char driverFolder[MAX_PATH];
     UINT length = GetDriverFolder(driverFolder, sizeof driverFolder);
-    if (length == 0 || length > MAX_PATH - 1)
+    if (length == 0 || length > MAX_PATH - 1) {
+        ReportItem(ReportLeft, "pipe driver", driverName, "the system folder is unknown");
         return 0;
+    }
     driverFolder[MAX_PATH - 1] = '\0';
 
     // The path to be scheduled must fit before anything is touched; it serves for nothing else.
     char driverPath[MAX_PATH];
     memcpy(driverPath, driverFolder, sizeof driverPath);
-    if (!AppendPathComponent(driverPath, driverName))
+    if (!AppendPathComponent(driverPath, driverName)) {
+        ReportItem(ReportLeft, "pipe driver", driverName, "its path would pass 259 characters");
         return 0;
+    }
 
     // The list is read whole first: a registration this run cannot take out must stop it before
     // the use count is consulted, which deletes a count of 1.
     int ntLine = IsNtPlatform();
     DriverListing listing;
-    if (ntLine && (!ReadDriverList(driverName, &listing) || listing.namedOtherwise))
+    if (ntLine && !ReadDriverList(driverName, &listing))
         return 0;
+    if (ntLine && listing.namedOtherwise) {
+        ReportItem(ReportLeft, "pipe driver", driverPath,
+                   "the MIDI driver list names it in a form this run does not take out (a path, or REG_EXPAND_SZ)");
+        return 0;
+    }
 
     // Another program still uses the driver: all of it stays, and so do our keys.
-    if (ReleaseSharedDll(driverName) != 0)
+    uint32_t otherUsers = ReleaseSharedDll(driverName);
+    if (otherUsers != 0) {
+        char reason[64];
+        snprintf(reason, sizeof reason, "other programs still use it (shared-use count %lu)",
+                 (unsigned long)otherUsers + 1);
+        ReportItem(ReportKept, "pipe driver", driverPath, reason);
         return 1;
+    }
 
     if (ntLine) {
         if (!UnregisterDriverNt(driverName, &listing))
             return 0;
     } else {
         // The consumer line lists its MIDI drivers in "system.ini"; a null string deletes the key.
-        if (!WritePrivateProfileStringA(kSystemIniDrivers, kSystemIniDriverKey, NULL, kSystemIniFile))
+        BOOL deleted = WritePrivateProfileStringA(kSystemIniDrivers, kSystemIniDriverKey, NULL, kSystemIniFile);
+        char line[MAX_PATH];
+        snprintf(line, sizeof line, "%s= of [%s] in %s", kSystemIniDriverKey, kSystemIniDrivers, kSystemIniFile);
+        ReportRemoval("line", line, deleted ? 0 : GetLastError());
+        if (!deleted)
             return 0;
     }
 
@@ -226,7 +282,8 @@ int RemovePipeDriver(void)
     if (!ScheduleDeleteAtRestart(driverFolder, driverName))
         return 0;
 
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProductKey);  // result ignored: the maker key decides
+    // The result decides nothing: the maker key's step tells what stayed.
+    ReportRemoval("registry key", productKey, (DWORD)RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProductKey));
     DeleteKeyIfNoSubkeys(HKEY_LOCAL_MACHINE, kMakerKey);
     return 1;
 }

@@ -2,6 +2,7 @@
 #include "cleanup/start_menu.h"
 
 #include "foundation/paths.h"
+#include "foundation/run_report.h"
 #include "platform/platform.h"
 
 #include "foundation/fixed_names.h"
@@ -36,21 +37,30 @@ void DeleteFileIn(const char* folder, const char* name)
 {
     char path[MAX_PATH];
     snprintf(path, sizeof path, "%s", folder);
-    if (!AppendPathComponent(path, name))
+    if (!AppendPathComponent(path, name)) {
+        ReportItem(ReportLeft, "shortcut", name, "its path would pass 259 characters");
         return;
-    DeleteFileA(path);  // a shortcut the user already deleted is no failure here
+    }
+    // A shortcut the user already deleted is no failure here.
+    BOOL deleted = DeleteFileA(path);
+    ReportRemoval("shortcut", path, deleted ? 0 : GetLastError());
 }
 
 int RemoveStartMenuGroup(void)
 {
     char group[MAX_PATH];
-    if (!GetProgramsFolder(group))
+    if (!GetProgramsFolder(group)) {
+        ReportItem(ReportLeft, "start-menu group", kGroupName, "the user's Programs folder is unknown");
         return 0;
-    if (!AppendPathComponent(group, kGroupName))
+    }
+    if (!AppendPathComponent(group, kGroupName)) {
+        ReportItem(ReportLeft, "start-menu group", kGroupName, "its path would pass 259 characters");
         return 0;
+    }
     for (size_t i = 0; i < sizeof kShortcuts / sizeof kShortcuts[0]; i++)
         DeleteFileIn(group, kShortcuts[i]);
     // Removes only an empty folder: anything of the user's keeps the group, and is kept.
-    RemoveDirectoryA(group);
+    BOOL removed = RemoveDirectoryA(group);
+    ReportRemoval("folder", group, removed ? 0 : GetLastError());
     return 1;
 }

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 
 int InternalErrorDepth;
+int (*InternalErrorReport)(const char* text);
 
 int IsDebuggerAttached(void)
 {
@@ -40,7 +41,9 @@ void InternalError(int module, int line)
     // The uninstall log may be open; nothing else outlives the process's end cleanly.
     _fcloseall();
 
-    MessageBoxA(NULL, text, kInternalErrorCaption, MB_TASKMODAL);
+    // A run that shows no window has no one to press OK: its report says it instead.
+    if (InternalErrorReport == NULL || !InternalErrorReport(text))
+        MessageBoxA(NULL, text, kInternalErrorCaption, MB_TASKMODAL);
     if (IsDebuggerAttached())
         DebugBreak();
     ExitProcess(1);

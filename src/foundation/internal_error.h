@@ -9,6 +9,10 @@ enum { kModuleNumber = 10 };
 // one's message box runs the thread's message loop.
 extern int InternalErrorDepth;
 
+// Set by a run that writes a report: receives the report's text before the process ends, and
+// returns 1 when the box is not to be shown (a run that shows no window). Null: the box alone.
+extern int (*InternalErrorReport)(const char* text);
+
 // Shows "File %d\nLine %d" under the caption "Internal Error" and ends the process with exit
 // code 1. Never returns.
 void InternalError(int module, int line) __attribute__((noreturn));

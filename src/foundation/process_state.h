@@ -15,4 +15,9 @@ extern HWND ProgressDialog;
 // 1 once a file has been scheduled for deletion at the next restart; never set back to 0.
 extern int RestartNeeded;
 
+// 1 for a run that shows no window at all: started with /S, or on a window station no one can
+// see (a service's, SYSTEM's in session 0). Set once, before any step; every message box of such
+// a run goes to the report instead.
+extern int SilentRun;
+
 #endif

@@ -1,6 +1,7 @@
 // The restart offer at the end of an uninstall that left a file to be deleted at restart.
 #include "foundation/messages.h"
 #include "foundation/platform_line.h"
+#include "foundation/run_report.h"
 #include "run/hand_off.h"
 #include "run/uninstall_run.h"
 
@@ -23,7 +24,9 @@ static void EnableShutdownPrivilege(void)
 void RestartSystem(void)
 {
     // Only a Yes restarts: a failed question must not close other programs' unsaved work.
-    if (MessageBoxA(NULL, kRestartQuestion, kMessageCaption, MB_YESNO) != IDYES) {
+    int answer = MessageBoxA(NULL, kRestartQuestion, kMessageCaption, MB_YESNO);
+    ReportLine("restart question: %s", answer == IDYES ? "Yes" : "No");
+    if (answer != IDYES) {
         // Records for a restart that may come only after a reinstall would delete the new
         // uninstaller and log: the copy alone.
         HandOffLeftovers(0);
@@ -36,6 +39,10 @@ void RestartSystem(void)
     if (IsNtPlatform())
         EnableShutdownPrivilege();
 
-    if (!ExitWindowsEx(EWX_REBOOT, 0))
-        MessageBoxA(NULL, kRestartFailedMessage, kMessageCaption, MB_OK);
+    if (ExitWindowsEx(EWX_REBOOT, 0)) {
+        ReportLine("restart: requested");
+        return;
+    }
+    ReportMessage(kRestartFailedMessage);
+    MessageBoxA(NULL, kRestartFailedMessage, kMessageCaption, MB_OK);
 }

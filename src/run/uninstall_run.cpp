@@ -7,13 +7,17 @@
 #include "dialogs/fallback_dialog.h"
 #include "dialogs/progress_dialog.h"
 #include "foundation/fixed_names.h"
+#include "foundation/internal_error.h"
 #include "foundation/messages.h"
 #include "foundation/paths.h"
 #include "foundation/platform_line.h"
 #include "foundation/process_state.h"
+#include "foundation/run_report.h"
 #include "run/administrator.h"
 #include "run/dll_search.h"
 #include "run/hand_off.h"
+#include "run/report_header.h"
+#include "run/silent_mode.h"
 #include "uninstall_log/log_loader.h"
 
 RemovalList ProcessRemovalList;
@@ -41,7 +45,9 @@ static int GetOwnModulePath(HINSTANCE instance, char* modulePath, DWORD size)
 // pipe driver. No registry clean-up, no final message, no restart offer on this road.
 static void RunFallbackRoad(HINSTANCE instance)
 {
-    if (DialogBoxParamA(instance, "AfterRun", NULL, FallbackDialogProc, 0) != IDOK)
+    INT_PTR choice = DialogBoxParamA(instance, "AfterRun", NULL, FallbackDialogProc, 0);
+    ReportLine("fallback dialog: %s", choice == IDOK ? "Go on" : "Cancel");
+    if (choice != IDOK)
         return;
     // The results of the reduced clean-up are not looked at: each step runs regardless.
     RemoveStartMenuGroup();
@@ -51,11 +57,14 @@ static void RunFallbackRoad(HINSTANCE instance)
 // The removal under the progress dialog, the clean-up steps, and the final message.
 static void RunMainRoad(HINSTANCE instance, const char* modulePath)
 {
-    if (MessageBoxA(NULL, kConfirmMessage, kMessageCaption, MB_YESNO | MB_DEFBUTTON2) != IDYES)
+    int answer = MessageBoxA(NULL, kConfirmMessage, kMessageCaption, MB_YESNO | MB_DEFBUTTON2);
+    ReportLine("confirmation: %s", answer == IDYES ? "Yes" : "No");
+    if (answer != IDYES)
         return;
 
     ProgressDialog = CreateDialogParamA(instance, "Uninstalling", NULL, ProgressDialogProc, 0);
     if (ProgressDialog == NULL) {
+        ReportMessage(kCorruptMessage);
         MessageBoxA(NULL, kCorruptMessage, kMessageCaption, MB_OK);
         return;
     }
@@ -81,6 +90,96 @@ static void RunMainRoad(HINSTANCE instance, const char* modulePath)
     }
 }
 
+// The program's own path, InstallDir, and the log read into the removal list; 0 when the log
+// cannot be used: the path unknown, no room for the log's name, the log missing or refused.
+static int LoadOwnLog(HINSTANCE instance, char* modulePath, char* logPath)
+{
+    logPath[0] = '\0';
+    if (!GetOwnModulePath(instance, modulePath, MAX_PATH)) {
+        ReportItem(ReportLeft, "uninstall log", kLogFileName, "the uninstaller's own folder is unknown");
+        return 0;
+    }
+    ExtractPathParts(InstallDir, modulePath, PathPartDrive | PathPartDir);
+
+    memcpy(logPath, InstallDir, MAX_PATH);
+    if (!AppendPathComponent(logPath, kLogFileName)) {
+        ReportItem(ReportLeft, "uninstall log", InstallDir, "its path would pass 259 characters");
+        logPath[0] = '\0';
+        return 0;
+    }
+    if (!LoadUninstallLog(&ProcessRemovalList, logPath)) {
+        ReportItem(ReportLeft, "uninstall log", logPath, "missing or unreadable: nothing in the folder is touched");
+        return 0;
+    }
+    unsigned long entries = 0;
+    for (const RemovalNode* node = ProcessRemovalList.oldest; node != NULL; node = node->newer)
+        entries++;
+    ReportLine("read: uninstall log %s, %lu entries", logPath, entries);
+    return 1;
+}
+
+// The run as a person starts it, as it always was: every road ends with exit code 0.
+static DWORD RunInteractively(HINSTANCE instance, int administrator)
+{
+    // Before the confirmation and the fallback dialog, so that such a run changes nothing. The
+    // consumer line has no users to keep apart.
+    if (!administrator) {
+        ReportMessage(kAdministratorRunMessage);
+        MessageBoxA(NULL, kAdministratorRunMessage, kMessageCaption, MB_OK);
+        return 0;
+    }
+    char modulePath[MAX_PATH];
+    char logPath[MAX_PATH];
+    if (!LoadOwnLog(instance, modulePath, logPath))
+        RunFallbackRoad(instance);
+    else
+        RunMainRoad(instance, modulePath);
+    return 0;
+}
+
+// The run a deployment tool starts: no window at all, /S or the window station standing for the
+// confirmation, and an exit code for each outcome. It never restarts Windows; the records for the
+// restart are made as on the main road. Nothing is done without the log: no one chose the
+// reduced clean-up.
+static DWORD RunSilently(HINSTANCE instance, const RunArguments* arguments, int argumentsSound,
+                         int administrator)
+{
+    if (!argumentsSound) {
+        ReportLine("refused: the argument \"%s\" is not one the uninstaller knows, or not well formed",
+                   arguments->refused);
+        return ERROR_INVALID_COMMAND_LINE;
+    }
+    if (!administrator) {
+        ReportMessage(kAdministratorRunMessage);
+        return ERROR_ELEVATION_REQUIRED;
+    }
+    char modulePath[MAX_PATH];
+    char logPath[MAX_PATH];
+    if (!LoadOwnLog(instance, modulePath, logPath))
+        return ERROR_INSTALL_FAILURE;
+
+    // Every step below runs whatever became of the one before.
+    PrepareHandOff(modulePath, &ProcessRemovalList);
+    RunRemovalPass(&ProcessRemovalList, NULL);
+    RemoveStartMenuGroup();
+    CleanRegistry();
+    // A driver that stays registered while no other program holds it is one the run was refused.
+    int driverLeft = !RemovePipeDriver() && PipeDriverRegistered();
+    HandOffLeftovers(0);
+    if (driverLeft)
+        return ERROR_INSTALL_FAILURE;
+    return RestartNeeded ? arguments->restartExitCode : 0;
+}
+
+// A run that writes a report closes it with the internal error's text and exit code 1; a run that
+// shows no window shows not the box either.
+static int ReportInternalError(const char* text)
+{
+    ReportMessage(text);
+    CloseRunReport(1);
+    return SilentRun;
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
                    int showCommand)
 {
@@ -88,38 +187,34 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     (void)showCommand;
 
     // The copy that removes what a run left is known by its command line alone, before any
-    // check or dialog of the run; the run itself reads no argument.
+    // check or dialog of the run.
     HandOff handOff;
     if (ReadHandOff(commandLine, &handOff)) {
         RunHandOffCopy(&handOff);
         return 0;
     }
 
+    // Whether the run may show a window is known before anything could show one, the internal
+    // error's box included. An interactive run ignores an argument it does not know, as it always has.
+    RunArguments arguments;
+    int argumentsSound = ReadRunArguments(commandLine, &arguments);
+    int stationVisible = WindowStationIsVisible();
+    SilentRun = arguments.silent || !stationVisible;
+    if (SilentRun || arguments.report)
+        InternalErrorReport = ReportInternalError;
+
     // Before any library is loaded by name and any window is made, on both roads.
     RestrictDllSearch();
-    LoadCommonControls(instance);
+    if (arguments.report)
+        OpenRunReport(arguments.reportPath[0] != '\0' ? arguments.reportPath : NULL);
+    if (!SilentRun)
+        LoadCommonControls(instance);
+    int administrator = !IsNtPlatform() || RunsAsAdministrator();
+    ReportRunHeader(commandLine, &arguments, stationVisible, administrator);
 
-    // Before the confirmation and the fallback dialog, so that such a run changes nothing. The
-    // consumer line has no users to keep apart.
-    if (IsNtPlatform() && !RunsAsAdministrator()) {
-        MessageBoxA(NULL, kAdministratorRunMessage, kMessageCaption, MB_OK);
-        return 0;
-    }
-
-    char modulePath[MAX_PATH];
-    if (!GetOwnModulePath(instance, modulePath, sizeof modulePath)) {
-        RunFallbackRoad(instance);
-        return 0;
-    }
-    ExtractPathParts(InstallDir, modulePath, PathPartDrive | PathPartDir);
-
-    char logPath[MAX_PATH];
-    memcpy(logPath, InstallDir, sizeof logPath);
-    if (!AppendPathComponent(logPath, kLogFileName) ||
-        !LoadUninstallLog(&ProcessRemovalList, logPath)) {
-        RunFallbackRoad(instance);
-        return 0;
-    }
-    RunMainRoad(instance, modulePath);
-    return 0;
+    DWORD exitCode = SilentRun ? RunSilently(instance, &arguments, argumentsSound, administrator)
+                               : RunInteractively(instance, administrator);
+    CloseRunReport(exitCode);
+    InternalErrorReport = NULL;
+    return (int)exitCode;
 }

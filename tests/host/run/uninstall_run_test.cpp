@@ -620,11 +620,12 @@ TEST_F(UninstallRunTest, WhereNoCopyCanBeStartedTheLeftoversAreNamedForTheRestar
 }
 
 // The run as a person starts it: whatever it is given, it asks first. Only the copy reads a hand-off,
-// and an incomplete one is none.
+// and an incomplete one is none; the silent run's own switches misspelt are arguments it does not know.
 TEST_F(UninstallRunTest, AnyOtherCommandLineIsIgnored)
 {
     const std::string path = " \"" + kFolder + "\\pxunins.exe\"";
-    const char* const lines[] = {"/S", "/pxhandoff", "/pxhandoff 104 1 0 5 0 2 0 7",
+    const char* const lines[] = {"/Q", "/SILENT", "-S", "/LOG=", "/RESTARTEXITCODE=x", "/pxhandoff",
+                                 "/pxhandoff 104 1 0 5 0 2 0 7",
                                  "/pxhandoffs 104 1 0 5 0 2 0 7 0 \"C:\\x.exe\"",
                                  "/pxhandoff 104 1 0 5 0 2 0 7 0 \"C:\\x.exe\" more"};
     for (const char* line : lines) {

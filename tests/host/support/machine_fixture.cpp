@@ -6,23 +6,29 @@
 #include "dialogs/progress_dialog.h"
 #include "foundation/internal_error.h"
 #include "foundation/process_state.h"
+#include "foundation/run_report.h"
 #include "run/uninstall_run.h"
 
 void ResetProcess(DWORD platformId, SimWindowsWidth width)
 {
+    // A report a test left open belongs to the machine about to go.
+    CloseRunReport(0);
     ClearRemovalList(&ProcessRemovalList);
     InstallDir[0] = '\0';
     ProgressDialog = NULL;
     RestartNeeded = 0;
+    SilentRun = 0;
     LastProgressPos = 0;
     InternalErrorDepth = 0;
+    InternalErrorReport = NULL;
     ResetMachine(platformId, width);
 }
 
-int RunUninstaller()
+int RunUninstaller(const std::string& arguments)
 {
-    char commandLine[] = "";
-    return WinMain(SimInstance(), NULL, commandLine, SW_SHOW);
+    std::vector<char> commandLine(arguments.begin(), arguments.end());
+    commandLine.push_back('\0');
+    return WinMain(SimInstance(), NULL, commandLine.data(), SW_SHOW);
 }
 
 static std::string OwnerName(HWND owner)

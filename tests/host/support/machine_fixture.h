@@ -12,8 +12,9 @@
 // Empties the process's removal list and shared state, then builds a fresh machine.
 void ResetProcess(DWORD platformId, SimWindowsWidth width = SimWindows32);
 
-// Runs the uninstaller's entry point on the current machine; its result.
-int RunUninstaller();
+// Runs the uninstaller's entry point on the current machine with the command line after the
+// program's name; its result.
+int RunUninstaller(const std::string& arguments = "");
 
 // The UI journal as rows "MessageBox owner=none caption=... text=... type=0x104 answer=6".
 std::vector<std::string> UiRows();
