@@ -99,17 +99,58 @@ pipe driver cannot be registered."
   !verbose pop
 !macroend
 
+; The entry's values under ROOT: what Windows's list of installed programs shows (publisher, version,
+; size, date, icon, no Modify or Repair button), what winget matches a package by, and the commands the
+; deployment tools run, QuietUninstallString first. $_PxScratch holds the install's date.
+!macro _PxUninstallValues ROOT
+  WriteRegStr ${ROOT} "${PX_UNINSTALL_KEY}" "DisplayName" "Plexitone"
+  WriteRegStr ${ROOT} "${PX_UNINSTALL_KEY}" "UninstallString" "$\"$INSTDIR\${PX_UNINSTALLER_FILE_NAME}$\""
+  WriteRegStr ${ROOT} "${PX_UNINSTALL_KEY}" "QuietUninstallString" \
+      "$\"$INSTDIR\${PX_UNINSTALLER_FILE_NAME}$\" /S"
+  WriteRegStr ${ROOT} "${PX_UNINSTALL_KEY}" "DisplayVersion" \
+      "${PX_VERSION_MAJOR}.${PX_VERSION_MINOR}.${PX_VERSION_PATCH}.${PX_VERSION_BUILD}"
+  WriteRegDWORD ${ROOT} "${PX_UNINSTALL_KEY}" "VersionMajor" ${PX_VERSION_MAJOR}
+  WriteRegDWORD ${ROOT} "${PX_UNINSTALL_KEY}" "VersionMinor" ${PX_VERSION_MINOR}
+  WriteRegStr ${ROOT} "${PX_UNINSTALL_KEY}" "Publisher" "${PX_MAKER_NAME}"
+  WriteRegStr ${ROOT} "${PX_UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${PX_APP_FILE_NAME}"
+  WriteRegStr ${ROOT} "${PX_UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  ; The payload's size that pxlog nsis summed; a script without it leaves Windows to guess.
+  !ifdef PX_PAYLOAD_KIB
+    WriteRegDWORD ${ROOT} "${PX_UNINSTALL_KEY}" "EstimatedSize" ${PX_PAYLOAD_KIB}
+  !endif
+  WriteRegStr ${ROOT} "${PX_UNINSTALL_KEY}" "InstallDate" "$_PxScratch"
+  ; The uninstaller has neither: the buttons would start it.
+  WriteRegDWORD ${ROOT} "${PX_UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD ${ROOT} "${PX_UNINSTALL_KEY}" "NoRepair" 1
+!macroend
+
 ; The entry in the list of installed programs: the user's list on the NT line, the machine's on the
 ; consumer line, which has no list of its own per user. That is where the uninstaller looks.
 !macro _PxUninstallEntry
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  ; The date by the install's own clock, as the list shows it: YYYYMMDD. A SYSTEMTIME is eight WORDs:
+  ; year, month, day of the week, day, ...
+  System::Call "*(&i2, &i2, &i2, &i2, &i2, &i2, &i2, &i2) p .r0"
+  System::Call "kernel32::GetLocalTime(p r0)"
+  System::Call "*$0(&i2 .r1, &i2 .r2, &i2, &i2 .r3)"
+  System::Free $0
+  IntFmt $1 "%04u" $1
+  IntFmt $2 "%02u" $2
+  IntFmt $3 "%02u" $3
+  StrCpy $_PxScratch "$1$2$3"
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
   ClearErrors
   ${If} ${IsNT}
-    WriteRegStr HKCU "${PX_UNINSTALL_KEY}" "DisplayName" "Plexitone"
-    WriteRegStr HKCU "${PX_UNINSTALL_KEY}" "UninstallString" "$\"$INSTDIR\${PX_UNINSTALLER_FILE_NAME}$\""
+    !insertmacro _PxUninstallValues HKCU
     StrCpy $_PxWhat "HKEY_CURRENT_USER\${PX_UNINSTALL_KEY}"
   ${Else}
-    WriteRegStr HKLM "${PX_UNINSTALL_KEY}" "DisplayName" "Plexitone"
-    WriteRegStr HKLM "${PX_UNINSTALL_KEY}" "UninstallString" "$\"$INSTDIR\${PX_UNINSTALLER_FILE_NAME}$\""
+    !insertmacro _PxUninstallValues HKLM
     StrCpy $_PxWhat "HKEY_LOCAL_MACHINE\${PX_UNINSTALL_KEY}"
   ${EndIf}
   ${CallArtificialFunction} _PxRequireWritten

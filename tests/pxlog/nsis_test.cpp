@@ -13,6 +13,8 @@ struct NsisRow {
     std::vector<std::string> first;    // the names _PxPayloadNames checks first
     std::vector<std::string> lines;    // the macro's lines; "@" stands for the staging folder
     const char* counts;                // "N folders and M files, in CHARSET"
+    size_t fileBytes = 1;              // each file's size
+    unsigned kib = 1;                  // the PX_PAYLOAD_KIB line's value: the sizes' sum, rounded up
 };
 
 std::string Expand(const std::string& line, const std::string& root)
@@ -63,12 +65,22 @@ TEST(PxlogNsis, WritesEveryFolderBeforeItsContents)
         // é is E9 in code page 1252, in the target and in the source alike.
         {"a name in code page 1252", {"caf\xC3\xA9.txt"}, "CP1252", "_pxunins.dat", {"caf\xE9.txt"},
          {"  !insertmacro PxFile \"@/caf\xE9.txt\" \"$INSTDIR\\caf\xE9.txt\""}, "0 folders and 1 file, in CP1252"},
+        // The Uninstall entry's EstimatedSize: 1023 and 1024 bytes are 1 KiB, 1025 are 2.
+        {"a KiB less a byte", {"a"}, "", "_pxunins.dat", {"a"}, {"  !insertmacro PxFile \"@/a\" \"$INSTDIR\\a\""},
+         "0 folders and 1 file, in UTF-8", 1023, 1},
+        {"two files of half a KiB", {"a", "b"}, "", "_pxunins.dat", {"a"},
+         {"  !insertmacro PxFile \"@/a\" \"$INSTDIR\\a\"", "  !insertmacro PxFile \"@/b\" \"$INSTDIR\\b\""},
+         "0 folders and 2 files, in UTF-8", 512, 1},
+        {"a KiB and a byte", {"a"}, "", "_pxunins.dat", {"a"}, {"  !insertmacro PxFile \"@/a\" \"$INSTDIR\\a\""},
+         "0 folders and 1 file, in UTF-8", 1025, 2},
+        {"no files", {}, "", "_pxunins.dat", {}, {}, "0 folders and 0 files, in UTF-8", 1, 0},
     };
     for (const NsisRow& row : rows) {
         SCOPED_TRACE(row.name);
         ScratchFolder folder;
+        folder.AddFolder("staging");
         for (const std::string& file : row.files)
-            folder.AddFile("staging/" + file);
+            folder.AddFile("staging/" + file, std::string(row.fileBytes, 'x'));
         std::string root = folder.Path("staging");
         std::vector<std::string> words = {"nsis", "--from-dir", root};
         if (*row.charset) {
@@ -81,7 +93,8 @@ TEST(PxlogNsis, WritesEveryFolderBeforeItsContents)
         std::string mark = *row.charset ? "" : "\xEF\xBB\xBF";
         std::vector<std::string> expected = {
             mark + "; The payload of " + root + ", " + row.counts + "; written by \"pxlog nsis\" for pxunins.nsh.",
-            "!define PX_DEEPEST \"" + row.deepest + "\"", "!macro _PxPayloadNames"};
+            "!define PX_DEEPEST \"" + row.deepest + "\"", "!define PX_PAYLOAD_KIB " + std::to_string(row.kib),
+            "!macro _PxPayloadNames"};
         for (const std::string& name : row.first)
             expected.push_back("  !insertmacro _PxPayloadName \"" + name + "\"");
         expected.push_back("!macroend");

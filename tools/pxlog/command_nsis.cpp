@@ -26,6 +26,7 @@ static const char kNsisHelp[] =
     "names sorted, as \"pxlog make --from-dir\" lists them:\n"
     "\n"
     "  !define PX_DEEPEST \"...\"   the longest path below $INSTDIR, for PxVerifyInstDir\n"
+    "  !define PX_PAYLOAD_KIB N   the files' bytes in KiB, rounded up, for PxUninstallEntry\n"
     "  !macro PxPayload           PxDir and PxFile lines; insert it after PxLogOpen\n"
     "  !macro _PxPayloadNames     the names PxLogOpen of a Unicode installer checks first\n"
     "\n"
@@ -143,6 +144,7 @@ struct PayloadText {
     std::vector<std::string> checkFirst;  // beyond ASCII, and the longest ASCII one
     std::string lines;
     int folders, files;
+    unsigned long long bytes;             // the files' sizes, summed
 };
 
 // The text in the script's character set: UTF-8 as it stands, or a code page's bytes.
@@ -169,6 +171,7 @@ static int ComposePayload(const std::string& localDir, const std::vector<Planned
 {
     payload->deepest = kLogFileName;
     payload->folders = payload->files = 0;
+    payload->bytes = 0;
     std::string longestAscii;
     // Folded names per folder: two that Windows would take for one.
     std::map<std::vector<uint32_t>, std::string> seen;
@@ -227,6 +230,9 @@ static int ComposePayload(const std::string& localDir, const std::vector<Planned
             }
             payload->lines += "  !insertmacro PxFile \"" + EscapeForNsis(source) + "\" " + target + "\n";
             payload->files++;
+            uintmax_t size = fs::file_size(fs::path(local), code);
+            if (!code)
+                payload->bytes += size;
         }
     }
     if (!longestAscii.empty())
@@ -248,12 +254,15 @@ static int WritePayload(const std::string& localDir, const PayloadText& payload,
                    "%s; The payload of %s, %d folder%s and %d file%s, in %s; written by \"pxlog nsis\" "
                    "for pxunins.nsh.\n"
                    "!define PX_DEEPEST \"%s\"\n"
+                   "!define PX_PAYLOAD_KIB %lu\n"
                    "!macro _PxPayloadNames\n%s!macroend\n"
                    "!macro PxPayload\n  !insertmacro _PxPayloadBegin\n%s  !insertmacro _PxPayloadEnd\n"
                    "!macroend\n",
                    codePage == 0 ? kUtf8Mark : "", shownDir.c_str(), payload.folders,
                    payload.folders == 1 ? "" : "s", payload.files, payload.files == 1 ? "" : "s",
-                   charset.c_str(), EscapeForNsis(payload.deepest).c_str(), checkFirst.c_str(),
+                   charset.c_str(), EscapeForNsis(payload.deepest).c_str(),
+                   (unsigned long)((payload.bytes + 1023) / 1024),
+                   checkFirst.c_str(),
                    payload.lines.c_str()) >= 0;
 }
 

@@ -240,7 +240,7 @@ def stage_installation(prefix, environment, lane, install_dir=DEFAULT_INSTALL_DI
     write_file(unix_path(prefix, installation.driver_disk_file), DRIVER_CONTENT)
     set_ini_lines(system_ini(prefix), names.SYSTEM_INI_DRIVERS, installed_drivers_lines(lane))
 
-    for key, values in installed_registry(lane, install_dir, shared_count, app_path):
+    for key, values in installed_registry(lane, install_dir, shared_count, app_path, payload):
         changes.set_values(key, values)
     if extra_changes is not None:
         changes.extend(extra_changes)

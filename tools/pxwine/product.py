@@ -5,6 +5,7 @@ benchmark and the round trip that checks the staging against the real installer 
     DEFAULT_INSTALL_DIR, APPLICATION_FILES, sample_library()   the payload, as (relative path, content)
     SHORTCUT_TARGETS                                            the start-menu group's five shortcuts
     installed_registry(lane, install_dir, ...)                  [(key, {name: Value})] the installer writes
+    uninstall_entry(install_dir, payload)                       the values of the list of installed programs
     installed_drivers_lines(lane)                               system.ini's [drivers] after the install
     OTHER_*, neighbour_registry(lane)                       the other programs' items
 
@@ -13,6 +14,8 @@ Wow6432Node (lane.machine_key). The fixed names come from pxwine.fixed_names; th
 reference installer's (installer/plexitone.nsi), and the round trip "install_matches_staging" fails while
 the two differ.
 """
+
+import time
 
 from pxwine import fixed_names as names
 from pxwine.registry import dword, multi_sz, sz
@@ -122,16 +125,34 @@ USER_SETTINGS = (
 OUR_DRIVER_LIST_NAME = driver_list_name(1)
 
 
-def installed_registry(lane, install_dir, shared_count=1, app_path=None):
+VERSION = "%d.%d.%d.%d" % (names.VERSION_MAJOR, names.VERSION_MINOR, names.VERSION_PATCH, names.VERSION_BUILD)
+
+
+def uninstall_entry(install_dir, payload):
+    """The values of the entry in the list of installed programs: what Windows shows (publisher, version,
+    size in KiB of the payload's (relative path, content) pairs, rounded up, the day of the install by
+    this machine's clock, the icon, no Modify or Repair button), what winget matches a package by, and
+    the commands the deployment tools run."""
+    uninstaller = install_dir + "\\" + names.UNINSTALLER_FILE_NAME
+    size = sum(len(content) for _relative, content in payload)
+    return {"DisplayName": sz(DISPLAY_NAME), "UninstallString": sz('"%s"' % uninstaller),
+            "QuietUninstallString": sz('"%s" /S' % uninstaller), "DisplayVersion": sz(VERSION),
+            "VersionMajor": dword(names.VERSION_MAJOR), "VersionMinor": dword(names.VERSION_MINOR),
+            "Publisher": sz(names.MAKER_NAME), "DisplayIcon": sz(install_dir + "\\" + names.APP_FILE_NAME),
+            "InstallLocation": sz(install_dir), "EstimatedSize": dword((size + 1023) // 1024),
+            "InstallDate": sz(time.strftime("%Y%m%d")), "NoModify": dword(1), "NoRepair": dword(1)}
+
+
+def installed_registry(lane, install_dir, shared_count=1, app_path=None, payload=APPLICATION_FILES):
     """What the installer writes on the lane, as [(key, {name: Value})]; its values in keys that others
     share (SharedDLLs, the driver lists) go beside theirs. shared_count: the driver's use count, None for
-    none; app_path: the App Paths default value, None for px.exe in install_dir."""
+    none; app_path: the App Paths default value, None for px.exe in install_dir; payload: the files
+    installed, (relative path, content), whose size the entry gives."""
     app = install_dir + "\\" + names.APP_FILE_NAME
-    uninstaller = install_dir + "\\" + names.UNINSTALLER_FILE_NAME
     items = [(APP_PATH_KEY, {"": app_path if app_path is not None else sz(app), "Path": sz(install_dir)})]
     items += list(USER_SETTINGS)
     items += [
-        (uninstall_key(lane), {"DisplayName": sz(DISPLAY_NAME), "UninstallString": sz('"%s"' % uninstaller)}),
+        (uninstall_key(lane), uninstall_entry(install_dir, payload)),
         (MACHINE_PRODUCT_KEY, {names.PIPE_DRIVER_VALUE: sz(DRIVER_NAME), "Path": sz(install_dir)}),
     ]
     if shared_count is not None:
