@@ -1,0 +1,161 @@
+"""The silent uninstall as the deployment tools start it: under Wine with no display at all, its whole exit
+code read, and the proof that no window was tried.
+
+    with no_display(session, holder) as environment:   the prefix's wineserver and desktop restarted under
+        ...                                            Wine's null display driver, which refuses every
+                                                       window; afterwards the X desktop as before
+    Launch(session, launcher, program, arguments, lane, environment, name, hidden_station=False)
+        -> .exit_code (the whole of it, not the Unix status's low byte), .window_calls
+    install(session, launcher, setup, install_dir, lane, environment, name) -> the installer's Launch
+    report_lines(prefix, path)                         -> the lines of a report the run wrote
+
+A desktop that is up keeps the display driver it was made with for every program started on it, so the
+null driver takes effect only for a wineserver started after it is set (measured with Wine 8: a
+message box under an X11 desktop still opened after "Graphics"="null" was set). Under the null driver
+MessageBoxA, CreateDialogParamA and CreateWindowExA fail at once (error 1400): a window a silent run
+tried would not wait for an answer, so each run also has a relay trace of the calls that make windows,
+and one such call fails the row.
+"""
+
+import contextlib
+import os
+import re
+import subprocess
+
+from pxwine.paths import unix_path, windows_path
+from pxwine.registry import RegFile, sz
+from pxwine.session import run_logged
+
+DRIVERS_KEY = "HKCU\\Software\\Wine\\Drivers"
+DEBUG_KEY = "HKCU\\Software\\Wine\\Debug"
+# Every user32 call by which a program of either kind (ANSI or Unicode, the uninstaller or the installer)
+# makes a window, a dialog or a message box.
+WINDOW_CALLS = ("MessageBoxA", "MessageBoxW", "MessageBoxExA", "MessageBoxExW", "MessageBoxIndirectA",
+                "MessageBoxIndirectW", "CreateDialogParamA", "CreateDialogParamW", "CreateDialogIndirectParamA",
+                "CreateDialogIndirectParamW", "DialogBoxParamA", "DialogBoxParamW", "DialogBoxIndirectParamA",
+                "DialogBoxIndirectParamW", "CreateWindowExA", "CreateWindowExW")
+WINDOW_CALL = re.compile(r"Call user32\.(%s)\(" % "|".join(WINDOW_CALLS))
+# The programs whose own calls the trace takes: Wine's desktop (explorer.exe), which the first program
+# of a server starts, makes windows of its own that no row is about.
+TRACED_PROGRAMS = ("pxunins.exe", "plexitone-setup.exe", "plexitone-setup-unicode.exe")
+# A silent run ends within seconds; one that waits longer waits for an answer no one can give.
+RUN_TIMEOUT_SECONDS = 60
+
+
+def is_window_call(line):
+    """A relay line of a call that makes something a person could see: not a message-only window, whose
+    parent is HWND_MESSAGE (ole32 makes one for every thread that initialises COM, the shell's shortcuts
+    among them)."""
+    match = WINDOW_CALL.search(line)
+    if match is None:
+        return False
+    if match.group(1).startswith("CreateWindowEx"):
+        arguments = line[match.end():].split(")", 1)[0].split(",")
+        if len(arguments) > 8 and arguments[8].strip().lower() == "fffffffd":
+            return False
+    return True
+
+
+def end_server(session, environment):
+    """Every program of the prefix ends, its wineserver with them (the desktop holder among them)."""
+    run_logged(["wineserver", "-k"], environment, session.wine_log, 60)
+    run_logged(["wineserver", "-w"], environment, session.wine_log, 60)
+
+
+def settings(null_driver):
+    changes = RegFile()
+    changes.set_values(DRIVERS_KEY, {"Graphics": sz("null") if null_driver else None})
+    changes.set_values(DEBUG_KEY, {
+        "RelayInclude": sz(";".join("user32." + call for call in WINDOW_CALLS)) if null_driver else None,
+        "RelayFromInclude": sz(";".join(TRACED_PROGRAMS)) if null_driver else None})
+    return changes
+
+
+@contextlib.contextmanager
+def no_display(session, holder, entering=None, leaving=None):
+    """The prefix without a display: no DISPLAY in the environment, Wine's null display driver, and a relay
+    trace of the window calls ready for the runs that ask for it (Launch). entering, leaving: registry
+    changes (RegFile) made in the same import as the driver's setting and its removal."""
+    environment = dict(session.environment)
+    environment.pop("DISPLAY", None)
+    scratch = os.path.join(session.state_dir, "silent")
+    os.makedirs(scratch, exist_ok=True)
+    end_server(session, environment)
+    # The first program of the new server reads the driver when it makes the desktop.
+    changes = settings(True)
+    if entering is not None:
+        changes.extend(entering)
+    changes.apply(environment, scratch)
+    try:
+        yield environment
+    finally:
+        changes = settings(False)
+        if leaving is not None:
+            changes.extend(leaving)
+        changes.apply(environment, scratch)
+        end_server(session, environment)
+        session.keep_desktop_held(holder)
+
+
+class Launch:
+    """One run of program (a Windows path) with the command line arguments after its quoted path, through
+    the launcher (tests/e2e/launcher), as Windows of the lane; hidden_station: on a window station no one
+    can see. Its output and relay trace are SESSION/journals/NAME.launch.txt and NAME.trace.txt; the
+    window calls are those of the program's own process."""
+
+    def __init__(self, session, launcher, program, arguments, lane, environment, name, hidden_station=False):
+        command = ["wine", launcher, "--version", lane.version]
+        if hidden_station:
+            command += ["--station", "hidden"]
+        command += [program, arguments]
+        print("running: " + " ".join(command), flush=True)
+        environment = dict(environment)
+        environment["WINEDEBUG"] = "-all,+pid,+relay"
+        self.output = os.path.join(session.journals, name + ".launch.txt")
+        self.trace = os.path.join(session.journals, name + ".trace.txt")
+        with open(self.output, "wb") as output, open(self.trace, "wb") as trace:
+            try:
+                self.result = subprocess.run(command, env=environment, stdin=subprocess.DEVNULL, stdout=output,
+                                             stderr=trace, timeout=RUN_TIMEOUT_SECONDS, check=False).returncode
+            except subprocess.TimeoutExpired:
+                # What the run left waiting ends with the prefix's server, when the row gives the display back.
+                self.result = None
+        with open(self.output, "rb") as stream:
+            text = stream.read()
+        codes = re.findall(rb"^exit code (\d+)\r?$", text, re.MULTILINE)
+        processes = re.findall(rb"^process (\d+)\r?$", text, re.MULTILINE)
+        self.exit_code = int(codes[-1]) if len(codes) == 1 else None
+        own = ("%04x:" % int(processes[0])) if len(processes) == 1 else None
+        with open(self.trace, "rb") as stream:
+            self.window_calls = [line.strip() for line in stream.read().decode("latin-1").splitlines()
+                                 if own is not None and line.startswith(own) and is_window_call(line)]
+
+    def troubles(self):
+        """What went wrong with the run itself, one line each: the launcher's failure, a window tried."""
+        lines = []
+        if self.result is None:
+            lines.append("the run did not end within %d s: it waits for something; see %s"
+                         % (RUN_TIMEOUT_SECONDS, self.trace))
+        elif self.result != 0 or self.exit_code is None:
+            lines.append("the launcher ended with %d and no exit code of the run; see %s" % (self.result, self.output))
+        lines += ["a window was tried: " + call for call in self.window_calls[:5]]
+        return lines
+
+
+def install(session, launcher, setup, install_dir, lane, environment, name):
+    """The reference installer as a deployment tool runs it: /S, and /D= unquoted and last (NSIS ignores a
+    quoted one)."""
+    return Launch(session, launcher, windows_path(setup), "/S /D=" + install_dir, lane, environment,
+                  name + ".setup")
+
+
+def report_lines(prefix, path):
+    """The report's lines, UTF-8 with its mark on the NT line, the code page 1252's bytes on the consumer
+    line; [] when there is none."""
+    local = unix_path(prefix, path)
+    if not os.path.exists(local):
+        return []
+    with open(local, "rb") as stream:
+        data = stream.read()
+    text = data[3:].decode("utf-8") if data.startswith(b"\xef\xbb\xbf") else data.decode("cp1252")
+    return text.split("\r\n")[:-1] if text.endswith("\r\n") else text.split("\r\n")
