@@ -13,7 +13,7 @@ import subprocess
 import sys
 
 KNOWN_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "msvcrt.dll"}
-MAX_SIZE = 48 * 1024  # the hand-off to its copy and the walk that passes no link took it past 40 KiB
+MAX_SIZE = 56 * 1024  # the hand-off and the walk that passes no link took it past 40 KiB, the silent run and its report past 48
 VERSION_KEY = "VS_VERSION_INFO".encode("utf-16-le")
 FIXED_SIGNATURE = 0xFEEF04BD
 VOS__WINDOWS32 = 4
@@ -123,7 +123,7 @@ def main(exe, objdump):
     check("manifest: requireAdministrator", b'level="requireAdministrator"' in data, "missing")
     check("manifest: common controls 6", b'Microsoft.Windows.Common-Controls" version="6.0.0.0"' in data, "missing")
     check("manifest: supported OS list", data.count(b"<supportedOS Id=") >= 5, "missing")
-    check("at most 48 KiB", len(data) <= MAX_SIZE, "%d bytes" % len(data))
+    check("at most 56 KiB", len(data) <= MAX_SIZE, "%d bytes" % len(data))
     check_version(data, check)
     print("size %d bytes; imports %s; DllCharacteristics 0x%04x" % (len(data), ", ".join(sorted(dlls)), characteristics))
     print("%d failed" % len(failures))

@@ -5,14 +5,19 @@ and what it left, with the reason for each thing left.
 
     demo.py --state DIR --exe PXUNINS.EXE --driver PXDRIVER.EXE --pxlog PXLOG --setup PLEXITONE-SETUP.EXE
             [--lane nt32|consumer|nt64] [--no-log] [--shared] [--on-display DISPLAY] [--started EPOCH]
+            [--silent --launcher PXLAUNCH.EXE]
 
 Without --on-display the uninstaller runs on a screenless X server and the driver answers its prompts as
 a user would; every dialog is saved as DIR/shots/<lane>-<n>-<what>.png. With it, the dialogs open on that
 display and the person at it answers them. On the 64-bit lane (a 64-bit prefix, both programs under
-WoW64) the restart is carried out after the run (wineboot -r) and the report says what it removed.
+WoW64) the restart is carried out after the run (wineboot -r) and the report says what it removed. With
+--silent both programs run as the deployment tools run them, with no display at all (Wine's null display
+driver, pxwine.silent): the installer with /S /D=, the uninstaller with /S /LOG; the demo shows the
+uninstaller's report and its whole exit code.
 """
 
 import argparse
+import contextlib
 import os
 import shutil
 import subprocess
@@ -27,6 +32,7 @@ import pxwine.installation as inst  # noqa: E402
 from pxwine import fixed_names as names  # noqa: E402
 from pxwine import product  # noqa: E402
 from pxwine import session as wine_session  # noqa: E402
+from pxwine import silent  # noqa: E402
 from pxwine.driver import DriverRun  # noqa: E402
 from pxwine.paths import windows_path  # noqa: E402
 from pxwine.registry import RegFile, dword, sz  # noqa: E402
@@ -42,6 +48,8 @@ SETUP_NAME = "plexitone-setup.exe"
 ANSWERS = {"confirm": "Yes", "restart": "No", "complete": "OK", "fallback": "&Go on"}
 
 DRIVER_TIMEOUT_SECONDS = 30
+# Where the silent run writes its report: outside every folder the findings look at.
+SILENT_REPORT = "C:\\plexitone-uninstall.log"
 
 STARTED = time.time()
 
@@ -111,15 +119,21 @@ def add_wine_fonts(prefix):
 
 
 class Setup:
-    """One silent run of the installer: its exit code, its time, and the prefix just before it."""
+    """One silent run of the installer: its exit code, its time, and the prefix just before it. With
+    --silent through the launcher, which reads its whole exit code, on no display."""
 
     def __init__(self, arguments, session):
         stage_neighbours(session, arguments.lane, arguments.shared, arguments.state)
         self.before = inst.snapshot(session.prefix, session.environment, arguments.state)
-        # Through cmd, with /D= unquoted and last: NSIS ignores a quoted "/D=...".
-        command = ["wine", "cmd", "/c", "%s /S /D=%s" % (windows_path(arguments.setup), inst.DEFAULT_INSTALL_DIR)]
         started = time.time()
-        self.exit_code = session.run_logged(command, 300)
+        if arguments.silent:
+            launch = silent.install(session, arguments.launcher, arguments.setup, inst.DEFAULT_INSTALL_DIR,
+                                    arguments.lane, session.environment, "demo")
+            self.exit_code = -1 if launch.troubles() else launch.exit_code
+        else:
+            # Through cmd, with /D= unquoted and last: NSIS ignores a quoted "/D=...".
+            command = ["wine", "cmd", "/c", "%s /S /D=%s" % (windows_path(arguments.setup), inst.DEFAULT_INSTALL_DIR)]
+            self.exit_code = session.run_logged(command, 300)
         self.seconds = time.time() - started
 
 
@@ -198,6 +212,27 @@ class HeadlessRun:
             if os.path.exists(plain):
                 os.replace(plain, named)
                 self.shots.append(named)
+
+
+class SilentRun:
+    """The uninstaller as a deployment tool starts it: /S /LOG, no display at all; no prompt to expect."""
+
+    def __init__(self, arguments, session, installation):
+        self.arguments = arguments
+        self.session = session
+        self.installation = installation
+        self.prompts = []
+        self.exit_code = None
+        self.problems = []
+        self.shots = []
+        self.report = []
+
+    def run(self):
+        launch = silent.Launch(self.session, self.arguments.launcher, self.installation.win(EXE_NAME),
+                               "/S /LOG=" + SILENT_REPORT, self.arguments.lane, self.session.environment, "demo")
+        self.exit_code = launch.exit_code
+        self.problems = launch.troubles()
+        self.report = silent.report_lines(self.session.prefix, SILENT_REPORT)
 
 
 class DisplayRun:
@@ -292,7 +327,12 @@ def report_installer(arguments, setup, found):
 
 def report_run(found, run):
     say()
-    say("The run%s:" % ("" if run.prompts else " (answered on the display)"))
+    if isinstance(run, SilentRun):
+        say("The run, silent (/S /LOG=%s), no display at all; its report:" % SILENT_REPORT)
+        for line in run.report:
+            say("  | " + line)
+    else:
+        say("The run%s:" % ("" if run.prompts else " (answered on the display)"))
     for name, _caption, text, answer in run.prompts:
         if name == "progress":
             say("  progress  \"Removing: <path>\" and the bar while the files go (%s)" % answer)
@@ -413,12 +453,16 @@ def main(argv):
     parser.add_argument("--no-log", action="store_true")
     parser.add_argument("--shared", action="store_true")
     parser.add_argument("--on-display")
+    parser.add_argument("--silent", action="store_true")
+    parser.add_argument("--launcher")
     parser.add_argument("--started", type=float)
     arguments = parser.parse_args(argv[1:])
     if arguments.started:
         STARTED = arguments.started
     arguments.lane = by_name(arguments.lane)
-    for name in ("state", "exe", "driver", "pxlog", "setup"):
+    if arguments.silent and (not arguments.launcher or arguments.on_display):
+        parser.error("--silent takes --launcher, and no --on-display: it shows nothing")
+    for name in ("state", "exe", "driver", "pxlog", "setup") + (("launcher",) if arguments.silent else ()):
         setattr(arguments, name, os.path.abspath(getattr(arguments, name)))
     os.makedirs(arguments.state, exist_ok=True)
 
@@ -436,41 +480,52 @@ def main(argv):
     environment = session.environment
     stopped = False
     try:
-        phase("installing Plexitone into the prefix (%s)" % arguments.lane.title)
-        installation, log, setup = install(arguments, session)
-        if arguments.on_display:
-            run = DisplayRun(arguments, session, installation)
-            run.prepare()
-            # The screenless server and its desktop go; the person's display takes over. The first
-            # program of a new wineserver boots the prefix, and a boot carries out pending deletions:
-            # one server, kept until the end, makes the run and both looks at the prefix one session.
-            wine_session.stop(arguments.state)
-            stopped = True
-            environment = run.environment()
-            wine_log = session.wine_log
-            wine_session.run_logged(["wineserver", "-p"], environment, wine_log, 60)
-            # The boot's background services inherit this command's output file, not a later pipe.
-            wine_session.run_logged(["wine", "wineboot"], environment, wine_log, 120)
-            before = inst.snapshot(prefix, environment, arguments.state)
-            temp_before = findings.temp_listing(prefix)
-            phase("running %s on display %s" % (installation.win(EXE_NAME), arguments.on_display))
-            run.run()
-        else:
-            before = inst.snapshot(prefix, environment, arguments.state)
-            temp_before = findings.temp_listing(prefix)
-            run = HeadlessRun(arguments, session, installation)
-            phase("running %s, answering %s" % (installation.win(EXE_NAME), ", then ".join(
-                answer.replace("&", "") for answer in run.script())))
-            run.run()
+        # A deployment tool's run has no display at all: Wine's null driver on a server of its own.
+        quiet = silent.no_display(session, arguments.driver) if arguments.silent else contextlib.nullcontext()
+        with quiet as no_display_environment:
+            if no_display_environment is not None:
+                environment = session.environment = no_display_environment
+            phase("installing Plexitone into the prefix (%s)" % arguments.lane.title)
+            installation, log, setup = install(arguments, session)
+            if arguments.on_display:
+                run = DisplayRun(arguments, session, installation)
+                run.prepare()
+                # The screenless server and its desktop go; the person's display takes over. The first
+                # program of a new wineserver boots the prefix, and a boot carries out pending deletions:
+                # one server, kept until the end, makes the run and both looks at the prefix one session.
+                wine_session.stop(arguments.state)
+                stopped = True
+                environment = run.environment()
+                wine_log = session.wine_log
+                wine_session.run_logged(["wineserver", "-p"], environment, wine_log, 60)
+                # The boot's background services inherit this command's output file, not a later pipe.
+                wine_session.run_logged(["wine", "wineboot"], environment, wine_log, 120)
+                before = inst.snapshot(prefix, environment, arguments.state)
+                temp_before = findings.temp_listing(prefix)
+                phase("running %s on display %s" % (installation.win(EXE_NAME), arguments.on_display))
+                run.run()
+            elif arguments.silent:
+                before = inst.snapshot(prefix, environment, arguments.state)
+                temp_before = findings.temp_listing(prefix)
+                run = SilentRun(arguments, session, installation)
+                phase("running %s /S /LOG=%s, with no display at all" % (installation.win(EXE_NAME), SILENT_REPORT))
+                run.run()
+            else:
+                before = inst.snapshot(prefix, environment, arguments.state)
+                temp_before = findings.temp_listing(prefix)
+                run = HeadlessRun(arguments, session, installation)
+                phase("running %s, answering %s" % (installation.win(EXE_NAME), ", then ".join(
+                    answer.replace("&", "") for answer in run.script())))
+                run.run()
 
-        phase("looking at what is left")
-        after = inst.snapshot(prefix, environment, arguments.state)
-        temp_after = findings.temp_listing(prefix)
-        restarted = None
-        if arguments.lane.wow64 and not arguments.on_display:
-            phase("restarting Windows as Wine does (wineboot -r, a 64-bit process)")
-            seconds = session.restart()
-            restarted = inst.snapshot(prefix, environment, arguments.state)
+            phase("looking at what is left")
+            after = inst.snapshot(prefix, environment, arguments.state)
+            temp_after = findings.temp_listing(prefix)
+            restarted = None
+            if arguments.lane.wow64 and not arguments.on_display:
+                phase("restarting Windows as Wine does (wineboot -r, a 64-bit process)")
+                seconds = session.restart()
+                restarted = inst.snapshot(prefix, environment, arguments.state)
         found = findings.Findings(arguments.lane, installation, arguments, setup.before, before, after,
                                   temp_before, temp_after, final=restarted)
         report_installer(arguments, setup, found)
