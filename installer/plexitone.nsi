@@ -30,6 +30,25 @@ ShowInstDetails show
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_LANGUAGE "English"
 
+LangString PxMsgQuotedFolder 1033 "The folder was given in a form the installer cannot take: /D=FOLDER goes \
+last and without quotation marks, also when the folder has spaces."
+
+; NSIS takes /D= only last and unquoted; one it did not take would install into the default folder, and a
+; tool that waits for the exit code would see a success. It stops there instead, having made nothing.
+Function .onInit
+  StrLen $R1 $CMDLINE
+  StrCpy $R0 0
+  ${DoWhile} $R0 < $R1
+    StrCpy $R2 $CMDLINE 4 $R0
+    ${If} $R2 == '"/D='
+      MessageBox MB_OK|MB_ICONSTOP "$(PxMsgQuotedFolder)" /SD IDOK
+      SetErrorLevel 2
+      Abort
+    ${EndIf}
+    IntOp $R0 $R0 + 1
+  ${Loop}
+FunctionEnd
+
 Function .onVerifyInstDir
   !insertmacro PxVerifyInstDir
 FunctionEnd

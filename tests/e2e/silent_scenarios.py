@@ -41,6 +41,9 @@ FIELDS = {
     "write_log": True,       # False: the uninstall log is missing
     "hidden_station": False,  # started on a window station no one can see, without /S
     "exit_code": 0,
+    # The installer given /D= in quotation marks, which NSIS does not take: it must end with 2, having made
+    # nothing, rather than install into its default folder and report success. No uninstall follows.
+    "quoted_folder": False,
 }
 
 
@@ -64,6 +67,8 @@ ROWS = [
     # A service's invisible window station, as Intune's agent and SYSTEM in session 0 give their programs:
     # no /S, and still no window; the restart code is the default 0.
     Row("hidden_station", lane, arguments="", hidden_station=True) for lane in (NT32, CONSUMER)
+] + [
+    Row("install_quoted_folder", NT32, install=True, quoted_folder=True),
 ]
 
 
@@ -178,11 +183,17 @@ def run_row(row, harness):
             before = system_state(prefix, environment, work, row) if row.write_log else None
             if row.install:
                 setup = silent.install(session, harness.launcher, harness.setup, row.install_dir, row.lane,
-                                       environment, row.name)
+                                       environment, row.name, quoted=row.quoted_folder)
                 print("install: exit code %s in %.1f s" % (setup.exit_code, time.time() - started), flush=True)
                 failures.extend("the silent install: " + trouble for trouble in setup.troubles())
-                if setup.exit_code != 0:
+                if setup.exit_code != (2 if row.quoted_folder else 0):
                     failures.append("the silent install ended with %s" % setup.exit_code)
+                if row.quoted_folder:
+                    differences = inst.compare(before, system_state(prefix, environment, work, row))
+                    if differences:
+                        failures.append("the refused install made something:\n    " + "\n    ".join(differences))
+                    forget(prefix, environment, work, row)
+                    return failures
             else:
                 inst.stage_installation(prefix, environment, row.lane, install_dir=row.install_dir,
                                         shared_count=2 if row.shared else 1, uninstaller=harness.exe,

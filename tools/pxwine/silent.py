@@ -6,7 +6,8 @@ code read, and the proof that no window was tried.
                                                        window; afterwards the X desktop as before
     Launch(session, launcher, program, arguments, lane, environment, name, hidden_station=False)
         -> .exit_code (the whole of it, not the Unix status's low byte), .window_calls
-    install(session, launcher, setup, install_dir, lane, environment, name) -> the installer's Launch
+    install(session, launcher, setup, install_dir, lane, environment, name, quoted=False)
+                                                       -> the installer's Launch (/S /D=)
     report_lines(prefix, path)                         -> the lines of a report the run wrote
 
 A desktop that is up keeps the display driver it was made with for every program started on it, so the
@@ -142,11 +143,11 @@ class Launch:
         return lines
 
 
-def install(session, launcher, setup, install_dir, lane, environment, name):
-    """The reference installer as a deployment tool runs it: /S, and /D= unquoted and last (NSIS ignores a
-    quoted one)."""
-    return Launch(session, launcher, windows_path(setup), "/S /D=" + install_dir, lane, environment,
-                  name + ".setup")
+def install(session, launcher, setup, install_dir, lane, environment, name, quoted=False):
+    """The reference installer as a deployment tool runs it: /S, and /D= unquoted and last (NSIS takes no
+    other); quoted: "/D=..." in quotation marks, which the installer refuses."""
+    folder = ('"/D=%s"' if quoted else "/D=%s") % install_dir
+    return Launch(session, launcher, windows_path(setup), "/S " + folder, lane, environment, name + ".setup")
 
 
 def report_lines(prefix, path):
