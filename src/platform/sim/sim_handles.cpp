@@ -89,7 +89,14 @@ DWORD SimDeletionRefusal(const std::string& key)
 
 bool SimCloseObject(HANDLE handle)
 {
-    return Machine().objects.handles.erase((ULONG_PTR)handle) != 0;
+    auto open = Machine().objects.handles.find((ULONG_PTR)handle);
+    if (open == Machine().objects.handles.end())
+        return false;
+    SimHandle closed = open->second;
+    Machine().objects.handles.erase(open);
+    if (closed.deleteOnClose)
+        SimDeleteMarked(closed.key);
+    return true;
 }
 
 BOOL WINAPI DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourceHandle,
