@@ -154,7 +154,7 @@ static int RemoveEntry(const RemovalEntry* entry, const char* path)
 }
 
 // 1 when path, resolved, is the installation folder or one above it (the log made them on the
-// way to it), which only the installation folder's removal could empty.
+// way to it), which only the copy, once the uninstaller and its log are gone, can empty.
 static int IsAboveInstallFolder(const char* path, const char* installFolder)
 {
     char folder[MAX_PATH];
@@ -193,17 +193,22 @@ RemovalOutcome RunRemovalPass(RemovalList* list, ProgressCallback callback)
             // The installation folder and what lies above it (a relocated C:\Apps) are the
             // user's to link as they please; below it a link may lead anywhere. Beyond it, a log
             // others could have changed may list any file of the machine.
+            int above = !below && IsAboveInstallFolder(path, installFolder);
             if (below) {
                 way = WalkTo(&walk, path, installLength, &heldPlain);
             } else {
                 ReleaseLevels(&walk, 0);
                 walk.path[0] = '\0';
-                if (!LogTrusted && !IsAboveInstallFolder(path, installFolder))
+                if (!LogTrusted && !above)
                     way = LevelRefused;
             }
+            // The installation folder and those above it hold the uninstaller and its log, and may
+            // be the working folder, which Windows refuses to remove: they are the copy's to remove.
             if (way == LevelRefused ||
                 (below && entry->kind == EntryKindDirectory && !heldPlain && IsLink(path)))
                 outcome.notFollowed++;
+            else if (above && LogTrusted)
+                RemoveEntry(entry, path);
             else if (way == LevelPlain && (below || LogTrusted))
                 outcome.stillThere += (unsigned int)RemoveEntry(entry, path);
         }

@@ -160,7 +160,11 @@ TEST_F(RemovalPassTest, AFolderGoesOnlyWhenItIsEmptyAtItsTurn)
          {"C:\\App", "C:\\App\\keep.txt"}},
         // The working folder is C:\App\Sub: each of these would name a file there.
         {"paths that are not full stay", {{EntryKindFile, "a"}, {EntryKindFile, "\\App\\Sub\\b"}, {EntryKindFile, "C:a"}, {EntryKindFile, "./b"}},
-         {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\a", "C:\\App\\Sub\\b", "C:\\App\\keep.txt"}},
+         {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\a", "C:\\App\\Sub\\b", "C:\\App\\keep.txt"}, {},
+         [] { Machine().disk.currentFolder = "C:\\App\\Sub"; }},
+        // The installation folder, the working folder too, refuses removal while the run is in it.
+        {"the installation folder is the copy's to remove", {{EntryKindDirectory, "C:\\App"}, {EntryKindFile, "C:\\App\\keep.txt"}},
+         {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\a", "C:\\App\\Sub\\b"}},
         // Z: is Wine's drive of the whole file system, and often a network drive on Windows.
         {"full paths on the first and last drive letters in either case",
          {{EntryKindFile, "A:\\Edge\\a"}, {EntryKindFile, "a:\\Edge\\b"}, {EntryKindFile, "Z:\\Edge\\a"}, {EntryKindFile, "z:\\Edge\\b"}},
@@ -308,9 +312,10 @@ TEST_F(RemovalPassTest, AFolderGoesOnlyWhenItIsEmptyAtItsTurn)
         }
         for (const std::string& path : row.outside)
             AddFile(path);
+        // Started from its folder, as the list of installed programs may start it.
+        Machine().disk.currentFolder = "C:\\App";
         if (row.arrange)
             row.arrange();
-        Machine().disk.currentFolder = "C:\\App\\Sub";
         LogBuilder log;
         log.Header((int32_t)row.log.size());
         for (const auto& entry : row.log)
