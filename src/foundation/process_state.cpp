@@ -5,3 +5,4 @@ char InstallDir[MAX_PATH];
 HWND ProgressDialog;
 int RestartNeeded;
 int SilentRun;
+int LogTrusted;

@@ -17,6 +17,8 @@
 #include <commctrl.h>
 #include <shlobj.h>
 #include <share.h>
+#include <io.h>
+#include <winternl.h>
 
 // From Vista's SDK on; mingw-w64's winerror.h leaves it out. A launcher's CreateProcess gets it
 // for a program whose manifest asks for rights it lacks, and Intune reads it as such.
@@ -161,6 +163,19 @@ typedef struct BY_HANDLE_FILE_INFORMATION {
     DWORD nFileIndexHigh, nFileIndexLow;
 } BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
 
+// A file or folder marked for deletion through a handle of it: kernel32's form (Vista on) and
+// ntdll's (every NT).
+typedef unsigned char BOOLEAN;
+typedef enum FILE_INFO_BY_HANDLE_CLASS { FileDispositionInfo = 4 } FILE_INFO_BY_HANDLE_CLASS;
+typedef struct FILE_DISPOSITION_INFO { BOOLEAN DeleteFile; } FILE_DISPOSITION_INFO;
+typedef void* PVOID;
+typedef struct IO_STATUS_BLOCK {
+    union { LONG Status; PVOID Pointer; };
+    ULONG_PTR Information;
+} IO_STATUS_BLOCK;
+typedef enum FILE_INFORMATION_CLASS { FileDispositionInformation = 13 } FILE_INFORMATION_CLASS;
+typedef struct FILE_DISPOSITION_INFORMATION { BOOLEAN DeleteFile; } FILE_DISPOSITION_INFORMATION;
+
 typedef union LARGE_INTEGER {
     struct { DWORD LowPart; LONG HighPart; } u;
     long long QuadPart;
@@ -218,19 +233,6 @@ typedef struct SECURITY_DESCRIPTOR_RELATIVE {
     DWORD Sacl;
     DWORD Dacl;
 } SECURITY_DESCRIPTOR_RELATIVE;
-
-// The report of a run: its file written by handle, its text converted by code page, its header's
-// clock and the window station the run may show windows on.
-typedef const void* LPCVOID;
-typedef BOOL* LPBOOL;
-typedef uint16_t WCHAR;  // UTF-16, as on Windows; wchar_t of the host is wider
-typedef WCHAR* LPWSTR;
-typedef const WCHAR* LPCWSTR;
-typedef struct OVERLAPPED OVERLAPPED, *LPOVERLAPPED;  // never used: every write is synchronous
-typedef struct SYSTEMTIME {
-    WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
-} SYSTEMTIME, *LPSYSTEMTIME;
-typedef struct USEROBJECTFLAGS { BOOL fInherit; BOOL fReserved; DWORD dwFlags; } USEROBJECTFLAGS;
 
 typedef struct ITEMIDLIST ITEMIDLIST;
 typedef ITEMIDLIST* LPITEMIDLIST;
@@ -346,16 +348,14 @@ BOOL WINAPI UpdateProcThreadAttribute(LPPROC_THREAD_ATTRIBUTE_LIST lpAttributeLi
                                       DWORD_PTR Attribute, LPVOID lpValue, SIZE_T cbSize,
                                       LPVOID lpPreviousValue, SIZE_T* lpReturnSize);
 void WINAPI DeleteProcThreadAttributeList(LPPROC_THREAD_ATTRIBUTE_LIST lpAttributeList);
-
-BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
-                      LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
-UINT WINAPI GetACP(void);
-void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
-int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
-                               LPWSTR lpWideCharStr, int cchWideChar);
-int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
-                               LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
-                               LPBOOL lpUsedDefaultChar);
+// Found with GetProcAddress where the system has them: GetLongPathNameA from Windows 98 and 2000
+// on, the other two from Vista on. ntdll's NtSetInformationFile and RtlNtStatusToDosError, which
+// every NT has, are found the same way by their types above.
+DWORD WINAPI GetLongPathNameA(LPCSTR lpszShortPath, LPSTR lpszLongPath, DWORD cchBuffer);
+DWORD WINAPI GetFinalPathNameByHandleA(HANDLE hFile, LPSTR lpszFilePath, DWORD cchFilePath,
+                                       DWORD dwFlags);
+BOOL WINAPI SetFileInformationByHandle(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS FileInformationClass,
+                                       LPVOID lpFileInformation, DWORD dwBufferSize);
 
 // advapi32
 LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
@@ -375,7 +375,6 @@ LSTATUS WINAPI RegCloseKey(HKEY hKey);
 BOOL WINAPI GetFileSecurityA(LPCSTR lpFileName, SECURITY_INFORMATION RequestedInformation,
                              PSECURITY_DESCRIPTOR pSecurityDescriptor, DWORD nLength,
                              LPDWORD lpnLengthNeeded);
-BOOL WINAPI GetUserNameA(LPSTR lpBuffer, LPDWORD pcbBuffer);
 BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid);
 BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle);
 // Found with GetProcAddress: the consumer line's advapi32 lacks them. The simulation gives the
@@ -435,6 +434,13 @@ BOOL WINAPI SHGetPathFromIDListA(LPCITEMIDLIST pidl, LPSTR pszPath);
 // simulated disk can serve them while fread and fclose stay the real ones.
 FILE* _fsopen(const char* filename, const char* mode, int shflag);
 int _fcloseall(void);
+// The descriptor of a stream and the Win32 handle behind a descriptor, for the calls that take
+// a handle (the security of the file a stream reads).
+int _fileno(FILE* stream);
+intptr_t _get_osfhandle(int fd);
+
+// The calls of a run's report and of its silent mode.
+#include "platform/platform_report.h"
 
 #endif  // _WIN32
 

@@ -16,6 +16,7 @@
 #include "run/administrator.h"
 #include "run/dll_search.h"
 #include "run/hand_off.h"
+#include "run/install_folder.h"
 #include "run/report_header.h"
 #include "run/silent_mode.h"
 #include "uninstall_log/log_loader.h"
@@ -70,9 +71,14 @@ static void RunMainRoad(HINSTANCE instance, const char* modulePath)
     }
     ShowWindow(ProgressDialog, SW_SHOW);
 
-    // Every step below runs whatever became of the one before; no result is looked at.
-    PrepareHandOff(modulePath, &ProcessRemovalList);
-    RunRemovalPass(&ProcessRemovalList, ReportProgress);
+    // Every step below runs whatever became of the one before. Where the pass left some of the
+    // log's entries (a file in use, a link), the uninstaller and its log stay for a later run.
+    char realPath[MAX_PATH];
+    GetRealModulePath(modulePath, realPath);
+    PrepareHandOff(realPath, &ProcessRemovalList);
+    RemovalOutcome left = RunRemovalPass(&ProcessRemovalList, ReportProgress);
+    if (left.stillThere != 0 || left.notFollowed != 0)
+        KeepUninstallerInPlace();
     ReportProgress(NULL, 1.0);
     RemoveStartMenuGroup();
     CleanRegistry();
@@ -90,32 +96,47 @@ static void RunMainRoad(HINSTANCE instance, const char* modulePath)
     }
 }
 
-// The program's own path, InstallDir, and the log read into the removal list; 0 when the log
-// cannot be used: the path unknown, no room for the log's name, the log missing or refused.
-static int LoadOwnLog(HINSTANCE instance, char* modulePath, char* logPath)
+// The program's own path, InstallDir in its one spelling, and the log read into the removal list,
+// held to the end of the run where held. LogUnusable when the log cannot be used: the path
+// unknown, no room for the log's name, the log missing, refused, or none of its entries in the
+// installation folder however it is spelt.
+static LogHold LoadOwnLog(HINSTANCE instance, char* modulePath, int held)
 {
-    logPath[0] = '\0';
-    if (!GetOwnModulePath(instance, modulePath, MAX_PATH)) {
+    if (!GetOwnModulePath(instance, modulePath, MAX_PATH) || !SpellInstallDir(modulePath)) {
         ReportItem(ReportLeft, "uninstall log", kLogFileName, "the uninstaller's own folder is unknown");
-        return 0;
+        return LogUnusable;
     }
-    ExtractPathParts(InstallDir, modulePath, PathPartDrive | PathPartDir);
-
-    memcpy(logPath, InstallDir, MAX_PATH);
+    char logPath[MAX_PATH];
+    memcpy(logPath, InstallDir, sizeof logPath);
     if (!AppendPathComponent(logPath, kLogFileName)) {
         ReportItem(ReportLeft, "uninstall log", InstallDir, "its path would pass 259 characters");
-        logPath[0] = '\0';
-        return 0;
+        return LogUnusable;
     }
-    if (!LoadUninstallLog(&ProcessRemovalList, logPath)) {
+    LogHold hold = held ? LoadUninstallLogHeld(&ProcessRemovalList, logPath)
+                        : LoadUninstallLog(&ProcessRemovalList, logPath) ? LogRead : LogUnusable;
+    if (hold == LogHeldByAnother) {
+        ReportItem(ReportKept, "uninstall log", logPath, "another uninstall holds it: this one changes nothing");
+        return hold;
+    }
+    if (hold == LogUnusable) {
         ReportItem(ReportLeft, "uninstall log", logPath, "missing or unreadable: nothing in the folder is touched");
-        return 0;
+        return hold;
+    }
+    // A log none of whose entries lies in the installation folder, however it is spelt, is not
+    // this folder's: nothing of it is followed.
+    if (!RespellInstallDirForLog(&ProcessRemovalList)) {
+        ReportItem(ReportLeft, "uninstall log", logPath,
+                   "none of its entries lies in the installation folder: nothing in the folder is touched");
+        return LogUnusable;
     }
     unsigned long entries = 0;
     for (const RemovalNode* node = ProcessRemovalList.oldest; node != NULL; node = node->newer)
         entries++;
-    ReportLine("read: uninstall log %s, %lu entries", logPath, entries);
-    return 1;
+    ReportLine("read: uninstall log %s, %lu entries, %s", logPath, entries,
+               LogTrusted ? "only administrators could have written it" : "others could have written it");
+    if (hold == LogReadBesideAReader)
+        ReportLine("note: another program holds the log open for reading: a second uninstall is not kept out");
+    return hold;
 }
 
 // The run as a person starts it, as it always was: every road ends with exit code 0.
@@ -129,8 +150,7 @@ static DWORD RunInteractively(HINSTANCE instance, int administrator)
         return 0;
     }
     char modulePath[MAX_PATH];
-    char logPath[MAX_PATH];
-    if (!LoadOwnLog(instance, modulePath, logPath))
+    if (LoadOwnLog(instance, modulePath, 0) == LogUnusable)
         RunFallbackRoad(instance);
     else
         RunMainRoad(instance, modulePath);
@@ -153,20 +173,29 @@ static DWORD RunSilently(HINSTANCE instance, const RunArguments* arguments, int 
         ReportMessage(kAdministratorRunMessage);
         return ERROR_ELEVATION_REQUIRED;
     }
+    // The log held from here to the run's end keeps a second uninstall out: it changes nothing.
     char modulePath[MAX_PATH];
-    char logPath[MAX_PATH];
-    if (!LoadOwnLog(instance, modulePath, logPath))
+    LogHold hold = LoadOwnLog(instance, modulePath, 1);
+    if (hold == LogHeldByAnother)
+        return ERROR_INSTALL_ALREADY_RUNNING;
+    if (hold == LogUnusable)
         return ERROR_INSTALL_FAILURE;
 
-    // Every step below runs whatever became of the one before.
-    PrepareHandOff(modulePath, &ProcessRemovalList);
-    RunRemovalPass(&ProcessRemovalList, NULL);
+    // Every step below runs whatever became of the one before. What the pass left keeps the
+    // uninstaller and its log for a later run, as on the main road, and fails the run.
+    char realPath[MAX_PATH];
+    GetRealModulePath(modulePath, realPath);
+    PrepareHandOff(realPath, &ProcessRemovalList);
+    RemovalOutcome left = RunRemovalPass(&ProcessRemovalList, NULL);
+    int entriesLeft = left.stillThere != 0 || left.notFollowed != 0;
+    if (entriesLeft)
+        KeepUninstallerInPlace();
     RemoveStartMenuGroup();
     CleanRegistry();
     // A driver that stays registered while no other program holds it is one the run was refused.
     int driverLeft = !RemovePipeDriver() && PipeDriverRegistered();
     HandOffLeftovers(0);
-    if (driverLeft)
+    if (entriesLeft || driverLeft)
         return ERROR_INSTALL_FAILURE;
     return RestartNeeded ? arguments->restartExitCode : 0;
 }

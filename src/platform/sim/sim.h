@@ -143,6 +143,12 @@ struct SimDisk {
     DWORD volumeSerial = 0x5A3C19E4;  // of drive C:, the only volume
     DWORD nextFileIndex = 1;           // the next file index the volume hands out
     DWORD writeClock = 1;              // ticks on every write
+    // kernel32's file calls that programs find through GetProcAddress: GetLongPathNameA from
+    // Windows 98 and 2000 on, GetFinalPathNameByHandleA and SetFileInformationByHandle from Vista
+    // on. Wine exports all three on every line and version.
+    bool kernelHasGetLongPathName = true;
+    bool kernelHasGetFinalPathNameByHandle = false;
+    bool kernelHasSetFileInformationByHandle = false;
     // Wine keeps no DACL a program sets: a new folder gets one made from the Unix mode, owned
     // by the running user (that user allowed everything, Everyone what the mode's last three
     // bits allow). 0: a new folder takes the DACL it is given, as Windows does.
@@ -160,6 +166,7 @@ struct SimHandle {
     DWORD access = 0, share = 0;
     bool inheritable = false;
     size_t position = 0;   // where a file handle's next WriteFile writes
+    bool deleteOnClose = false;  // marked for deletion through this handle: it goes at its close
 };
 
 // A process this one knows of: itself, the ones it started, and those whose handles it was given.
@@ -306,6 +313,7 @@ enum SimFaultKind {
     SimFaultShortRead,  // a read delivers fewer bytes than asked (streams) or data cut short
     SimFaultNullHandle, // the operation returns a null handle or pointer
     SimFaultNoNul,      // string data fills the buffer without a terminating NUL
+    SimFaultTaken,      // a name to be made is taken already (ERROR_ALREADY_EXISTS)
 };
 
 struct SimFault {
@@ -377,6 +385,11 @@ void AddLink(const std::string& path, const std::string& target);
 void SetSecurity(const std::string& path, const SimSecurity& security);
 void SwapFolderForLink(const std::string& operation, const std::string& argument,
                        const std::string& folder, const std::string& target, int occurrence = 1);
+// Likewise another program renames the file at path away (to path ".moved") and puts a new one with
+// data in its place,
+// unless a handle held without delete sharing (or a running image) keeps it.
+void ReplaceFileBefore(const std::string& operation, const std::string& argument, const std::string& path,
+                       const std::string& data, int occurrence = 1);
 
 // Process helpers for tests. A process the machine knows of, ended or still running (endsAtMs:
 // when it ends of itself; -1 never), and a handle of this process that names it.

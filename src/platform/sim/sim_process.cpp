@@ -68,6 +68,11 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName)
         SimRecordCall("GetModuleHandleA", name, 1);
         return SimUser32Module();
     }
+    // ntdll is mapped into every process of the NT line; the consumer line has none.
+    if (SimIsNtdllName(name) && Machine().process.platformId == VER_PLATFORM_WIN32_NT) {
+        SimRecordCall("GetModuleHandleA", name, 1);
+        return SimNtdllModule();
+    }
     const SimProcess& p = Machine().process;
     std::string loaded = p.loadedModulePath.empty() ? p.modulePath : p.loadedModulePath;
     bool hasPath = name.find_first_of("\\/") != std::string::npos;
@@ -139,6 +144,13 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
         return SimAdvapiExport(name);
     if (hModule == SimUser32Module())
         return SimUser32Export(name);
+    if (hModule == SimNtdllModule()) {
+        FARPROC export_ = SimNtdllExport(name);
+        if (!export_)
+            return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
+        SimRecordCall("GetProcAddress", name, 1);
+        return export_;
+    }
     // kernel32 stays mapped whatever LoadLibraryA and FreeLibrary counted.
     if (hModule != (HMODULE)&g_kernelModule)
         return SimLibraryExport(hModule, name);
@@ -157,6 +169,8 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
     else if (p.kernelHasActivationContexts)
         found = SimActivationContextExport(name);
     FARPROC result = found ? reinterpret_cast<FARPROC>(found) : SimProcessExport(name);
+    if (!result)
+        result = SimFileExport(name);
     if (!result)
         result = SimSessionExport(name);
     if (!result)

@@ -73,6 +73,13 @@ TEST(RunArgumentsTest, ReadsTheSwitchesAsWindowsSplitsTheCommandLine)
     }
 }
 
+void StageRun(DWORD line, DWORD sharedUseCount = 1, SimWindowsWidth width = SimWindows32)
+{
+    ResetProcess(line, width);
+    Machine().process.modulePath = kFolder + "\\pxunins.exe";
+    StageInstallation(sharedUseCount);
+}
+
 // The attributes of the Administrators group in the run's token, or none for a standard user.
 void RemoveAdministrators()
 {
@@ -90,6 +97,7 @@ enum SilentEnd {
     Untouched,   // the machine as before, not even the temporary folder changed
     Removed,     // the logged files and every registration gone, the uninstaller handed to its copy
     DriverStays, // as Removed, but the driver's registration and file stay
+    EntryStays,  // as Removed, but a logged file stays, and with it the uninstaller and its log: no copy
 };
 
 struct SilentRow {
@@ -115,6 +123,10 @@ void DriverListRefused()
 {
     DenyAllAccess(HKEY_LOCAL_MACHINE, kDrivers32);
 }
+void ReadmeHeld()
+{
+    SetInUse(kFolder + "\\readme.txt");
+}
 void InvisibleStation()
 {
     Machine().session.windowStationVisible = false;
@@ -138,6 +150,8 @@ TEST(SilentRunTest, EveryOutcomeHasItsExitCodeAndNoWindowIsMade)
         {"the log malformed", VER_PLATFORM_WIN32_WINDOWS, "/S", MalformedLog, ERROR_INSTALL_FAILURE, Untouched, false},
         {"the driver's registration refused", VER_PLATFORM_WIN32_NT, "/S", DriverListRefused, ERROR_INSTALL_FAILURE,
          DriverStays, false},
+        {"a logged file in use", VER_PLATFORM_WIN32_NT, "/S /RESTARTEXITCODE=3010", ReadmeHeld, ERROR_INSTALL_FAILURE,
+         EntryStays, true},
         {"an argument it does not know", VER_PLATFORM_WIN32_NT, "/S /NORESTART", nullptr, ERROR_INVALID_COMMAND_LINE,
          Untouched, false},
         {"a malformed argument", VER_PLATFORM_WIN32_NT, "/S /RESTARTEXITCODE=x", nullptr, ERROR_INVALID_COMMAND_LINE,
@@ -170,8 +184,10 @@ TEST(SilentRunTest, EveryOutcomeHasItsExitCodeAndNoWindowIsMade)
             EXPECT_EQ(Machine().objects.processes.size(), 1u);  // no copy started
             continue;
         }
-        EXPECT_EQ(PathsUnder(kFolder), (std::vector<std::string>{kFolder, kFolder + "\\_pxunins.dat",
-                                                                 kFolder + "\\pxunins.exe"}));
+        std::vector<std::string> left = {kFolder, kFolder + "\\_pxunins.dat", kFolder + "\\pxunins.exe"};
+        if (row.end == EntryStays)
+            left.push_back(kFolder + "\\readme.txt");
+        EXPECT_EQ(PathsUnder(kFolder), left);
         EXPECT_EQ(PathsUnder(std::string(kProgramsFolder) + "\\Plexitone"), std::vector<std::string>{});
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "SOFTWARE\\Morvaine"));
         EXPECT_FALSE(KeyExists(nt ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE,
@@ -184,8 +200,69 @@ TEST(SilentRunTest, EveryOutcomeHasItsExitCodeAndNoWindowIsMade)
                       row.restartRecorded ? std::vector<std::string>{driver} : std::vector<std::string>{});
         else
             EXPECT_EQ(IniFile("wininit.ini").find("nul=" + driver) != std::string::npos, row.restartRecorded);
-        // The copy is under way before the run returns; the tool waiting sees the final state.
-        EXPECT_EQ(Machine().objects.processes.size(), 2u);
+        // The copy is under way before the run returns; the tool waiting sees the final state. What the
+        // pass left keeps the uninstaller and its log for a later run.
+        EXPECT_EQ(Machine().objects.processes.size(), row.end == EntryStays ? 1u : 2u);
+    }
+}
+
+struct GuardRow {
+    const char* name;
+    DWORD access, share;     // how another program holds the log while the run starts
+    std::string commandLine;
+    DWORD exitCode;
+    bool changes;            // the run removes what it removes when alone
+    std::vector<std::string> ui;
+};
+
+// Only a run that may write the log keeps another out: a silent run holds it for writing, which
+// administrators alone may, without write sharing. A reader, as any user may be, holds no one out;
+// one that shares nothing keeps every run from reading the log at all.
+TEST(SilentRunTest, AnotherUninstallUnderWayKeepsASilentRunOutAndChangesNothing)
+{
+    const std::string confirm = texts::BoxRow(texts::kConfirm, "0x104") + "7";
+    const std::string fallback = "Dialog owner=none caption=" + texts::kDialogCaption + " text=" +
+                                 texts::kFallbackTexts + " type=0x0 answer=2";
+    const GuardRow rows[] = {
+        {"a silent run under way", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, "/S", ERROR_INSTALL_ALREADY_RUNNING,
+         false, {}},
+        {"a reader that denies writing", GENERIC_READ, FILE_SHARE_READ, "/S", 0, true, {}},
+        {"a reader that shares nothing", GENERIC_READ, 0, "/S", ERROR_INSTALL_ALREADY_RUNNING, false, {}},
+        // A person's run reads the log as it always did: beside another's it asks, beside a silent
+        // run's it cannot read it.
+        {"a person's run beside a person's run", GENERIC_READ, FILE_SHARE_READ, "", 0, false, {confirm}},
+        {"a person's run beside a silent run", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, "", 0, false,
+         {fallback}},
+    };
+    for (const GuardRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        StageRun(VER_PLATFORM_WIN32_NT);
+        HANDLE other = CreateFileA((kFolder + "\\_pxunins.dat").c_str(), row.access, row.share, NULL,
+                                   OPEN_EXISTING, 0, NULL);
+        ASSERT_NE(other, INVALID_HANDLE_VALUE);
+        ScriptAnswers({IDNO, IDCANCEL});
+        const std::vector<std::string> pathsBefore = ListPaths();
+        const std::vector<std::string> registryBefore = ListRegistry();
+
+        EXPECT_EQ((DWORD)RunUninstaller(row.commandLine + " /LOG=" + kReport), row.exitCode);
+
+        EXPECT_EQ(UiRows(), row.ui);
+        EXPECT_EQ(PathExists(kFolder + "\\readme.txt"), !row.changes);
+        if (!row.changes) {
+            std::vector<std::string> paths;
+            for (const std::string& path : ListPaths())
+                if (path != kReport)
+                    paths.push_back(path);
+            EXPECT_EQ(paths, pathsBefore);
+            EXPECT_EQ(ListRegistry(), registryBefore);
+        }
+        const std::string report = FileData(kReport);
+        if (row.exitCode == ERROR_INSTALL_ALREADY_RUNNING)
+            EXPECT_NE(report.find("kept: uninstall log " + kFolder + "\\_pxunins.dat: another uninstall holds it: "
+                                  "this one changes nothing\r\n"),
+                      std::string::npos);
+        if (row.changes)
+            EXPECT_NE(report.find("note: another program holds the log open for reading"), std::string::npos);
     }
 }
 
@@ -208,12 +285,6 @@ std::vector<std::string> ReportLines(const std::string& path)
     return lines;
 }
 
-void StageRun(DWORD line, DWORD sharedUseCount = 1, SimWindowsWidth width = SimWindows32)
-{
-    ResetProcess(line, width);
-    Machine().process.modulePath = kFolder + "\\pxunins.exe";
-    StageInstallation(sharedUseCount);
-}
 
 // A whole report of the run an administrator's tool makes, as a person and a script read it.
 TEST(SilentRunTest, TheReportHasAHeaderALineForEachStepAndTheCounts)
@@ -223,7 +294,16 @@ TEST(SilentRunTest, TheReportHasAHeaderALineForEachStepAndTheCounts)
     const std::string hklm = "HKEY_LOCAL_MACHINE\\", hkcu = "HKEY_CURRENT_USER\\";
     const std::string windows = "Software\\Microsoft\\Windows\\CurrentVersion\\";
     const std::string windowsNt = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\";
-    EXPECT_EQ(ReportLines(kReport), (std::vector<std::string>{
+    std::vector<std::string> lines = ReportLines(kReport);
+    // The copy's folder has a name no one could know before: only its start is told.
+    const std::string handedOff = "handed off: the uninstaller " + kFolder + "\\pxunins.exe, its log and its "
+                                  "folder to the copy C:\\WINDOWS\\TEMP\\pxu";
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[lines.size() - 3].compare(0, handedOff.size(), handedOff), 0) << lines[lines.size() - 3];
+    EXPECT_NE(lines[lines.size() - 3].find("\\pxunins.exe, which removes them once this run has ended"),
+              std::string::npos);
+    lines[lines.size() - 3] = "handed off";
+    EXPECT_EQ(lines, (std::vector<std::string>{
         kUtf8Mark + "Plexitone uninstaller 2.1.0.0: report of a run",
         "command line: /S /LOG=C:\\report.txt /RESTARTEXITCODE=3010",
         "program: C:\\Program Files\\Plexitone\\pxunins.exe",
@@ -233,7 +313,14 @@ TEST(SilentRunTest, TheReportHasAHeaderALineForEachStepAndTheCounts)
         "session: 1",
         "mode: silent (/S): no window; /S stands for the confirmation",
         "code page: 1252, the names of this report converted from it to UTF-8",
-        "read: uninstall log C:\\Program Files\\Plexitone\\_pxunins.dat, 6 entries",
+        "read: uninstall log C:\\Program Files\\Plexitone\\_pxunins.dat, 6 entries, only administrators could "
+        "have written it",
+        "removed: file " + kFolder + "\\readme.txt",
+        "removed: file " + kFolder + "\\Sounds\\piano.sf2",
+        "removed: file " + kFolder + "\\Sounds\\Drums\\kick.wav",
+        "removed: file " + kFolder + "\\px.exe",
+        "removed: folder " + kFolder + "\\Sounds\\Drums",
+        "removed: folder " + kFolder + "\\Sounds",
         "removed: shortcut " + kGroup + "\\Plexitone.lnk",
         "removed: shortcut " + kGroup + "\\Plexitone Help.lnk",
         "removed: shortcut " + kGroup + "\\Plexitone License.lnk",
@@ -254,7 +341,8 @@ TEST(SilentRunTest, TheReportHasAHeaderALineForEachStepAndTheCounts)
         "waiting for the restart: file C:\\WINDOWS\\system32\\pxpipe.drv (PendingFileRenameOperations)",
         "removed: registry key " + hklm + "SOFTWARE\\Morvaine\\Plexitone",
         "removed: registry key " + hklm + "SOFTWARE\\Morvaine",
-        "counts: removed 19, left 0, waiting for the restart 1",
+        "handed off",
+        "counts: removed 25, left 0, waiting for the restart 1",
         "exit code: 3010",
     }));
 }
@@ -287,6 +375,33 @@ void RestartCannotBeRecorded()
 {
     FailCall("MoveFileExA", 0);
 }
+void ReadmeInUse()
+{
+    SetInUse(kFolder + "\\readme.txt");
+}
+void UsersFileInSounds()
+{
+    AddFile(kFolder + "\\Sounds\\mine.txt", "mine");
+}
+// A log every user may have written, naming a file outside the folder, a file through a link, a
+// path that is not a full one, and a file in the folder.
+void UntrustedLogWithStrayEntries()
+{
+    AddFile("C:\\Elsewhere\\a.txt", "another program's");
+    AddFile("C:\\Other\\b.txt", "another program's");
+    AddLink(kFolder + "\\Linked", "C:\\Other");
+    AddFile(kFolder + "\\_pxunins.dat", LogBuilder()
+                                          .Header(4)
+                                          .File("C:\\Elsewhere\\a.txt")
+                                          .File(kFolder + "\\Linked\\b.txt")
+                                          .File("readme.txt")
+                                          .File(kFolder + "\\readme.txt")
+                                          .Bytes());
+    SimSecurity everyoneWrites;
+    everyoneWrites.owner = "S-1-5-32-544";
+    everyoneWrites.dacl = {{"S-1-1-0", FILE_WRITE_DATA, 0, ACCESS_ALLOWED_ACE_TYPE}};
+    SetSecurity(kFolder, everyoneWrites);
+}
 
 // Each line against what the simulated Windows answered.
 TEST(SilentRunTest, TheReportNamesWhatWindowsRefusedAndWhy)
@@ -295,7 +410,7 @@ TEST(SilentRunTest, TheReportNamesWhatWindowsRefusedAndWhy)
     const ReportRow rows[] = {
         {"a shortcut in use keeps the group", VER_PLATFORM_WIN32_NT, "/S", HelpShortcutInUse,
          {"left: shortcut " + kGroup + "\\Plexitone Help.lnk: in use (error 32)",
-          "left: folder " + kGroup + ": not empty (error 145)", "counts: removed 17, left 2, waiting for the restart 1"}},
+          "left: folder " + kGroup + ": not empty (error 145)", "counts: removed 23, left 2, waiting for the restart 1"}},
         {"a shortcut already gone", VER_PLATFORM_WIN32_NT, "/S", LicenseShortcutGone,
          {"not found: shortcut " + kGroup + "\\Plexitone License.lnk", "removed: folder " + kGroup}},
         {"another installation's application path and another product's key", VER_PLATFORM_WIN32_NT, "/S",
@@ -307,11 +422,27 @@ TEST(SilentRunTest, TheReportNamesWhatWindowsRefusedAndWhy)
         {"the driver list refused", VER_PLATFORM_WIN32_NT, "/S", DriverListRefused,
          {"left: registry key " + hklm + kDrivers32 + ": access denied (error 5)",
           "message: " + std::string("You need to have Administrator privileges to remove the Plexitone pipe driver"),
-          "counts: removed 14, left 1, waiting for the restart 0", "exit code: 1603"}},
+          "counts: removed 20, left 1, waiting for the restart 0", "exit code: 1603"}},
         {"the driver shared", VER_PLATFORM_WIN32_NT, "/S", nullptr,
          {"kept: pipe driver C:\\WINDOWS\\system32\\pxpipe.drv: other programs still use it (shared-use count 3)",
           "exit code: 0"},
          3},
+        // The uninstaller and its log stay for a later run, which the pass's entries need.
+        {"a file in use", VER_PLATFORM_WIN32_NT, "/S", ReadmeInUse,
+         {"left: file " + kFolder + "\\readme.txt: in use (error 32)",
+          "kept: uninstaller " + kFolder + "\\pxunins.exe: entries of its log are left, and a later run needs it "
+          "and its log to remove them",
+          "exit code: 1603"}},
+        {"a user's file keeps its folder", VER_PLATFORM_WIN32_NT, "/S", UsersFileInSounds,
+         {"left: folder " + kFolder + "\\Sounds: not empty (error 145)", "exit code: 0"}},
+        {"an untrusted log's stray entries", VER_PLATFORM_WIN32_NT, "/S", UntrustedLogWithStrayEntries,
+         {"read: uninstall log " + kFolder + "\\_pxunins.dat, 4 entries, others could have written it",
+          "removed: file " + kFolder + "\\readme.txt",
+          "left: file readme.txt: not a full path: it would name a file of the working folder",
+          "left: file " + kFolder + "\\Linked\\b.txt: the way to it passes through a link, or a folder that "
+          "cannot be held",
+          "left: file C:\\Elsewhere\\a.txt: outside the installation folder, and others could have written the log",
+          "exit code: 1603"}},
         {"the restart cannot be recorded", VER_PLATFORM_WIN32_NT, "/S", RestartCannotBeRecorded,
          {"left: file C:\\WINDOWS\\system32\\pxpipe.drv: access denied (error 5)", "exit code: 1603"}},
         {"under WoW64", VER_PLATFORM_WIN32_NT, "/S", nullptr,
@@ -398,7 +529,8 @@ TEST(SilentRunTest, TheReportHoldsNamesBeyondAsciiAsTheyAre)
         EXPECT_EQ(lines[2], "program: " + row.inReport + "\\pxunins.exe");
         EXPECT_EQ(lines[row.line == VER_PLATFORM_WIN32_NT ? 8 : 7], row.codePageLine);
         EXPECT_EQ(lines[row.line == VER_PLATFORM_WIN32_NT ? 9 : 8],
-                  "read: uninstall log " + row.inReport + "\\_pxunins.dat, 0 entries");
+                  "read: uninstall log " + row.inReport + "\\_pxunins.dat, 0 entries, only administrators could have "
+                  "written it");
     }
 }
 
@@ -478,7 +610,7 @@ TEST(SilentRunTest, AnInteractiveRunWithLogAsksAsAlwaysAndReportsTheAnswers)
     ASSERT_GT(lines.size(), 12u);
     EXPECT_EQ(lines[7], "mode: shows its windows and asks first");
     EXPECT_EQ(lines[10], "confirmation: Yes");
-    EXPECT_EQ(lines[lines.size() - 3], "restart question: No");
+    EXPECT_EQ(lines[lines.size() - 4], "restart question: No");
     EXPECT_EQ(lines.back(), "exit code: 0");
 }
 

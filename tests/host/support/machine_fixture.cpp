@@ -18,6 +18,7 @@ void ResetProcess(DWORD platformId, SimWindowsWidth width)
     ProgressDialog = NULL;
     RestartNeeded = 0;
     SilentRun = 0;
+    LogTrusted = 0;
     LastProgressPos = 0;
     InternalErrorDepth = 0;
     InternalErrorReport = NULL;
