@@ -22,6 +22,13 @@ static void ReportWindows(int isNt)
     if (!GetVersionExA(&version))
         return;
     version.szCSDVersion[sizeof version.szCSDVersion - 1] = '\0';
+    // The consumer line puts its letter there between blanks (" A " for 98 Second Edition).
+    const char* servicePack = version.szCSDVersion;
+    while (*servicePack == ' ')
+        servicePack++;
+    size_t servicePackLength = strlen(servicePack);
+    while (servicePackLength > 0 && servicePack[servicePackLength - 1] == ' ')
+        servicePackLength--;
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     IsWow64ProcessFunction isWow64Process =
         kernel != NULL ? (IsWow64ProcessFunction)(void*)GetProcAddress(kernel, "IsWow64Process") : NULL;
@@ -30,9 +37,9 @@ static void ReportWindows(int isNt)
         wow64 = FALSE;
     // The consumer line keeps its version in the build number's high word.
     DWORD build = isNt ? version.dwBuildNumber : version.dwBuildNumber & 0xFFFF;
-    ReportLine("windows: %lu.%lu.%lu%s%s, the %s line, %s", (unsigned long)version.dwMajorVersion,
-               (unsigned long)version.dwMinorVersion, (unsigned long)build, version.szCSDVersion[0] ? " " : "",
-               version.szCSDVersion, isNt ? "NT" : "consumer",
+    ReportLine("windows: %lu.%lu.%lu%s%.*s, the %s line, %s", (unsigned long)version.dwMajorVersion,
+               (unsigned long)version.dwMinorVersion, (unsigned long)build, servicePackLength > 0 ? " " : "",
+               (int)servicePackLength, servicePack, isNt ? "NT" : "consumer",
                wow64 ? "64-bit, this 32-bit program under WoW64" : "32-bit");
 
     ProcessIdToSessionIdFunction processIdToSessionId =

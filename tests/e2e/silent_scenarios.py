@@ -31,6 +31,7 @@ from pxwine.registry import RegFile, normal_key, sz  # noqa: E402
 from roundtrip_scenarios import expected_after, forget, put_other_64_bit_driver, system_state  # noqa: E402
 
 ERROR_INSTALL_FAILURE = 1603
+ERROR_INSTALL_ALREADY_RUNNING = 1618
 
 FIELDS = {
     "install_dir": None,
@@ -44,6 +45,9 @@ FIELDS = {
     # The installer given /D= in quotation marks, which NSIS does not take: it must end with 2, having made
     # nothing, rather than install into its default folder and report success. No uninstall follows.
     "quoted_folder": False,
+    # A second silent uninstall started while a first is under way, held by the launcher once its report
+    # says it has read the log: 1618 and nothing changed; the first then ends as it would alone.
+    "second": False,
 }
 
 
@@ -62,6 +66,7 @@ ROWS = [
         Row("driver_shared", lane, shared=True, arguments="/S /RESTARTEXITCODE=3010"),
         # Nothing touched, and no reduced clean-up: no one chose it.
         Row("log_missing", lane, write_log=False, exit_code=ERROR_INSTALL_FAILURE),
+        Row("second_uninstall", lane, second=True),
     )
 ] + [
     # A service's invisible window station, as Intune's agent and SYSTEM in session 0 give their programs:
@@ -72,8 +77,8 @@ ROWS = [
 ]
 
 
-def report_path(row):
-    return "C:\\e2e\\%s\\report.txt" % row.name
+def report_path(row, name="report"):
+    return "C:\\e2e\\%s\\%s.txt" % (row.name, name)
 
 
 def named_restart_paths(lines):
@@ -161,6 +166,26 @@ def check_report(lines, row, run, failures):
             failures.append("the report has no line %r" % start)
 
 
+def check_second(session, harness, row, first, environment, failures):
+    """The second uninstall, while the first holds the log: 1618, and a report of nothing done."""
+    if not first.suspended():
+        failures.append("the first uninstall was not held under way: %s" % first.output_lines())
+        return
+    second = silent.Launch(session, harness.launcher, row.install_dir + "\\" + names.UNINSTALLER_FILE_NAME,
+                           "/S /LOG=" + report_path(row, "second"), row.lane, environment, row.name + ".second")
+    failures.extend("the second uninstall: " + trouble for trouble in second.troubles())
+    print("second uninstall: exit code %s" % second.exit_code, flush=True)
+    if second.exit_code != ERROR_INSTALL_ALREADY_RUNNING:
+        failures.append("the second uninstall ended with %s, expected %d" % (second.exit_code,
+                                                                           ERROR_INSTALL_ALREADY_RUNNING))
+    lines = silent.report_lines(session.prefix, report_path(row, "second"))
+    print("second report:\n  " + "\n  ".join(lines), flush=True)
+    held = "kept: uninstall log %s\\%s: another uninstall holds it" % (row.install_dir, names.LOG_FILE_NAME)
+    if not any(line.startswith(held) for line in lines) or \
+            "counts: removed 0, left 0, waiting for the restart 0" not in lines:
+        failures.append("the second uninstall's report does not say it changed nothing because of the first")
+
+
 def run_row(row, harness):
     session = harness.session
     prefix = session.prefix
@@ -170,14 +195,13 @@ def run_row(row, harness):
     failures = []
     displayed = session.environment
     started = time.time()
-    # The other programs' items and the installer's Windows version, in the import that sets the null driver.
-    put_other_64_bit_driver(prefix, row)
-    entering = inst.stage_neighbours(prefix, RegFile(), row.lane)
-    entering.set_values("HKCU\\Software\\Wine\\AppDefaults\\" + os.path.basename(harness.setup),
-                        {"Version": sz(row.lane.version)})
     try:
-        with silent.no_display(session, harness.driver, entering=entering) as environment:
+        with silent.no_display(session, harness.driver) as environment:
             session.environment = environment
+            # The other programs' items, once the new server's boot has carried out what waited for a
+            # restart: the records among them must wait still.
+            put_other_64_bit_driver(prefix, row)
+            inst.stage_neighbours(prefix, RegFile(), row.lane).apply(environment, work)
             # The machine before the installation, to hold the end against; with no log the run must not
             # change the installation either, and that is the state it is held against.
             before = system_state(prefix, environment, work, row) if row.write_log else None
@@ -201,9 +225,17 @@ def run_row(row, harness):
             if before is None:
                 before = system_state(prefix, environment, work, row)
             records_before = copy_records(session)
-            run = silent.Launch(session, harness.launcher, row.install_dir + "\\" + names.UNINSTALLER_FILE_NAME,
+            uninstaller = row.install_dir + "\\" + names.UNINSTALLER_FILE_NAME
+            release = report_path(row, "release")
+            run = silent.Launch(session, harness.launcher, uninstaller,
                                 ("/LOG=%s %s" % (report_path(row), row.arguments)).strip(), row.lane, environment,
-                                row.name, hidden_station=row.hidden_station)
+                                row.name, hidden_station=row.hidden_station,
+                                suspend=(report_path(row), "read: uninstall log", release) if row.second else None)
+            if row.second:
+                check_second(session, harness, row, run, environment, failures)
+                with open(inst.unix_path(prefix, release), "wb"):
+                    pass
+                run.finish()
             failures.extend(run.troubles())
             print("uninstall: exit code %s in %.1f s" % (run.exit_code, time.time() - started), flush=True)
             if run.exit_code != row.exit_code:
@@ -231,3 +263,4 @@ def run_row(row, harness):
 
 if __name__ == "__main__":
     sys.exit(scenario.main(ROWS, run_row, options=("launcher", "setup")))
+

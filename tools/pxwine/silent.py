@@ -22,6 +22,7 @@ import contextlib
 import os
 import re
 import subprocess
+import time
 
 from pxwine.paths import unix_path, windows_path
 from pxwine.registry import RegFile, sz
@@ -73,27 +74,27 @@ def settings(null_driver):
 
 
 @contextlib.contextmanager
-def no_display(session, holder, entering=None, leaving=None):
+def no_display(session, holder):
     """The prefix without a display: no DISPLAY in the environment, Wine's null display driver, and a relay
-    trace of the window calls ready for the runs that ask for it (Launch). entering, leaving: registry
-    changes (RegFile) made in the same import as the driver's setting and its removal."""
+    trace of the window calls ready for the runs that ask for it (Launch). The new server boots the
+    prefix, which carries out what waited for a restart: a row stages what it needs after this."""
     environment = dict(session.environment)
     environment.pop("DISPLAY", None)
     scratch = os.path.join(session.state_dir, "silent")
     os.makedirs(scratch, exist_ok=True)
     end_server(session, environment)
+    # A persistent server, as the session's: one that ends between two programs has the next one start
+    # another, and Wine boots the prefix then, carrying out the records for the restart. Booted here,
+    # with its background services on this command's output file: a later pipe they held would keep
+    # its reader waiting.
+    run_logged(["wineserver", "-p"], environment, session.wine_log, 60)
+    run_logged(["wine", "wineboot"], environment, session.wine_log, 120)
     # The first program of the new server reads the driver when it makes the desktop.
-    changes = settings(True)
-    if entering is not None:
-        changes.extend(entering)
-    changes.apply(environment, scratch)
+    settings(True).apply(environment, scratch)
     try:
         yield environment
     finally:
-        changes = settings(False)
-        if leaving is not None:
-            changes.extend(leaving)
-        changes.apply(environment, scratch)
+        settings(False).apply(environment, scratch)
         end_server(session, environment)
         session.keep_desktop_held(holder)
 
@@ -101,35 +102,66 @@ def no_display(session, holder, entering=None, leaving=None):
 class Launch:
     """One run of program (a Windows path) with the command line arguments after its quoted path, through
     the launcher (tests/e2e/launcher), as Windows of the lane; hidden_station: on a window station no one
-    can see. Its output and relay trace are SESSION/journals/NAME.launch.txt and NAME.trace.txt; the
-    window calls are those of the program's own process."""
+    can see; suspend: (report, text, release), Windows paths and a text, to hold the run under way where
+    its report first holds the text until the file release exists (started, not waited for: finish()).
+    Its output and relay trace are SESSION/journals/NAME.launch.txt and NAME.trace.txt; the window calls
+    are those of the program's own process."""
 
-    def __init__(self, session, launcher, program, arguments, lane, environment, name, hidden_station=False):
+    def __init__(self, session, launcher, program, arguments, lane, environment, name, hidden_station=False,
+                 suspend=None):
         command = ["wine", launcher, "--version", lane.version]
         if hidden_station:
             command += ["--station", "hidden"]
+        if suspend is not None:
+            command += ["--suspend"] + list(suspend)
         command += [program, arguments]
         print("running: " + " ".join(command), flush=True)
         environment = dict(environment)
         environment["WINEDEBUG"] = "-all,+pid,+relay"
         self.output = os.path.join(session.journals, name + ".launch.txt")
         self.trace = os.path.join(session.journals, name + ".trace.txt")
+        self.started = time.time()
         with open(self.output, "wb") as output, open(self.trace, "wb") as trace:
-            try:
-                self.result = subprocess.run(command, env=environment, stdin=subprocess.DEVNULL, stdout=output,
-                                             stderr=trace, timeout=RUN_TIMEOUT_SECONDS, check=False).returncode
-            except subprocess.TimeoutExpired:
-                # What the run left waiting ends with the prefix's server, when the row gives the display back.
-                self.result = None
+            self.process = subprocess.Popen(command, env=environment, stdin=subprocess.DEVNULL, stdout=output,
+                                            stderr=trace)
+        self.result = None
+        self.exit_code = None
+        self.window_calls = []
+        if suspend is None:
+            self.finish()
+
+    def output_lines(self):
         with open(self.output, "rb") as stream:
-            text = stream.read()
-        codes = re.findall(rb"^exit code (\d+)\r?$", text, re.MULTILINE)
-        processes = re.findall(rb"^process (\d+)\r?$", text, re.MULTILINE)
-        self.exit_code = int(codes[-1]) if len(codes) == 1 else None
-        own = ("%04x:" % int(processes[0])) if len(processes) == 1 else None
+            return stream.read().decode("latin-1").splitlines()
+
+    def suspended(self):
+        """Waits until the launcher holds the run suspended; False when it ended, or after the time allowed."""
+        while time.time() - self.started < RUN_TIMEOUT_SECONDS:
+            lines = [line.strip() for line in self.output_lines()]
+            if "suspended" in lines:
+                return True
+            if self.process.poll() is not None:
+                return False
+            time.sleep(0.02)
+        return False
+
+    def finish(self):
+        try:
+            self.result = self.process.wait(timeout=max(1, RUN_TIMEOUT_SECONDS - (time.time() - self.started)))
+        except subprocess.TimeoutExpired:
+            # What the run left waiting ends with the prefix's server, when the row gives the display back.
+            self.process.kill()
+            self.process.wait()
+            self.result = None
+        lines = self.output_lines()
+        codes = [int(line.split()[-1]) for line in lines if re.match(r"^exit code \d+\s*$", line)]
+        processes = [int(line.split()[-1]) for line in lines if re.match(r"^process \d+\s*$", line)]
+        self.exit_code = codes[-1] if len(codes) == 1 else None
+        own = ("%04x:" % processes[0]) if len(processes) == 1 else None
         with open(self.trace, "rb") as stream:
             self.window_calls = [line.strip() for line in stream.read().decode("latin-1").splitlines()
                                  if own is not None and line.startswith(own) and is_window_call(line)]
+        return self
 
     def troubles(self):
         """What went wrong with the run itself, one line each: the launcher's failure, a window tried."""
