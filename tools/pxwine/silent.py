@@ -24,6 +24,7 @@ import re
 import subprocess
 import time
 
+from pxwine.fixed_names import UNINSTALLER_FILE_NAME
 from pxwine.paths import unix_path, windows_path
 from pxwine.registry import RegFile, sz
 from pxwine.session import run_logged
@@ -39,7 +40,7 @@ WINDOW_CALLS = ("MessageBoxA", "MessageBoxW", "MessageBoxExA", "MessageBoxExW", 
 WINDOW_CALL = re.compile(r"Call user32\.(%s)\(" % "|".join(WINDOW_CALLS))
 # The programs whose own calls the trace takes: Wine's desktop (explorer.exe), which the first program
 # of a server starts, makes windows of its own that no row is about.
-TRACED_PROGRAMS = ("pxunins.exe", "plexitone-setup.exe", "plexitone-setup-unicode.exe")
+TRACED_PROGRAMS = (UNINSTALLER_FILE_NAME, "plexitone-setup.exe", "plexitone-setup-unicode.exe")
 # A silent run ends within seconds; one that waits longer waits for an answer no one can give.
 RUN_TIMEOUT_SECONDS = 60
 

@@ -17,6 +17,12 @@ struct SimStream {
 
 static std::vector<SimStream*> g_streams;  // open streams, in the order they were opened
 
+// The runtime's normal exit closes every stream still open, as msvcrt's does: a silent run's log,
+// held to the process's end, among them.
+static struct SimStreamsAtExit {
+    ~SimStreamsAtExit() { SimCloseStreams(); }
+} g_streamsAtExit;
+
 static ssize_t ReadStream(void* cookie, char* buffer, size_t size)
 {
     SimStream* stream = (SimStream*)cookie;
