@@ -37,27 +37,42 @@ static int GetOwnModulePath(HINSTANCE instance, char* modulePath, DWORD size)
     return GetModuleHandleA(modulePath) == (HMODULE)instance;
 }
 
+// A question no one saw: MessageBoxA fails with 0, Wine's with -1 (its box is a dialog), and
+// DialogBoxParamA with -1 (0 for an owner that is no window). Under Wine every window fails so
+// while the program cannot reach its X display. An answer is a button's id, above 0.
+static int QuestionShown(INT_PTR result)
+{
+    return result > 0;
+}
+
 // The dialog "AfterRun" and, on "&Go on", what may be left of the start-menu group and the
 // pipe driver. No registry clean-up, no final message, no restart offer on this road.
-static void RunFallbackRoad(HINSTANCE instance)
+static int RunFallbackRoad(HINSTANCE instance)
 {
-    if (DialogBoxParamA(instance, "AfterRun", NULL, FallbackDialogProc, 0) != IDOK)
-        return;
+    INT_PTR choice = DialogBoxParamA(instance, "AfterRun", NULL, FallbackDialogProc, 0);
+    if (!QuestionShown(choice))
+        return kExitQuestionNotShown;
+    if (choice != IDOK)
+        return 0;
     // The results of the reduced clean-up are not looked at: each step runs regardless.
     RemoveStartMenuGroup();
     RemovePipeDriver();
+    return 0;
 }
 
 // The removal under the progress dialog, the clean-up steps, and the final message.
-static void RunMainRoad(HINSTANCE instance, const char* modulePath)
+static int RunMainRoad(HINSTANCE instance, const char* modulePath)
 {
-    if (MessageBoxA(NULL, kConfirmMessage, kMessageCaption, MB_YESNO | MB_DEFBUTTON2) != IDYES)
-        return;
+    int answer = MessageBoxA(NULL, kConfirmMessage, kMessageCaption, MB_YESNO | MB_DEFBUTTON2);
+    if (!QuestionShown(answer))
+        return kExitQuestionNotShown;
+    if (answer != IDYES)
+        return 0;
 
     ProgressDialog = CreateDialogParamA(instance, "Uninstalling", NULL, ProgressDialogProc, 0);
     if (ProgressDialog == NULL) {
         MessageBoxA(NULL, kCorruptMessage, kMessageCaption, MB_OK);
-        return;
+        return 0;
     }
     ShowWindow(ProgressDialog, SW_SHOW);
 
@@ -79,6 +94,7 @@ static void RunMainRoad(HINSTANCE instance, const char* modulePath)
     } else {
         RestartSystem();  // hands off too, before it requests the restart
     }
+    return 0;
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
@@ -107,19 +123,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     }
 
     char modulePath[MAX_PATH];
-    if (!GetOwnModulePath(instance, modulePath, sizeof modulePath)) {
-        RunFallbackRoad(instance);
-        return 0;
-    }
+    if (!GetOwnModulePath(instance, modulePath, sizeof modulePath))
+        return RunFallbackRoad(instance);
     ExtractPathParts(InstallDir, modulePath, PathPartDrive | PathPartDir);
 
     char logPath[MAX_PATH];
     memcpy(logPath, InstallDir, sizeof logPath);
     if (!AppendPathComponent(logPath, kLogFileName) ||
-        !LoadUninstallLog(&ProcessRemovalList, logPath)) {
-        RunFallbackRoad(instance);
-        return 0;
-    }
-    RunMainRoad(instance, modulePath);
-    return 0;
+        !LoadUninstallLog(&ProcessRemovalList, logPath))
+        return RunFallbackRoad(instance);
+    return RunMainRoad(instance, modulePath);
 }

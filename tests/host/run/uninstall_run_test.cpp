@@ -151,6 +151,7 @@ struct MainRoadRow {
     DWORD administratorsGroup = kAdministrators;  // in the run's token
     bool nt4 = false;  // an advapi32 without CheckTokenMembership: the token's groups decide
     DWORD line = VER_PLATFORM_WIN32_NT;
+    int exitCode = 0;
 };
 
 TEST_F(UninstallRunTest, EndsWithTheCompletionOrTheRestartQuestion)
@@ -163,7 +164,9 @@ TEST_F(UninstallRunTest, EndsWithTheCompletionOrTheRestartQuestion)
         {"restart question fails: no restart", 1, {IDYES, 0}, true, {kConfirm + "6", kRestartQuestion + "0"}, false,
          true},
         {"No to the confirmation", 1, {IDNO}, true, {kConfirm + "7"}, false, false},
-        {"a failed confirmation", 1, {0}, true, {kConfirm + "0"}, false, false},
+        // The box never appeared: no one said No, and the exit code must not say so either.
+        {"a failed confirmation", 1, {0}, true, {kConfirm + "0"}, false, false, kAdministrators, false,
+         VER_PLATFORM_WIN32_NT, kExitQuestionNotShown},
         // Such a run would remove the start-menu group and the HKCU entry alone and leave a
         // program that the list of installed programs no longer offers to remove.
         {"a standard user", 3, {IDOK}, true, {kNoAdminRun}, false, false, kNoAdministrators},
@@ -185,7 +188,7 @@ TEST_F(UninstallRunTest, EndsWithTheCompletionOrTheRestartQuestion)
         const std::vector<std::string> pathsBefore = ListPaths();
         const std::vector<std::string> registryBefore = ListRegistry();
 
-        EXPECT_EQ(RunUninstaller(), 0);
+        EXPECT_EQ(RunUninstaller(), row.exitCode);
 
         EXPECT_EQ(UiRows(), row.ui);
         EXPECT_EQ(Machine().process.restartRequested, row.restartRequested);
@@ -351,6 +354,7 @@ struct FallbackRow {
     std::string loadedModulePath;  // where the program really runs from, when the ANSI path differs
     bool logInWorkingFolder;       // a sound log naming a file lies in the working folder too
     DWORD administratorsGroup = kAdministrators;  // in the run's token
+    bool dialogFails = false;      // DialogBoxParamA cannot make the dialog: no one is asked
 };
 
 TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
@@ -377,6 +381,8 @@ TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
         {"no log, a standard user", kFolder + "\\pxunins.exe", "", SimFaultError, false, "", false, kNoAdministrators},
         {"module path unknown, not elevated", kFolder + "\\pxunins.exe", good, SimFaultError, true, "", false,
          kNotElevated},
+        {"no log, the dialog cannot be made", kFolder + "\\pxunins.exe", "", SimFaultError, false, "", false,
+         kAdministrators, true},
     };
     for (const FallbackRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -397,14 +403,16 @@ TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
         if (row.failModulePath)
             FailCall("GetModuleFileNameA", 0);  // every call: the system cannot give it
         SetAdministratorsGroup(row.administratorsGroup);
+        if (row.dialogFails)
+            FailCall("DialogBoxParamA");
         ScriptAnswers({row.administratorsGroup == kAdministrators ? IDCANCEL : IDOK});
         const std::vector<std::string> pathsBefore = ListPaths();
         const std::vector<std::string> registryBefore = ListRegistry();
 
-        EXPECT_EQ(RunUninstaller(), 0);
+        EXPECT_EQ(RunUninstaller(), row.dialogFails ? kExitQuestionNotShown : 0);
 
-        EXPECT_EQ(UiRows(), std::vector<std::string>{row.administratorsGroup == kAdministrators ? kFallback + "2"
-                                                                                                 : kNoAdminRun});
+        std::vector<std::string> ui{row.administratorsGroup == kAdministrators ? kFallback + "2" : kNoAdminRun};
+        EXPECT_EQ(UiRows(), row.dialogFails ? std::vector<std::string>{} : ui);
         EXPECT_EQ(ListPaths(), pathsBefore);
         EXPECT_EQ(ListRegistry(), registryBefore);
     }
