@@ -335,6 +335,8 @@ FIELDS = {
     "working_folder": None,      # None: the program's own folder
     "planted_dlls": (),          # names of marker DLLs beside the program and in the working folder
     "outside_goes": False,       # the files staged outside the folder are listed and must go, not stay
+    "no_display": False,         # the run's X display names a screen the slot's X server lacks
+    "exit_code": 0,
     # The copy the run hands its leftovers to: None, or what the row looks at once the copy has ended:
     # "folder_gone" (the folder and the parent the log made), "user_file" (only the user's file stays),
     # "restart" (the folder gone, and after wineboot -r nothing of the run in the temporary folders).
@@ -362,6 +364,9 @@ SCENARIOS = [
     Scenario("confirm_no", stage_basic, ["No"], [answered(CONFIRM, "No")], "kept"),
     # Enter takes the default button, which must be No.
     Scenario("confirm_enter_is_no", stage_basic, ["{ENTER}"], [answered(CONFIRM, "{ENTER}")], "kept"),
+    # Wine makes no window for a program that cannot reach its X display: the confirmation fails
+    # (MessageBoxA gives -1) unseen. No one said No, and the exit code says so.
+    Scenario("confirm_cannot_show", stage_basic, [], [], "kept", no_display=True, exit_code=2),
     main_road("removal_order", stage_removal_order),
     main_road("empty_log", stage_empty_log),
     main_road("negative_count", stage_negative_count),
@@ -532,11 +537,11 @@ def check_windows(run, failures):
             failures.append("box %r has owner %s, expected %s" % (prompt.text, window.owner, owner))
 
 
-def check_run(run, failures):
-    """A clean run to the end with exit code 0, and its windows as check_windows has them."""
+def check_run(run, failures, exit_code=0):
+    """A clean run to the end with that exit code, and its windows as check_windows has them."""
     failures.extend(run.troubles())
-    if run.exit_code() != 0:
-        failures.append("exit: %s, expected exit code 0" % [e for e in run.events if e.kind == "exit"])
+    if run.exit_code() != exit_code:
+        failures.append("exit: %s, expected exit code %d" % ([e for e in run.events if e.kind == "exit"], exit_code))
     check_windows(run, failures)
 
 
@@ -586,10 +591,11 @@ def run_scenario(scenario, harness):
     print("folder %s (%d characters), %s lane" % (folder, len(folder), scenario.lane.name), flush=True)
     run = DriverRun(session, harness.driver, scenario.name, stage.win(UNINSTALLER), scenario.answers,
                     scenario.lane, timeout=DRIVER_TIMEOUT_SECONDS, cwd=scenario.working_folder,
-                    dll_overrides=dll_overrides)
+                    dll_overrides=dll_overrides,
+                    display=session.values["DISPLAY"] + ".7" if scenario.no_display else None)
     failures = []
     check_no_marker_loaded(markers, failures)
-    check_run(run, failures)
+    check_run(run, failures, scenario.exit_code)
     difference = prompts_differ(scenario.prompts, run.prompts())
     if difference:
         failures.append(difference)
