@@ -110,13 +110,20 @@ static int ReadDriverList(const char* driverName, DriverListing* listing)
         char valueName[20];
         DriverListValueName(valueName, sizeof valueName, i);
         char data[MAX_PATH];
-        DWORD type = 0;
+        DWORD type = REG_SZ;  // a system that tells no type of a value too long is taken at its word
         DWORD size = sizeof data;
         listing->named[i] = 0;
-        if (RegQueryValueExA(key, valueName, NULL, &type, (LPBYTE)data, &size) != ERROR_SUCCESS ||
-            (type != REG_SZ && type != REG_EXPAND_SZ) ||
-            !TerminateRegistryString(data, size, sizeof data))
+        LSTATUS status = RegQueryValueExA(key, valueName, NULL, &type, (LPBYTE)data, &size);
+        if ((status != ERROR_SUCCESS && status != ERROR_MORE_DATA) ||
+            (type != REG_SZ && type != REG_EXPAND_SZ))
             continue;
+        // A string this run cannot read whole (too long: the size reported is beyond the buffer;
+        // filling it without a NUL) may name the driver by a long path: it stays, and so must the
+        // file it names.
+        if (!TerminateRegistryString(data, size, sizeof data)) {
+            listing->namedOtherwise = 1;
+            continue;
+        }
         int bare = EqualIgnoringAsciiCase(data, driverName);
         if (bare && type == REG_SZ) {
             listing->named[i] = 1;

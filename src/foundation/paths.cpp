@@ -43,7 +43,8 @@ static size_t SkipSeparators(const char* text, size_t at)
     return at;
 }
 
-int ResolveFullPath(char* dest, const char* src)
+// The work of ResolveFullPath and ResolveFolderPath: keepSeparator ends every path with one.
+static int ResolvePath(char* dest, const char* src, int keepSeparator)
 {
     if (!IsFullPath(src) || strlen(src) >= MAX_PATH)
         return 0;
@@ -86,14 +87,26 @@ int ResolveFullPath(char* dest, const char* src)
         }
         at = SkipSeparators(src, end);
     }
-    // The root keeps its separator; every other path loses its last one.
-    if (names > 0)
+    // The root keeps its separator; every other path loses its last one, unless it names a folder
+    // that is to be joined onto. The separator is placed where a name ends, never guessed from a
+    // last byte that may be the trail byte 0x5C of a double-byte character.
+    if (names > 0 && !keepSeparator)
         used--;
     if (used >= MAX_PATH)
         return 0;
     work[used] = '\0';
     memcpy(dest, work, used + 1);
     return 1;
+}
+
+int ResolveFullPath(char* dest, const char* src)
+{
+    return ResolvePath(dest, src, 0);
+}
+
+int ResolveFolderPath(char* dest, const char* src)
+{
+    return ResolvePath(dest, src, 1);
 }
 
 int AppendPathComponent(char* path, const char* name)

@@ -30,4 +30,8 @@ int IsFullPath(const char* path);
 // the result would not fit.
 int ResolveFullPath(char* dest, const char* src);
 
+// ResolveFullPath for a folder: the result ends with its separator, the root's or one added after
+// the last name, so that a name joined onto it or a path compared with it sees one separator.
+int ResolveFolderPath(char* dest, const char* src);
+
 #endif

@@ -4,3 +4,4 @@
 char InstallDir[MAX_PATH];
 HWND ProgressDialog;
 int RestartNeeded;
+int LogTrusted;

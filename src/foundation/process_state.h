@@ -12,6 +12,10 @@ extern char InstallDir[MAX_PATH];
 // pipe driver's message box, which therefore has no owner on the fallback road.
 extern HWND ProgressDialog;
 
+// 1 when the uninstall log could have been written by administrators and the system alone, as
+// judged through the very handle that read it; 0 until it is read, and for any other log.
+extern int LogTrusted;
+
 // 1 once a file has been scheduled for deletion at the next restart; never set back to 0.
 extern int RestartNeeded;
 

@@ -17,6 +17,8 @@
 #include <commctrl.h>
 #include <shlobj.h>
 #include <share.h>
+#include <io.h>
+#include <winternl.h>
 
 #else  // the host: the simulated Windows
 
@@ -154,6 +156,19 @@ typedef struct BY_HANDLE_FILE_INFORMATION {
     DWORD nNumberOfLinks;
     DWORD nFileIndexHigh, nFileIndexLow;
 } BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+
+// A file or folder marked for deletion through a handle of it: kernel32's form (Vista on) and
+// ntdll's (every NT).
+typedef unsigned char BOOLEAN;
+typedef enum FILE_INFO_BY_HANDLE_CLASS { FileDispositionInfo = 4 } FILE_INFO_BY_HANDLE_CLASS;
+typedef struct FILE_DISPOSITION_INFO { BOOLEAN DeleteFile; } FILE_DISPOSITION_INFO;
+typedef void* PVOID;
+typedef struct IO_STATUS_BLOCK {
+    union { LONG Status; PVOID Pointer; };
+    ULONG_PTR Information;
+} IO_STATUS_BLOCK;
+typedef enum FILE_INFORMATION_CLASS { FileDispositionInformation = 13 } FILE_INFORMATION_CLASS;
+typedef struct FILE_DISPOSITION_INFORMATION { BOOLEAN DeleteFile; } FILE_DISPOSITION_INFORMATION;
 
 typedef union LARGE_INTEGER {
     struct { DWORD LowPart; LONG HighPart; } u;
@@ -327,6 +342,14 @@ BOOL WINAPI UpdateProcThreadAttribute(LPPROC_THREAD_ATTRIBUTE_LIST lpAttributeLi
                                       DWORD_PTR Attribute, LPVOID lpValue, SIZE_T cbSize,
                                       LPVOID lpPreviousValue, SIZE_T* lpReturnSize);
 void WINAPI DeleteProcThreadAttributeList(LPPROC_THREAD_ATTRIBUTE_LIST lpAttributeList);
+// Found with GetProcAddress where the system has them: GetLongPathNameA from Windows 98 and 2000
+// on, the other two from Vista on. ntdll's NtSetInformationFile and RtlNtStatusToDosError, which
+// every NT has, are found the same way by their types above.
+DWORD WINAPI GetLongPathNameA(LPCSTR lpszShortPath, LPSTR lpszLongPath, DWORD cchBuffer);
+DWORD WINAPI GetFinalPathNameByHandleA(HANDLE hFile, LPSTR lpszFilePath, DWORD cchFilePath,
+                                       DWORD dwFlags);
+BOOL WINAPI SetFileInformationByHandle(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS FileInformationClass,
+                                       LPVOID lpFileInformation, DWORD dwBufferSize);
 
 // advapi32
 LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
@@ -405,6 +428,10 @@ BOOL WINAPI SHGetPathFromIDListA(LPCITEMIDLIST pidl, LPSTR pszPath);
 // simulated disk can serve them while fread and fclose stay the real ones.
 FILE* _fsopen(const char* filename, const char* mode, int shflag);
 int _fcloseall(void);
+// The descriptor of a stream and the Win32 handle behind a descriptor, for the calls that take
+// a handle (the security of the file a stream reads).
+int _fileno(FILE* stream);
+intptr_t _get_osfhandle(int fd);
 
 #endif  // _WIN32
 

@@ -10,27 +10,14 @@
 #include "foundation/object_trust.h"
 #include "foundation/paths.h"
 #include "foundation/platform_line.h"
+#include "foundation/process_state.h"
 #include "foundation/text.h"
 #include "run/administrator.h"
+#include "run/copy_folder.h"
 
 static int HandOffPrepared = 0;
 static int LevelsAbove = 0;
 static char RunPath[MAX_PATH];
-
-// Names a fresh folder may take before the run gives up: a name already there is never used.
-enum { kFolderNameTries = 16 };
-
-// The part of the copy's folder name that no one can know before: the clock's finest counter
-// and the moment, mixed with the process id. It needs only to be unknown in advance;
-// CreateDirectoryA refuses a name that is taken.
-static DWORD UnforeseeableNumber(DWORD attempt)
-{
-    LARGE_INTEGER counter;
-    counter.QuadPart = 0;
-    QueryPerformanceCounter(&counter);
-    return (counter.u.LowPart * 2654435761u) ^ (GetTickCount() << 7) ^
-           (GetCurrentProcessId() * 40503u) ^ (attempt * 977u);
-}
 
 // 1 when the log listed the folder at path, with its last separator or without. The last byte
 // alone cannot tell: in a double-byte code page a trail byte may be 0x5C, the separator's.
@@ -64,171 +51,54 @@ void PrepareHandOff(const char* modulePath, const RemovalList* list)
     snprintf(RunPath, sizeof RunPath, "%s", modulePath);
     LevelsAbove = 0;
     // From the installation folder's parent upwards, while the log made each level; the folder
-    // itself goes whether listed or not, when it is empty.
+    // itself goes whether listed or not, when it is empty. A log others could have changed may
+    // list any folder up to the root: the pass removes none of them, and nor does the copy.
     char folder[MAX_PATH];
     ExtractPathParts(folder, RunPath, PathPartDrive | PathPartDir);
     size_t length = strlen(folder);
     if (length > 0)
         folder[length - 1] = '\0';
-    while (CutLastComponent(folder) && LogListsFolder(list, folder))
+    while (LogTrusted && LevelsAbove < kMostLevelsAbove && CutLastComponent(folder) &&
+           LogListsFolder(list, folder))
         LevelsAbove++;
     HandOffPrepared = 1;
 }
 
-// The file's identity as the copy will check it: volume, file index, size and write time.
-static int ReadFileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* identity)
+void KeepUninstallerInPlace(void)
 {
+    HandOffPrepared = 0;
+}
+
+// The file's identity as the copy will check it: volume, file index, size and write time.
+static int ReadFileIdentity(const char* path, FileIdentity* identity)
+{
+    memset(identity, 0, sizeof *identity);
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                               OPEN_EXISTING, 0, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
-    BOOL known = GetFileInformationByHandle(file, identity);
+    BY_HANDLE_FILE_INFORMATION information;
+    BOOL known = GetFileInformationByHandle(file, &information);
     CloseHandle(file);
-    return known ? 1 : 0;
-}
-
-typedef BOOL(WINAPI* InitializeAclFunction)(PACL, DWORD, DWORD);
-typedef BOOL(WINAPI* AddAccessAllowedAceFunction)(PACL, DWORD, DWORD, PSID);
-typedef BOOL(WINAPI* GetAceFunction)(PACL, DWORD, LPVOID*);
-typedef BOOL(WINAPI* InitializeSecurityDescriptorFunction)(PSECURITY_DESCRIPTOR, DWORD);
-typedef BOOL(WINAPI* SetSecurityDescriptorDaclFunction)(PSECURITY_DESCRIPTOR, BOOL, PACL, BOOL);
-typedef BOOL(WINAPI* SetSecurityDescriptorControlFunction)(PSECURITY_DESCRIPTOR,
-                                                            SECURITY_DESCRIPTOR_CONTROL,
-                                                            SECURITY_DESCRIPTOR_CONTROL);
-typedef BOOL(WINAPI* GetKernelObjectSecurityFunction)(HANDLE, SECURITY_INFORMATION,
-                                                       PSECURITY_DESCRIPTOR, DWORD, LPDWORD);
-
-// The NT line's security calls, looked up rather than imported: a program that imports what the
-// consumer line's advapi32 lacks would not start there.
-struct SecurityCalls {
-    AllocateAndInitializeSidFunction allocateAndInitializeSid;
-    FreeSidFunction freeSid;
-    InitializeAclFunction initializeAcl;
-    AddAccessAllowedAceFunction addAccessAllowedAce;
-    GetAceFunction getAce;
-    InitializeSecurityDescriptorFunction initializeSecurityDescriptor;
-    SetSecurityDescriptorDaclFunction setSecurityDescriptorDacl;
-    SetSecurityDescriptorControlFunction setSecurityDescriptorControl;  // Windows 2000 on, or NULL
-    GetKernelObjectSecurityFunction getKernelObjectSecurity;
-};
-
-static int FindSecurityCalls(SecurityCalls* calls)
-{
-    // advapi32 is imported, so it is mapped.
-    HMODULE advapi = GetModuleHandleA("advapi32.dll");
-    if (advapi == NULL)
+    if (!known)
         return 0;
-    calls->allocateAndInitializeSid =
-        (AllocateAndInitializeSidFunction)(void*)GetProcAddress(advapi, "AllocateAndInitializeSid");
-    calls->freeSid = (FreeSidFunction)(void*)GetProcAddress(advapi, "FreeSid");
-    calls->initializeAcl = (InitializeAclFunction)(void*)GetProcAddress(advapi, "InitializeAcl");
-    calls->addAccessAllowedAce =
-        (AddAccessAllowedAceFunction)(void*)GetProcAddress(advapi, "AddAccessAllowedAce");
-    calls->getAce = (GetAceFunction)(void*)GetProcAddress(advapi, "GetAce");
-    calls->initializeSecurityDescriptor = (InitializeSecurityDescriptorFunction)(void*)GetProcAddress(
-        advapi, "InitializeSecurityDescriptor");
-    calls->setSecurityDescriptorDacl =
-        (SetSecurityDescriptorDaclFunction)(void*)GetProcAddress(advapi, "SetSecurityDescriptorDacl");
-    calls->setSecurityDescriptorControl = (SetSecurityDescriptorControlFunction)(void*)GetProcAddress(
-        advapi, "SetSecurityDescriptorControl");
-    calls->getKernelObjectSecurity =
-        (GetKernelObjectSecurityFunction)(void*)GetProcAddress(advapi, "GetKernelObjectSecurity");
-    return calls->allocateAndInitializeSid != NULL && calls->freeSid != NULL &&
-           calls->initializeAcl != NULL && calls->addAccessAllowedAce != NULL &&
-           calls->getAce != NULL && calls->initializeSecurityDescriptor != NULL &&
-           calls->setSecurityDescriptorDacl != NULL && calls->getKernelObjectSecurity != NULL;
-}
-
-// A DACL of two entries, Administrators and SYSTEM with every right, inherited by whatever is
-// made inside, protected from the entries of the temporary folder, which lets users write.
-struct RestrictedSecurity {
-    SECURITY_DESCRIPTOR descriptor;
-    DWORD acl[64];  // an ACL of two entries with their SIDs: 8 + 2 * (8 + 16) bytes at most
-    PSID administrators, system;
-};
-
-static int AllowEverything(const SecurityCalls* calls, PACL acl, PSID sid)
-{
-    LPVOID ace = NULL;
-    if (!calls->addAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid) ||
-        !calls->getAce(acl, acl->AceCount - 1, &ace))
-        return 0;
-    // AddAccessAllowedAce takes no inheritance flags; the Ex form is missing before Windows 2000.
-    ((ACE_HEADER*)ace)->AceFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    identity->volumeSerial = information.dwVolumeSerialNumber;
+    identity->fileIndexHigh = information.nFileIndexHigh;
+    identity->fileIndexLow = information.nFileIndexLow;
+    identity->sizeHigh = information.nFileSizeHigh;
+    identity->sizeLow = information.nFileSizeLow;
+    identity->writeTime = information.ftLastWriteTime;
     return 1;
 }
 
-static int BuildRestrictedSecurity(const SecurityCalls* calls, RestrictedSecurity* security)
+// Seven numbers of the command line.
+static int PrintIdentity(char* text, size_t size, const FileIdentity* identity)
 {
-    SID_IDENTIFIER_AUTHORITY ntAuthority = {SECURITY_NT_AUTHORITY};
-    PACL acl = (PACL)security->acl;
-    if (!calls->allocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                         DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                         &security->administrators) ||
-        !calls->allocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0,
-                                         0, 0, &security->system) ||
-        !calls->initializeAcl(acl, sizeof security->acl, ACL_REVISION) ||
-        !AllowEverything(calls, acl, security->administrators) ||
-        !AllowEverything(calls, acl, security->system) ||
-        !calls->initializeSecurityDescriptor(&security->descriptor, SECURITY_DESCRIPTOR_REVISION) ||
-        !calls->setSecurityDescriptorDacl(&security->descriptor, TRUE, acl, FALSE))
-        return 0;
-    // From Windows 2000 on a new folder adds the parent's inheritable entries to the DACL it is
-    // given, unless the DACL is protected; Windows NT 4 adds none and lacks the call.
-    if (calls->setSecurityDescriptorControl != NULL &&
-        !calls->setSecurityDescriptorControl(&security->descriptor, SE_DACL_PROTECTED,
-                                             SE_DACL_PROTECTED))
-        return 0;
-    return 1;
-}
-
-// The folder as it is now, read through the handle that keeps it from being swapped.
-static int FolderIsRestricted(const SecurityCalls* calls, HANDLE folder)
-{
-    DWORD descriptor[256];  // 1 KB: an owner and a DACL of a few entries
-    DWORD needed = 0;
-    if (!calls->getKernelObjectSecurity(folder, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                        descriptor, sizeof descriptor, &needed))
-        return 0;
-    return IsChangeableOnlyByAdministrators(descriptor);
-}
-
-// The NT line: a folder made new under the temporary folder, which only Administrators and
-// SYSTEM can write to, opened without delete sharing and checked through that handle.
-static HANDLE MakeRestrictedFolder(const char* tempFolder, char* folder)
-{
-    SecurityCalls calls;
-    if (!FindSecurityCalls(&calls))
-        return INVALID_HANDLE_VALUE;
-    RestrictedSecurity security = {};
-    int built = BuildRestrictedSecurity(&calls, &security);
-    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &security.descriptor, FALSE};
-    int made = 0;
-    for (DWORD attempt = 0; built && !made && attempt < kFolderNameTries; attempt++) {
-        snprintf(folder, MAX_PATH, "%spxu%08lX", tempFolder,
-                 (unsigned long)UnforeseeableNumber(attempt));
-        made = CreateDirectoryA(folder, &attributes) ? 1 : 0;
-        if (!made && GetLastError() != ERROR_ALREADY_EXISTS)
-            break;
-    }
-    if (security.administrators != NULL)
-        calls.freeSid(security.administrators);
-    if (security.system != NULL)
-        calls.freeSid(security.system);
-    if (!made)
-        return INVALID_HANDLE_VALUE;
-
-    // An open for READ_CONTROL alone takes no part in sharing: the listing right makes the missing
-    // FILE_SHARE_DELETE keep the folder from being removed or renamed.
-    HANDLE handle = CreateFileA(folder, READ_CONTROL | FILE_LIST_DIRECTORY,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, NULL);
-    if (handle != INVALID_HANDLE_VALUE && FolderIsRestricted(&calls, handle))
-        return handle;
-    if (handle != INVALID_HANDLE_VALUE)
-        CloseHandle(handle);
-    RemoveDirectoryA(folder);
-    return INVALID_HANDLE_VALUE;
+    return snprintf(text, size, " %lX %lX %lX %lX %lX %lX %lX", (unsigned long)identity->volumeSerial,
+                    (unsigned long)identity->fileIndexHigh, (unsigned long)identity->fileIndexLow,
+                    (unsigned long)identity->sizeHigh, (unsigned long)identity->sizeLow,
+                    (unsigned long)identity->writeTime.dwHighDateTime,
+                    (unsigned long)identity->writeTime.dwLowDateTime);
 }
 
 // The copy, written where nothing was, and opened against writing and deletion.
@@ -307,22 +177,28 @@ static void KeepStandardHandlesHome(void)
 // with the same rights; 1 when it runs.
 static int StartCopy(const char* copyPath, const char* copyFolder, int isNt)
 {
-    BY_HANDLE_FILE_INFORMATION identity;
-    if (!ReadFileIdentity(RunPath, &identity))
+    FileIdentity run;
+    if (!ReadFileIdentity(RunPath, &run))
         return 0;
+    // The log the copy deletes is the one beside the run now; none when the pass took it.
+    char logPath[MAX_PATH];
+    FileIdentity log;
+    ExtractPathParts(logPath, RunPath, PathPartDrive | PathPartDir);
+    if (!AppendPathComponent(logPath, kLogFileName) || !ReadFileIdentity(logPath, &log))
+        memset(&log, 0, sizeof log);
     HANDLE runProcess = NULL;
     if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &runProcess,
                          SYNCHRONIZE | PROCESS_QUERY_INFORMATION, TRUE, 0))
         return 0;
 
-    char commandLine[2 * MAX_PATH + 160];
-    snprintf(commandLine, sizeof commandLine,
-             "\"%s\" %s %lX %lX %lX %lX %lX %lX %lX %lX %X \"%s\"", copyPath, kHandOffMarker,
-             (unsigned long)(ULONG_PTR)runProcess, (unsigned long)identity.dwVolumeSerialNumber,
-             (unsigned long)identity.nFileIndexHigh, (unsigned long)identity.nFileIndexLow,
-             (unsigned long)identity.nFileSizeHigh, (unsigned long)identity.nFileSizeLow,
-             (unsigned long)identity.ftLastWriteTime.dwHighDateTime,
-             (unsigned long)identity.ftLastWriteTime.dwLowDateTime, LevelsAbove, RunPath);
+    // The copy's path, the marker and the process handle, 7 numbers of each identity, the levels
+    // above and the run's path: at most 262 + 11 + 9 + 2 * 63 + 3 + 262 bytes.
+    char commandLine[2 * MAX_PATH + 256];
+    size_t used = (size_t)snprintf(commandLine, sizeof commandLine, "\"%s\" %s %lX", copyPath,
+                                   kHandOffMarker, (unsigned long)(ULONG_PTR)runProcess);
+    used += (size_t)PrintIdentity(commandLine + used, sizeof commandLine - used, &run);
+    used += (size_t)PrintIdentity(commandLine + used, sizeof commandLine - used, &log);
+    snprintf(commandLine + used, sizeof commandLine - used, " %X \"%s\"", LevelsAbove, RunPath);
 
     STARTUPINFOEXA startup = {};
     startup.StartupInfo.cb = sizeof startup.StartupInfo;
@@ -420,8 +296,6 @@ void HandOffLeftovers(int restartComing)
     if (!HandOffPrepared)
         return;
     HandOffPrepared = 0;
-    if (restartComing)
-        RecordLeftoversForRestart();
-    if (!HandOffToCopy() && !restartComing)
+    if (!HandOffToCopy() && restartComing)
         RecordLeftoversForRestart();
 }

@@ -14,6 +14,7 @@
 #include "run/administrator.h"
 #include "run/dll_search.h"
 #include "run/hand_off.h"
+#include "run/install_folder.h"
 #include "uninstall_log/log_loader.h"
 
 RemovalList ProcessRemovalList;
@@ -76,9 +77,14 @@ static int RunMainRoad(HINSTANCE instance, const char* modulePath)
     }
     ShowWindow(ProgressDialog, SW_SHOW);
 
-    // Every step below runs whatever became of the one before; no result is looked at.
-    PrepareHandOff(modulePath, &ProcessRemovalList);
-    RunRemovalPass(&ProcessRemovalList, ReportProgress);
+    // Every step below runs whatever became of the one before. Where the pass left some of the
+    // log's entries (a file in use, a link), the uninstaller and its log stay for a later run.
+    char realPath[MAX_PATH];
+    GetRealModulePath(modulePath, realPath);
+    PrepareHandOff(realPath, &ProcessRemovalList);
+    RemovalOutcome left = RunRemovalPass(&ProcessRemovalList, ReportProgress);
+    if (left.stillThere != 0 || left.notFollowed != 0)
+        KeepUninstallerInPlace();
     ReportProgress(NULL, 1.0);
     RemoveStartMenuGroup();
     CleanRegistry();
@@ -123,14 +129,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     }
 
     char modulePath[MAX_PATH];
-    if (!GetOwnModulePath(instance, modulePath, sizeof modulePath))
+    if (!GetOwnModulePath(instance, modulePath, sizeof modulePath) || !SpellInstallDir(modulePath))
         return RunFallbackRoad(instance);
-    ExtractPathParts(InstallDir, modulePath, PathPartDrive | PathPartDir);
 
+    // A log none of whose entries lies in the installation folder, however it is spelt, is not
+    // this folder's: nothing of it is followed.
     char logPath[MAX_PATH];
     memcpy(logPath, InstallDir, sizeof logPath);
     if (!AppendPathComponent(logPath, kLogFileName) ||
-        !LoadUninstallLog(&ProcessRemovalList, logPath))
+        !LoadUninstallLog(&ProcessRemovalList, logPath) ||
+        !RespellInstallDirForLog(&ProcessRemovalList))
         return RunFallbackRoad(instance);
     return RunMainRoad(instance, modulePath);
 }

@@ -79,18 +79,3 @@ int ParseUninstallLog(RemovalList* list, FILE* stream)
     }
     return 1;
 }
-
-int LoadUninstallLog(RemovalList* list, const char* logPath)
-{
-    ClearRemovalList(list);
-
-    // _fsopen with _SH_DENYNO opens exactly as fopen does: for reading, sharing with anyone.
-    FILE* stream = _fsopen(logPath, "rb", _SH_DENYNO);
-    if (stream == NULL)
-        return 0;
-    int result = ParseUninstallLog(list, stream);
-    fclose(stream);
-    if (result == 0)
-        ClearRemovalList(list);
-    return result;
-}

@@ -1,7 +1,6 @@
 // The trust of the uninstall log: its folder's and its own security, and the volume they lie on.
 #include "uninstall_log/log_trust.h"
 
-#include "foundation/fixed_names.h"
 #include "foundation/internal_error.h"
 #include "foundation/memory.h"
 #include "foundation/object_trust.h"
@@ -13,24 +12,40 @@
 // into a block of its own size.
 enum { kDescriptorWords = 256 };
 
-// Looked up, not imported: the consumer line's advapi32 is not bound to export it.
+// Looked up, not imported: the consumer line's advapi32 is not bound to export them.
 typedef BOOL(WINAPI* FileSecurityFunction)(LPCSTR, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, DWORD,
                                             LPDWORD);
+typedef BOOL(WINAPI* KernelObjectSecurityFunction)(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR,
+                                                    DWORD, LPDWORD);
 
-static int OnlyAdministratorsCanChangePath(FileSecurityFunction getFileSecurity, const char* path,
-                                           DWORD majorVersion)
+// Where a descriptor is read from: a folder by its path, or a file through a handle.
+struct SecuritySource {
+    FileSecurityFunction getFileSecurity;
+    const char* path;
+    KernelObjectSecurityFunction getKernelObjectSecurity;
+    HANDLE handle;
+};
+
+static BOOL ReadDescriptor(const SecuritySource* source, void* descriptor, DWORD size, DWORD* needed)
 {
     const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    if (source->path != NULL)
+        return source->getFileSecurity(source->path, wanted, descriptor, size, needed);
+    return source->getKernelObjectSecurity(source->handle, wanted, descriptor, size, needed);
+}
+
+static int OnlyAdministratorsCanChangeSource(const SecuritySource* source, DWORD majorVersion)
+{
     DWORD descriptor[kDescriptorWords];
     DWORD needed = 0;
-    if (getFileSecurity(path, wanted, descriptor, sizeof descriptor, &needed))
+    if (ReadDescriptor(source, descriptor, sizeof descriptor, &needed))
         return OnlyAdministratorsCanChange(descriptor, majorVersion, 0);
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER)
         return 0;
     void* block = AllocTagged(kModuleNumber, 710, needed, 1);
     if (block == NULL)
         return 0;
-    int trusted = getFileSecurity(path, wanted, block, needed, &needed) &&
+    int trusted = ReadDescriptor(source, block, needed, &needed) &&
                   OnlyAdministratorsCanChange(block, majorVersion, 0);
     FreeIfSet(block);
     return trusted;
@@ -51,7 +66,7 @@ static int IsLocalVolumeWithAcls(const char* installDir)
            (flags & FS_PERSISTENT_ACLS) != 0;
 }
 
-int IsLogTrusted(const char* installDir)
+int IsLogTrusted(const char* installDir, HANDLE logHandle)
 {
     if (!IsNtPlatform())
         return 1;
@@ -65,14 +80,16 @@ int IsLogTrusted(const char* installDir)
     if (!GetVersionExA(&version))
         InternalError(kModuleNumber, 37);
 
-    char logPath[MAX_PATH];
-    snprintf(logPath, sizeof logPath, "%s", installDir);
-    if (!AppendPathComponent(logPath, kLogFileName))
-        return 0;
     HMODULE advapi = GetModuleHandleA("advapi32.dll");
-    FileSecurityFunction getFileSecurity =
-        advapi != NULL ? (FileSecurityFunction)(void*)GetProcAddress(advapi, "GetFileSecurityA") : NULL;
-    return getFileSecurity != NULL &&
-           OnlyAdministratorsCanChangePath(getFileSecurity, installDir, version.dwMajorVersion) &&
-           OnlyAdministratorsCanChangePath(getFileSecurity, logPath, version.dwMajorVersion);
+    SecuritySource folder = {NULL, installDir, NULL, NULL};
+    SecuritySource log = {NULL, NULL, NULL, logHandle};
+    if (advapi != NULL) {
+        folder.getFileSecurity =
+            (FileSecurityFunction)(void*)GetProcAddress(advapi, "GetFileSecurityA");
+        log.getKernelObjectSecurity =
+            (KernelObjectSecurityFunction)(void*)GetProcAddress(advapi, "GetKernelObjectSecurity");
+    }
+    return folder.getFileSecurity != NULL && log.getKernelObjectSecurity != NULL &&
+           OnlyAdministratorsCanChangeSource(&folder, version.dwMajorVersion) &&
+           OnlyAdministratorsCanChangeSource(&log, version.dwMajorVersion);
 }

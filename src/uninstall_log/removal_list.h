@@ -41,8 +41,20 @@ int AddEntry(RemovalList* list, RemovalEntry* entry);
 // Releases every entry with its path and every node; the list is empty afterwards.
 void ClearRemovalList(RemovalList* list);
 
+// What a removal pass left of the log's entries. An entry already gone counts in neither.
+struct RemovalOutcome {
+    // Entries the pass was allowed to remove that are still there: a file in use or refused, a
+    // folder refused for another reason than holding something (the user's files, the uninstaller).
+    unsigned int stillThere;
+    // Entries it would not follow: through a link below the installation folder, a folder entry
+    // that is itself a link, or outside the folder of a log others could have changed (but the
+    // folders above the installation folder, which only its removal could empty).
+    unsigned int notFollowed;
+};
+
 // Deletes every listed file and folder, newest first, reporting each to the callback (which
-// may be null), and leaves the list empty. Failed deletions are neither reported nor retried.
-void RunRemovalPass(RemovalList* list, ProgressCallback callback);
+// may be null), and leaves the list empty. Failed deletions are not retried; what stays is
+// counted in the outcome.
+RemovalOutcome RunRemovalPass(RemovalList* list, ProgressCallback callback);
 
 #endif

@@ -5,17 +5,24 @@
 #include "foundation/process_state.h"
 #include "foundation/text.h"
 #include "platform/platform.h"
-#include "uninstall_log/log_trust.h"
 #include "uninstall_log/removal_list.h"
+
+// What a folder on the way to an entry turned out to be.
+enum LevelState {
+    LevelPlain,    // a folder and no link, held where the line can hold one
+    LevelMissing,  // not there, or a file: nothing below it is there either
+    LevelRefused,  // a link, or a folder that could not be held: not passed
+};
 
 // A folder between the installation folder and the entries being removed.
 struct HeldFolder {
     size_t length;  // bytes of its path, the first of the walk's path
     HANDLE handle;  // open without delete sharing, or INVALID_HANDLE_VALUE
-    int passable;   // a folder and no link, held where the line can hold one
+    LevelState state;
 };
 
-// A 259-byte path has at most 129 names.
+// The folders strictly between the installation folder (at least "C:\") and an entry of at most
+// 259 bytes: every name takes a byte and a separator, so never more than 127.
 enum { kMaxHeldFolders = MAX_PATH / 2 };
 
 // The folders on the way to the entry last removed below the installation folder.
@@ -25,6 +32,11 @@ struct FolderWalk {
     int depth;
     int holdOpen;  // the NT line opens folders; the consumer line cannot
 };
+
+static int IsGoneError(DWORD error)
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
 
 static void ReleaseLevels(FolderWalk* walk, int depth)
 {
@@ -41,18 +53,23 @@ static void ReleaseLevels(FolderWalk* walk, int depth)
 // yet shows the link on the path as a folder with FILE_ATTRIBUTE_REPARSE_POINT.
 static HeldFolder EnterFolder(const char* folder, size_t length, int holdOpen)
 {
-    HeldFolder level = {length, INVALID_HANDLE_VALUE, 0};
+    HeldFolder level = {length, INVALID_HANDLE_VALUE, LevelRefused};
     if (holdOpen) {
         level.handle = CreateFileA(folder, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    NULL, OPEN_EXISTING,
                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
-        if (level.handle == INVALID_HANDLE_VALUE)
+        if (level.handle == INVALID_HANDLE_VALUE) {
+            level.state = IsGoneError(GetLastError()) ? LevelMissing : LevelRefused;
             return level;
+        }
     }
     DWORD attributes = GetFileAttributesA(folder);
-    level.passable = attributes != INVALID_FILE_ATTRIBUTES &&
-                     (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-                     (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        level.state = IsGoneError(GetLastError()) ? LevelMissing : LevelRefused;
+    else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        level.state = LevelMissing;
+    else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        level.state = LevelPlain;
     return level;
 }
 
@@ -67,12 +84,23 @@ static size_t EndOfName(const char* path, size_t at)
     return at;
 }
 
-// 1 when every folder from below the installation folder (its path start bytes long, separator
+// The first folder on the way that is not plain, LevelPlain when all are.
+static LevelState WalkState(const FolderWalk* walk)
+{
+    for (int i = 0; i < walk->depth; i++) {
+        if (walk->levels[i].state != LevelPlain)
+            return walk->levels[i].state;
+    }
+    return LevelPlain;
+}
+
+// Whether every folder from below the installation folder (its path start bytes long, separator
 // included) to the entry at path is a plain folder, now held where the line can hold one.
 // Levels the previous entry shared stay as they were; the others are closed, the entry's own
 // folder among them, before it is removed.
-// *heldPlain is set when the entry is itself a folder the walk held and found plain.
-static int WalkTo(FolderWalk* walk, const char* path, size_t start, int* heldPlain)
+// *heldPlain is set when the entry is itself a folder the walk held and found plain: the level
+// after the shared ones has the entry's very path.
+static LevelState WalkTo(FolderWalk* walk, const char* path, size_t start, int* heldPlain)
 {
     size_t shared = CommonPrefixIgnoringAsciiCase(path, walk->path);
     size_t length = strlen(path);
@@ -81,27 +109,23 @@ static int WalkTo(FolderWalk* walk, const char* path, size_t start, int* heldPla
            path[walk->levels[keep].length] == '\\')
         keep++;
     *heldPlain = keep < walk->depth && walk->levels[keep].length == length && shared >= length &&
-                 walk->levels[keep].passable;
+                 walk->levels[keep].state == LevelPlain;
     ReleaseLevels(walk, keep);
     memcpy(walk->path, path, length + 1);
-    for (int i = 0; i < walk->depth; i++) {
-        if (!walk->levels[i].passable)
-            return 0;
-    }
+    if (WalkState(walk) != LevelPlain)
+        return WalkState(walk);
     size_t at = walk->depth > 0 ? walk->levels[walk->depth - 1].length + 1 : start;
     for (;;) {
         size_t end = EndOfName(path, at);
         if (path[end] == '\0')
-            return 1;
-        if (walk->depth == kMaxHeldFolders)
-            return 0;
+            return LevelPlain;
         char folder[MAX_PATH];
         memcpy(folder, path, end);
         folder[end] = '\0';
         HeldFolder level = EnterFolder(folder, end, walk->holdOpen);
         walk->levels[walk->depth++] = level;
-        if (!level.passable)
-            return 0;
+        if (level.state != LevelPlain)
+            return level.state;
         at = end + 1;
     }
 }
@@ -114,40 +138,47 @@ static int IsLink(const char* path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-// The installation folder resolved, with its trailing separator; its length, 0 when unknown.
-static size_t ResolveInstallFolder(char* folder)
+// Deletes the file or removes the folder at path; 1 when it is still there afterwards. A folder
+// that still holds something (the user's files, the uninstaller and its log) is left to hold it.
+static int RemoveEntry(const RemovalEntry* entry, const char* path)
 {
-    if (!ResolveFullPath(folder, InstallDir))
-        return 0;
-    size_t length = strlen(folder);
-    if (folder[length - 1] != '\\') {
-        if (length + 1 >= MAX_PATH)
+    if (entry->kind == EntryKindFile) {
+        if (DeleteFileA(path))
             return 0;
-        folder[length++] = '\\';
-        folder[length] = '\0';
+        return IsGoneError(GetLastError()) ? 0 : 1;
     }
-    return length;
+    if (RemoveDirectoryA(path))
+        return 0;
+    DWORD error = GetLastError();
+    return error == ERROR_DIR_NOT_EMPTY || IsGoneError(error) ? 0 : 1;
 }
 
-void RunRemovalPass(RemovalList* list, ProgressCallback callback)
+// 1 when path, resolved, is the installation folder or one above it (the log made them on the
+// way to it), which only the copy, once the uninstaller and its log are gone, can empty.
+static int IsAboveInstallFolder(const char* path, const char* installFolder)
 {
+    char folder[MAX_PATH];
+    return ResolveFolderPath(folder, path) &&
+           CommonPrefixIgnoringAsciiCase(folder, installFolder) == strlen(folder);
+}
+
+RemovalOutcome RunRemovalPass(RemovalList* list, ProgressCallback callback)
+{
+    RemovalOutcome outcome = {0, 0};
     unsigned int count = 0;
     for (RemovalNode* node = list->oldest; node != NULL; node = node->newer)
         count++;
     double denominator = count > 0 ? (double)count : 1.0;
 
+    // The installation folder resolved, with its trailing separator; unknown, nothing lies in it.
     char installFolder[MAX_PATH];
-    size_t installLength = ResolveInstallFolder(installFolder);
-    // A log others could have changed may list any file of the machine: only what lies in the
-    // installation folder goes, the folder itself included.
-    int trusted = IsLogTrusted(InstallDir);
+    size_t installLength = ResolveFolderPath(installFolder, InstallDir) ? strlen(installFolder) : 0;
     FolderWalk walk;
     walk.path[0] = '\0';
     walk.depth = 0;
     walk.holdOpen = IsNtPlatform();
 
     // Newest first: a folder logged before its files comes after them here, when it is empty.
-    // Failed deletions are left as they are; the pass neither reports nor retries them.
     // A path that is not a full path would resolve against the working folder, which is the
     // Windows or system folder when the list of installed programs starts us: it is left alone.
     unsigned int position = 0;
@@ -157,23 +188,29 @@ void RunRemovalPass(RemovalList* list, ProgressCallback callback)
         if (ResolveFullPath(path, entry->path)) {
             size_t shared = installLength > 0 ? CommonPrefixIgnoringAsciiCase(path, installFolder) : 0;
             int below = installLength > 0 && shared == installLength;
-            int atFolder = installLength > 0 && shared == installLength - 1 && path[shared] == '\0';
-            int allowed;
+            LevelState way = LevelPlain;
             int heldPlain = 0;
             // The installation folder and what lies above it (a relocated C:\Apps) are the
-            // user's to link as they please; below it a link may lead anywhere.
+            // user's to link as they please; below it a link may lead anywhere. Beyond it, a log
+            // others could have changed may list any file of the machine.
+            int above = !below && IsAboveInstallFolder(path, installFolder);
             if (below) {
-                allowed = WalkTo(&walk, path, installLength, &heldPlain);
+                way = WalkTo(&walk, path, installLength, &heldPlain);
             } else {
                 ReleaseLevels(&walk, 0);
                 walk.path[0] = '\0';
-                allowed = trusted || atFolder;
+                if (!LogTrusted && !above)
+                    way = LevelRefused;
             }
-            if (allowed && entry->kind == EntryKindFile)
-                DeleteFileA(path);
-            else if (allowed && entry->kind == EntryKindDirectory &&
-                     !(below && !heldPlain && IsLink(path)))
-                RemoveDirectoryA(path);
+            // The installation folder and those above it hold the uninstaller and its log, and may
+            // be the working folder, which Windows refuses to remove: they are the copy's to remove.
+            if (way == LevelRefused ||
+                (below && entry->kind == EntryKindDirectory && !heldPlain && IsLink(path)))
+                outcome.notFollowed++;
+            else if (above && LogTrusted)
+                RemoveEntry(entry, path);
+            else if (way == LevelPlain && (below || LogTrusted))
+                outcome.stillThere += (unsigned int)RemoveEntry(entry, path);
         }
         if (callback != NULL)
             callback(entry->path, (double)position / denominator);
@@ -181,4 +218,5 @@ void RunRemovalPass(RemovalList* list, ProgressCallback callback)
     }
     ReleaseLevels(&walk, 0);
     ClearRemovalList(list);
+    return outcome;
 }

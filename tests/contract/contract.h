@@ -82,6 +82,8 @@ void MakeFolder(const char* path);  // and its missing parents below the scratch
 void MakeFile(const char* path, const char* bytes, size_t count);  // parents as well
 // Keeps the file open, without FILE_SHARE_DELETE, until the row ends.
 void HoldOpenWithoutDeleteSharing(const char* path);
+// Makes the folder the process's working folder until the row ends.
+void WorkInFolder(const char* path);
 int PathPresent(const char* path);
 // A link at path to the folder target, as a user who may write the folder makes one: under Wine
 // a Unix symbolic link, which Wine shows to a program as a junction.

@@ -21,6 +21,9 @@ void SelectContractMachine(DWORD platformId, SimWindowsWidth width)
 void BeginRow(void)
 {
     ResetMachine(g_platformId, g_width);
+    // Wine's kernel32 exports these on every line and version.
+    Machine().disk.kernelHasGetFinalPathNameByHandle = true;
+    Machine().disk.kernelHasSetFileInformationByHandle = true;
     AddFolder(kScratchFolder);
 }
 
@@ -69,6 +72,11 @@ void MakeFile(const char* path, const char* bytes, size_t count)
 void HoldOpenWithoutDeleteSharing(const char* path)
 {
     SetInUse(RedirectedPath(path));
+}
+
+void WorkInFolder(const char* path)
+{
+    Machine().disk.currentFolder = RedirectedPath(path);
 }
 
 void MakeLink(const char* path, const char* target)

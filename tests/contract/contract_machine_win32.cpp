@@ -8,6 +8,8 @@ static const char kPendingValue[] = "PendingFileRenameOperations";
 
 static char g_scratch[MAX_PATH];
 static HANDLE g_held = INVALID_HANDLE_VALUE;
+// The working folder the row found, while a row works in another; empty otherwise.
+static char g_workingFolder[MAX_PATH];
 static int g_linksMade = 0;  // a row made links: the scratch folder goes with rm
 // The restart deletions scheduled before the row, restored after it; NULL when there were none.
 static BYTE* g_pending = NULL;
@@ -208,6 +210,10 @@ static void RestorePendingDeletions(void)
 
 static void RemoveScratch(void)
 {
+    if (g_workingFolder[0] != '\0') {
+        SetCurrentDirectoryA(g_workingFolder);
+        g_workingFolder[0] = '\0';
+    }
     if (g_held != INVALID_HANDLE_VALUE) {
         CloseHandle(g_held);
         g_held = INVALID_HANDLE_VALUE;
@@ -317,6 +323,14 @@ void HoldOpenWithoutDeleteSharing(const char* path)
     if (g_held == INVALID_HANDLE_VALUE)
         fprintf(stderr, "HoldOpenWithoutDeleteSharing: cannot open %s (error %lu)\n", path,
                 GetLastError());
+}
+
+void WorkInFolder(const char* path)
+{
+    if (g_workingFolder[0] == '\0' && GetCurrentDirectoryA(sizeof g_workingFolder, g_workingFolder) >= sizeof g_workingFolder)
+        g_workingFolder[0] = '\0';
+    if (!SetCurrentDirectoryA(path))
+        fprintf(stderr, "WorkInFolder: cannot enter %s (error %lu)\n", path, GetLastError());
 }
 
 int PathPresent(const char* path)

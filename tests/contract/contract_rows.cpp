@@ -848,6 +848,78 @@ static void RemoveHeldFolder(Observation* seen, const ContractRow& row)
     Note(seen, "present=%d", PathPresent(path));
 }
 
+// row.path: a folder opened through whatever links lead to it; the last name of the path the system
+// gives the folder it really is, where it has GetFinalPathNameByHandleA.
+static void FinalFolderName(Observation* seen, const ContractRow& row)
+{
+    char path[MAX_PATH];
+    if (!NtLineScratchPath(seen, row, path, sizeof path))
+        return;
+    typedef DWORD(WINAPI * GetFinalPathNameByHandleFunction)(HANDLE, LPSTR, DWORD, DWORD);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    GetFinalPathNameByHandleFunction getFinalPathNameByHandle =
+        kernel ? (GetFinalPathNameByHandleFunction)(void*)GetProcAddress(kernel, "GetFinalPathNameByHandleA")
+               : NULL;
+    Note(seen, "found=%d", getFinalPathNameByHandle != NULL);
+    if (getFinalPathNameByHandle == NULL)
+        return;
+    HANDLE folder = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    char name[MAX_PATH + 8];
+    DWORD length = folder != INVALID_HANDLE_VALUE
+                       ? getFinalPathNameByHandle(folder, name, sizeof name, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS)
+                       : 0;
+    if (folder != INVALID_HANDLE_VALUE)
+        CloseHandle(folder);
+    if (length == 0 || length >= sizeof name) {
+        Note(seen, "named=0 error=%lu", (unsigned long)GetLastError());
+        return;
+    }
+    Note(seen, "prefix=%.4s", name);
+    NoteLastName(seen, "name", name);
+}
+
+// row.path: a folder, or a file in one, opened with DELETE as the copy opens what it removes, and
+// marked for deletion through that handle; whether it is there once the handle is closed.
+static void DeleteThroughHandle(Observation* seen, const ContractRow& row)
+{
+    char path[MAX_PATH];
+    if (!NtLineScratchPath(seen, row, path, sizeof path))
+        return;
+    typedef BOOL(WINAPI * SetFileInformationByHandleFunction)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    SetFileInformationByHandleFunction setFileInformationByHandle =
+        kernel ? (SetFileInformationByHandleFunction)(void*)GetProcAddress(kernel, "SetFileInformationByHandle")
+               : NULL;
+    if (setFileInformationByHandle == NULL) {
+        Note(seen, "found=0");
+        return;
+    }
+    HANDLE item = CreateFileA(path, DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+    Note(seen, "opened=%d", item != INVALID_HANDLE_VALUE);
+    if (item == INVALID_HANDLE_VALUE)
+        return;
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    NoteResult(seen, setFileInformationByHandle(item, FileDispositionInfo, &disposition, sizeof disposition));
+    Note(seen, "before_close=%d", PathPresent(path));
+    CloseHandle(item);
+    ScratchPath(path, sizeof path, row.other);
+    Note(seen, "present=%d", PathPresent(path));
+}
+
+// The working folder of a process refuses removal, empty as it may be: the system holds it open
+// without delete sharing.
+static void RemoveWorkingFolder(Observation* seen, const ContractRow& row)
+{
+    char path[MAX_PATH];
+    ScratchPath(path, sizeof path, row.path);
+    WorkInFolder(path);
+    NoteResult(seen, RemoveDirectoryA(path));
+    Note(seen, "present=%d", PathPresent(path));
+}
+
 // row.path: a folder whose owner and DACL are read; the verdict of the run's rule on them.
 static void FolderTrust(Observation* seen, const ContractRow& row)
 {
@@ -974,6 +1046,21 @@ static const ContractRow kRows[] = {
      "EmptyTarget", 0, "result=1 present=0", NULL},
     {"a folder held without delete sharing stays", SetupLinks, RemoveHeldFolder, "EmptyTarget",
      "", 0, "held=1 result=0 error=32 present=1", "nt-line-only"},
+    // The installation folder's one spelling, and what the copy removes through the handles it
+    // checked: a folder marked through its handle goes at the close, once empty; Wine marks the
+    // folder a link leads to, as it removes it through RemoveDirectoryA.
+    {"a folder reached through a link is named by its own path", SetupLinks, FinalFolderName, "Link",
+     "", 0, "found=1 prefix=\\\\?\\ name=target", "nt-line-only"},
+    {"an empty folder marked through its handle goes at the close", SetupFolders, DeleteThroughHandle,
+     "Empty", "Empty", 0, "opened=1 result=1 before_close=1 present=0", "nt-line-only"},
+    {"a folder not empty refuses the mark", SetupFolders, DeleteThroughHandle, "Full", "Full", 0,
+     "opened=1 result=0 error=145 before_close=1 present=1", "nt-line-only"},
+    {"a file marked through its handle goes at the close", SetupFolders, DeleteThroughHandle,
+     "Full\\a.txt", "Full\\a.txt", 0, "opened=1 result=1 before_close=1 present=0", "nt-line-only"},
+    {"a link marked through its handle takes the folder it leads to", SetupLinks, DeleteThroughHandle,
+     "EmptyLink", "EmptyTarget", 0, "opened=1 result=1 before_close=1 present=0", "nt-line-only"},
+    {"the working folder refuses removal", SetupFolders, RemoveWorkingFolder, "Empty", "", 0,
+     "result=0 error=32 present=1", NULL},
     {"a folder as made is changed by administrators alone", SetupFolders, FolderTrust, "Empty",
      "", 0, "read=1 trusted=1", "nt-line-only"},
     {"a folder writable by everyone", SetupWritableFolder, FolderTrust, "Open", "", 0,

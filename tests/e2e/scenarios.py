@@ -14,6 +14,7 @@ directory is the one pxwine.session made; shots of every window land in its shot
 import os
 import shutil
 import struct
+import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
@@ -300,6 +301,39 @@ def stage_hand_off(user_file):
     return stager
 
 
+def stage_running_program(stage):
+    """An installation whose program px.exe the row holds open through the first run, as Plexitone holds
+    its own file while it runs: the first run removes the rest of the payload alone."""
+    for relative in ("px.exe", "sub\\a.txt"):
+        stage.file(relative)
+    folder = stage.win("")[:-1]
+    log = sound_log([
+        (ENTRY_KIND_DIRECTORY, folder.rsplit("\\", 1)[0]),
+        (ENTRY_KIND_DIRECTORY, folder),
+        (ENTRY_KIND_DIRECTORY, stage.win("sub")),
+        (ENTRY_KIND_FILE, stage.win("sub\\a.txt")),
+        (ENTRY_KIND_FILE, stage.win("px.exe")),
+    ])
+    return log, {"sub\\", "sub\\a.txt"}
+
+
+class HeldFile:
+    """pxhold.exe holding a file of the prefix open without delete sharing until end() ends it by its id."""
+
+    def __init__(self, session, holder, windows_path):
+        self.process = subprocess.Popen(["wine", holder, windows_path], env=session.environment,
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                        stderr=subprocess.STDOUT)
+        line = self.process.stdout.readline().decode("latin-1").strip()
+        if line != "held":
+            self.end()
+            raise RuntimeError("pxhold did not hold %s: %r" % (windows_path, line))
+
+    def end(self):
+        self.process.kill()
+        self.process.wait(timeout=60)
+
+
 def plant_marker_dlls(stage, marker, names):
     """Copies of the marker DLL under each name, beside the uninstaller and in the working folder; returns
     the marker files that a load of any of them would leave, and the native-first override for the names
@@ -341,6 +375,14 @@ FIELDS = {
     # "folder_gone" (the folder and the parent the log made), "user_file" (only the user's file stays),
     # "restart" (the folder gone, and after wineboot -r nothing of the run in the temporary folders).
     "hand_off": None,
+    # The pass leaves some of the log's entries (a link, an untrusted log's entries outside the folder):
+    # the uninstaller and its log stay for a later run, and no copy is started.
+    "keeps_uninstaller": False,
+    # A logged file held open through the run by another program: the uninstaller and its log stay with
+    # it; the program ended, a second run removes the rest and hands off.
+    "held": None,
+    # The run is started through a link beside the folder that leads to it (C:\\e2e\\NAME-via).
+    "started_through_link": False,
 }
 
 
@@ -407,11 +449,16 @@ SCENARIOS = [
     for name, lane in (("planted_dlls_not_loaded", NT32), ("planted_dlls_not_loaded_consumer_line", CONSUMER),
                        ("planted_dlls_not_loaded_nt64", NT64))
 ] + [
-    main_road("links_not_passed", stage_links),
-    main_road("links_not_passed_consumer_line", stage_links, lane=CONSUMER),
+    main_road("links_not_passed", stage_links, keeps_uninstaller=True),
+    main_road("links_not_passed_consumer_line", stage_links, lane=CONSUMER, keeps_uninstaller=True),
+    # Started through another spelling of its folder, the run still knows the link below it.
+    main_road("links_not_passed_started_through_a_link", stage_links, keeps_uninstaller=True,
+              started_through_link=True),
+    main_road("links_not_passed_started_through_a_link_consumer_line", stage_links, lane=CONSUMER,
+              keeps_uninstaller=True, started_through_link=True),
     # Only a log no other user could change is followed beyond the installation folder.
-    main_road("untrusted_log_outside_left", log_naming_outside(True)),
-    main_road("untrusted_log_outside_left_nt64", log_naming_outside(True), lane=NT64),
+    main_road("untrusted_log_outside_left", log_naming_outside(True), keeps_uninstaller=True),
+    main_road("untrusted_log_outside_left_nt64", log_naming_outside(True), lane=NT64, keeps_uninstaller=True),
     main_road("trusted_log_outside_goes", log_naming_outside(False), outside_goes=True),
     main_road("trusted_log_outside_goes_nt64", log_naming_outside(False), lane=NT64, outside_goes=True),
 ] + [
@@ -421,6 +468,10 @@ SCENARIOS = [
     main_road("hand_off_%s_%s" % (kind, lane.name), stage_hand_off(kind == "user_file"), lane=lane,
               hand_off=kind)
     for kind in ("folder_gone", "user_file", "restart") for lane in (NT32, CONSUMER, NT64)
+] + [
+    main_road("program_running_then_second_run_%s" % lane.name, stage_running_program, lane=lane,
+              held="px.exe", hand_off="folder_gone")
+    for lane in (NT32, CONSUMER)
 ]
 
 
@@ -588,11 +639,22 @@ def run_scenario(scenario, harness):
     temp_before = temp_items(session.prefix)
     records_before = copy_records(session) if scenario.removes else 0
 
+    program = stage.win(UNINSTALLER)
+    if scenario.started_through_link:
+        via = folder[:-1] + "-via\\"
+        os.symlink(stage.unix_dir, unix_path(session.prefix, via[:-1]))
+        program = via + UNINSTALLER
+    held = HeldFile(session, harness.holder, stage.win(scenario.held)) if scenario.held else None
+
     print("folder %s (%d characters), %s lane" % (folder, len(folder), scenario.lane.name), flush=True)
-    run = DriverRun(session, harness.driver, scenario.name, stage.win(UNINSTALLER), scenario.answers,
-                    scenario.lane, timeout=DRIVER_TIMEOUT_SECONDS, cwd=scenario.working_folder,
-                    dll_overrides=dll_overrides,
-                    display=session.values["DISPLAY"] + ".7" if scenario.no_display else None)
+    try:
+        run = DriverRun(session, harness.driver, scenario.name, program, scenario.answers,
+                        scenario.lane, timeout=DRIVER_TIMEOUT_SECONDS, cwd=scenario.working_folder,
+                        dll_overrides=dll_overrides,
+                        display=session.values["DISPLAY"] + ".7" if scenario.no_display else None)
+    finally:
+        if held is not None:
+            held.end()
     failures = []
     check_no_marker_loaded(markers, failures)
     check_run(run, failures, scenario.exit_code)
@@ -602,7 +664,28 @@ def run_scenario(scenario, harness):
     if scenario.progress:
         check_progress(log_paths, run.events, failures)
 
-    if scenario.removes:
+    if scenario.keeps_uninstaller or scenario.held:
+        # Nothing handed off: no copy in the temporary folder, no record for a restart, and the
+        # uninstaller and its log where they were, with what the pass left.
+        if temp_items(session.prefix) != temp_before or copy_records(session) != records_before:
+            failures.append("a copy was started although the pass left some of the log's entries")
+        kept = {UNINSTALLER, LOG_NAME} | ({scenario.held} if scenario.held else set())
+        if not kept <= stage.snapshot():
+            failures.append("the uninstaller and its log should stay for a later run: %s" % sorted(stage.snapshot()))
+    if scenario.held:
+        after_first = stage.snapshot()
+        if after_first != before - removed:
+            failures.append("the first run, with %s held: still there but should be gone: %s; gone but should "
+                            "be there: %s" % (scenario.held, sorted(after_first - (before - removed)),
+                                              sorted((before - removed) - after_first)))
+        run = DriverRun(session, harness.driver, scenario.name + "-second", program, scenario.answers,
+                        scenario.lane, timeout=DRIVER_TIMEOUT_SECONDS)
+        check_run(run, failures)
+        difference = prompts_differ(scenario.prompts, run.prompts())
+        if difference:
+            failures.append("the second run: " + difference)
+        removed = removed | {scenario.held}
+    if scenario.removes and not scenario.keeps_uninstaller:
         # The end of the main road hands the uninstaller, its log and their folder to the copy.
         seconds = wait_for_hand_off(session, stage.unix_dir, records_before)
         if seconds is None:
@@ -631,9 +714,11 @@ def run_scenario(scenario, harness):
         failures.append("start-menu group should be gone, holds %s" % group_left)
     if scenario.start_menu == "kept" and group_left != sorted(SHORTCUTS):
         failures.append("start-menu group should be untouched, holds %s" % group_left)
+    if scenario.started_through_link:
+        os.remove(unix_path(session.prefix, via[:-1]))
     print("journal: %s; %d prompts, %d windows" % (run.journal, len(run.prompts()), len(run.windows())))
     return failures
 
 
 if __name__ == "__main__":
-    sys.exit(main(SCENARIOS, run_scenario, options=("marker",)))
+    sys.exit(main(SCENARIOS, run_scenario, options=("marker", "holder")))

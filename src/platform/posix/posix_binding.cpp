@@ -31,13 +31,6 @@ BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem)
     return TRUE;
 }
 
-FILE* _fsopen(const char* filename, const char* mode, int shflag)
-{
-    // POSIX has no share modes; every open shares with everyone, as _SH_DENYNO does.
-    (void)shflag;
-    return fopen(filename, mode);
-}
-
 int _fcloseall(void)
 {
     // The C library here cannot close only the streams the program opened (its fcloseall takes

@@ -127,6 +127,12 @@ struct SimDisk {
     DWORD volumeSerial = 0x5A3C19E4;  // of drive C:, the only volume
     DWORD nextFileIndex = 1;           // the next file index the volume hands out
     DWORD writeClock = 1;              // ticks on every write
+    // kernel32's file calls that programs find through GetProcAddress: GetLongPathNameA from
+    // Windows 98 and 2000 on, GetFinalPathNameByHandleA and SetFileInformationByHandle from Vista
+    // on. Wine exports all three on every line and version.
+    bool kernelHasGetLongPathName = true;
+    bool kernelHasGetFinalPathNameByHandle = false;
+    bool kernelHasSetFileInformationByHandle = false;
     // Wine keeps no DACL a program sets: a new folder gets one made from the Unix mode, owned
     // by the running user (that user allowed everything, Everyone what the mode's last three
     // bits allow). 0: a new folder takes the DACL it is given, as Windows does.
@@ -143,6 +149,7 @@ struct SimHandle {
     DWORD processId = 0;   // the process a process handle names
     DWORD access = 0, share = 0;
     bool inheritable = false;
+    bool deleteOnClose = false;  // marked for deletion through this handle: it goes at its close
 };
 
 // A process this one knows of: itself, the ones it started, and those whose handles it was given.
@@ -289,6 +296,7 @@ enum SimFaultKind {
     SimFaultShortRead,  // a read delivers fewer bytes than asked (streams) or data cut short
     SimFaultNullHandle, // the operation returns a null handle or pointer
     SimFaultNoNul,      // string data fills the buffer without a terminating NUL
+    SimFaultTaken,      // a name to be made is taken already (ERROR_ALREADY_EXISTS)
 };
 
 struct SimFault {

@@ -39,11 +39,12 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName)
                     key.empty() ? ERROR_PATH_NOT_FOUND : MissingError(key));
     if (!item->isFolder)
         return SimFail("RemoveDirectoryA", path, ERROR_DIRECTORY);
-    // Only an empty folder can be removed; nothing is removed with it.
-    if (HasChildren(key))
-        return SimFail("RemoveDirectoryA", path, ERROR_DIR_NOT_EMPTY);
+    // The folder is opened for deletion before it is looked into: one held without delete
+    // sharing refuses so, empty or not. Only an empty folder can be removed; nothing goes with it.
     if (DWORD refusal = SimDeletionRefusal(key))
         return SimFail("RemoveDirectoryA", path, refusal);
+    if (HasChildren(key))
+        return SimFail("RemoveDirectoryA", path, ERROR_DIR_NOT_EMPTY);
     Machine().disk.items.erase(key);
     SimRecordCall("RemoveDirectoryA", path, TRUE);
     return TRUE;

@@ -93,8 +93,9 @@ static SimSecurity NewFolderSecurity(const std::string& parentKey, LPSECURITY_AT
 BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes)
 {
     std::string path = lpPathName ? lpPathName : "";
-    if (SimFaultHit("CreateDirectoryA", path.c_str(), nullptr))
-        return SimFail("CreateDirectoryA", path, ERROR_ACCESS_DENIED);
+    SimFaultKind kind = SimFaultError;
+    if (SimFaultHit("CreateDirectoryA", path.c_str(), &kind))
+        return SimFail("CreateDirectoryA", path, kind == SimFaultTaken ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED);
     std::string key = CallKey(path);
     if (key.empty() || FindItem(key))
         return SimFail("CreateDirectoryA", path, ERROR_ALREADY_EXISTS);
@@ -209,7 +210,8 @@ BOOL WINAPI GetKernelObjectSecurity(HANDLE Handle, SECURITY_INFORMATION Requeste
     SimDiskItem* item = handle ? FindItem(handle->key) : nullptr;
     if (!item)
         return SimFail("GetKernelObjectSecurity", "", ERROR_INVALID_HANDLE);
-    if (!(handle->access & READ_CONTROL) ||
+    // GENERIC_READ maps to FILE_GENERIC_READ, READ_CONTROL among its rights.
+    if (!(handle->access & (READ_CONTROL | GENERIC_READ | GENERIC_ALL)) ||
         RequestedInformation != (OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION))
         return SimFail("GetKernelObjectSecurity", "", ERROR_ACCESS_DENIED);
     DWORD needed = SimWriteSecurityDescriptor(*item, (BYTE*)pSecurityDescriptor, nLength);

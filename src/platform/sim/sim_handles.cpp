@@ -42,6 +42,9 @@ static const DWORD kSharedRights = kReadRights | kWriteRights | DELETE;
 
 bool SimHandlesConflict(const std::string& key, DWORD access, DWORD share)
 {
+    // The system holds the working folder open to traverse it, sharing reads and writes only.
+    if (CallKey(Machine().disk.currentFolder) == key && (access & DELETE))
+        return true;
     for (const auto& open : Machine().objects.handles) {
         const SimHandle& held = open.second;
         if (held.kind != SimObjectFile || held.key != key || !(held.access & kSharedRights))
@@ -84,12 +87,22 @@ DWORD SimDeletionRefusal(const std::string& key)
             (open.second.access & kSharedRights) && !(open.second.share & FILE_SHARE_DELETE))
             return ERROR_SHARING_VIOLATION;
     }
+    // The working folder is held open without delete sharing, by Windows and by Wine alike.
+    if (CallKey(Machine().disk.currentFolder) == key)
+        return ERROR_SHARING_VIOLATION;
     return 0;
 }
 
 bool SimCloseObject(HANDLE handle)
 {
-    return Machine().objects.handles.erase((ULONG_PTR)handle) != 0;
+    auto open = Machine().objects.handles.find((ULONG_PTR)handle);
+    if (open == Machine().objects.handles.end())
+        return false;
+    SimHandle closed = open->second;
+    Machine().objects.handles.erase(open);
+    if (closed.deleteOnClose)
+        SimDeleteMarked(closed.key);
+    return true;
 }
 
 BOOL WINAPI DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourceHandle,

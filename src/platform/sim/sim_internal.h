@@ -73,8 +73,16 @@ BOOL SimTokenUser(LPVOID information, DWORD length, LPDWORD returned);
 std::string SimSidText(PSID sid);
 bool SimReadDacl(PSECURITY_DESCRIPTOR descriptor, std::vector<SimAce>* aces, bool* isProtected);
 
-// Closes a handle of the process table (sim_handles.cpp); false when it holds none such.
+// Closes a handle of the process table (sim_handles.cpp); false when it holds none such. An item
+// marked for deletion through it goes then (SimDeleteMarked, sim_file_handles.cpp).
 bool SimCloseObject(HANDLE handle);
+void SimDeleteMarked(const std::string& key);
+// kernel32's file calls that programs find through GetProcAddress, and ntdll as GetModuleHandleA
+// finds it on the NT line, with its exports (sim_file_handles.cpp); NULL where the system lacks them.
+FARPROC SimFileExport(const std::string& name);
+bool SimIsNtdllName(const std::string& name);
+HMODULE SimNtdllModule(void);
+FARPROC SimNtdllExport(const std::string& name);
 // kernel32's exports from Vista on that programs find through GetProcAddress; NULL when the
 // machine's system lacks them.
 FARPROC SimProcessExport(const std::string& name);

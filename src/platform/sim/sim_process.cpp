@@ -64,6 +64,11 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName)
         SimRecordCall("GetModuleHandleA", name, 1);
         return SimAdvapiModule();
     }
+    // ntdll is mapped into every process of the NT line; the consumer line has none.
+    if (SimIsNtdllName(name) && Machine().process.platformId == VER_PLATFORM_WIN32_NT) {
+        SimRecordCall("GetModuleHandleA", name, 1);
+        return SimNtdllModule();
+    }
     const SimProcess& p = Machine().process;
     std::string loaded = p.loadedModulePath.empty() ? p.modulePath : p.loadedModulePath;
     bool hasPath = name.find_first_of("\\/") != std::string::npos;
@@ -133,6 +138,13 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
     if (hModule == SimAdvapiModule())
         return SimAdvapiExport(name);
+    if (hModule == SimNtdllModule()) {
+        FARPROC export_ = SimNtdllExport(name);
+        if (!export_)
+            return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
+        SimRecordCall("GetProcAddress", name, 1);
+        return export_;
+    }
     // kernel32 stays mapped whatever LoadLibraryA and FreeLibrary counted.
     if (hModule != (HMODULE)&g_kernelModule)
         return SimLibraryExport(hModule, name);
@@ -151,6 +163,8 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
     else if (p.kernelHasActivationContexts)
         found = SimActivationContextExport(name);
     FARPROC result = found ? reinterpret_cast<FARPROC>(found) : SimProcessExport(name);
+    if (!result)
+        result = SimFileExport(name);
     if (!result)
         return (FARPROC)(ULONG_PTR)SimFail("GetProcAddress", name, ERROR_PROC_NOT_FOUND);
     SimRecordCall("GetProcAddress", name, 1);

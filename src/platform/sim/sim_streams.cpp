@@ -11,6 +11,8 @@ struct SimStream {
     std::string bytes;  // a copy taken at open: later changes of the file do not show
     size_t position = 0;
     FILE* file = nullptr;
+    HANDLE handle = nullptr;  // the file handle behind the stream, in the process's table
+    int descriptor = -1;      // what _fileno gives
 };
 
 static std::vector<SimStream*> g_streams;  // open streams, in the order they were opened
@@ -46,13 +48,22 @@ static int CloseStream(void* cookie)
     SimStream* stream = (SimStream*)cookie;
     g_streams.erase(std::remove(g_streams.begin(), g_streams.end(), stream), g_streams.end());
     --Machine().disk.openStreams;
+    SimCloseObject(stream->handle);
     delete stream;
     return 0;
 }
 
+// The share modes msvcrt's _SH_ flags open a file with; the consumer line knows no delete sharing.
+static DWORD ShareModeOf(int shflag)
+{
+    DWORD share = shflag == _SH_DENYWR ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
+    if (shflag != _SH_DENYWR && Machine().process.platformId == VER_PLATFORM_WIN32_NT)
+        share |= FILE_SHARE_DELETE;
+    return share;
+}
+
 FILE* _fsopen(const char* filename, const char* mode, int shflag)
 {
-    (void)shflag;  // the machine has no other process that could hold the file
     std::string path = filename ? filename : "";
     SimFaultKind kind = SimFaultError;
     bool fault = SimFaultHit("_fsopen", path.c_str(), &kind);
@@ -69,7 +80,9 @@ FILE* _fsopen(const char* filename, const char* mode, int shflag)
     }
     std::string key = CallKey(path);
     SimDiskItem* item = key.empty() ? nullptr : FindItem(key);
-    if (!item || item->isFolder) {
+    // msvcrt opens with GENERIC_READ and the share mode; a handle held against it refuses.
+    DWORD share = ShareModeOf(shflag);
+    if (!item || item->isFolder || SimHandlesConflict(key, GENERIC_READ, share)) {
         errno = item ? EACCES : ENOENT;
         SimRecordCall("_fsopen", path, 0);
         return nullptr;
@@ -85,10 +98,33 @@ FILE* _fsopen(const char* filename, const char* mode, int shflag)
         SimRecordCall("_fsopen", path, 0);
         return nullptr;
     }
+    static int nextDescriptor = 3;  // 0 to 2 are the standard streams'
+    stream->handle = SimOpenFileHandle(key, GENERIC_READ, share);
+    stream->descriptor = nextDescriptor++;
     g_streams.push_back(stream);
     ++Machine().disk.openStreams;
     SimRecordCall("_fsopen", path, 1);
     return stream->file;
+}
+
+int _fileno(FILE* file)
+{
+    for (const SimStream* stream : g_streams) {
+        if (stream->file == file)
+            return stream->descriptor;
+    }
+    errno = EBADF;
+    return -1;
+}
+
+intptr_t _get_osfhandle(int fd)
+{
+    for (const SimStream* stream : g_streams) {
+        if (stream->descriptor == fd)
+            return (intptr_t)stream->handle;
+    }
+    errno = EBADF;
+    return (intptr_t)INVALID_HANDLE_VALUE;
 }
 
 int _fcloseall(void)

@@ -195,6 +195,13 @@ TEST_F(PipeDriverTest, StopsAtTheFirstFailureAndKeepsTheProductKey)
          [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi1", "C:\\WINDOWS\\system32\\pxpipe.drv"); }, 0, false, true},
         {"its path beside the REG_SZ value", VER_PLATFORM_WIN32_NT,
          [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi7", "c:/windows/SYSTEM32/pxpipe.drv"); }, 0, false, true},
+        // A value this run cannot read whole may name the driver by a path of its own.
+        {"a list value of 261 bytes with its NUL", VER_PLATFORM_WIN32_NT,
+         [] { SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi5",
+                        "C:\\" + std::string(246, 'd') + "\\pxpipe.drv"); }, 0, false, true},
+        {"a list value filling the buffer without NUL", VER_PLATFORM_WIN32_NT,
+         [] { SetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "midi5", REG_SZ,
+                       "C:\\" + std::string(247, 'd') + "\\pxpipe.dr"); }, 0, false, true},
         {"the list value cannot be deleted", VER_PLATFORM_WIN32_NT,
          [] { FailCall("RegDeleteValueA", 1, SimFaultError, "midi1"); }, 0, false, false},
         {"no right to drivers.desc", VER_PLATFORM_WIN32_NT,

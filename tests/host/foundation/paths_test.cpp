@@ -128,6 +128,7 @@ struct ResolveRow {
     int result;
     std::string expected;  // "" when refused: dest keeps its sentinel
     bool doubleByte = false;
+    bool folder = false;  // ResolveFolderPath, which ends the result with a separator
 };
 
 // The resolved path is what the removal pass compares with the installation folder and walks.
@@ -147,6 +148,14 @@ TEST(ResolveFullPath, ResolvesAsWindowsDoesBeforeTheFileSystemSeesIt)
         {"a trail byte of 0x5C", "C:\\\x95\x5C..\\a", 1, "C:\\\x95\x5C..\\a", true},
         {"a share of 258 gains a separator and fits", unc257, 1, unc257 + "\\"},
         {"a share of 259 gains one too many", unc257 + "x", 0, ""},
+        {"a folder gains a separator after its last name", "C:\\App\\Sub", 1, "C:\\App\\Sub\\", false, true},
+        {"a folder keeps the one it has", "C:/App/Sub/", 1, "C:\\App\\Sub\\", false, true},
+        {"a folder at the root keeps the root's", "C:\\App\\..", 1, "C:\\", false, true},
+        // The last byte is the trail byte 0x5C, the separator's: it ends a name, and one is added.
+        {"a folder ending in a trail byte of 0x5C", "C:\\\x95\x5C", 1, "C:\\\x95\x5C\\", true, true},
+        {"a folder of 258 gains its separator and fits", "C:\\" + std::string(255, 'f'), 1,
+         "C:\\" + std::string(255, 'f') + "\\", false, true},
+        {"a folder of 259 gains one too many", "C:\\" + std::string(256, 'f'), 0, "", false, true},
     };
     for (const ResolveRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -154,7 +163,7 @@ TEST(ResolveFullPath, ResolvesAsWindowsDoesBeforeTheFileSystemSeesIt)
         Machine().process.doubleByteCodePage = row.doubleByte;
         char buffer[MAX_PATH + 8];
         memset(buffer, kSentinel, sizeof buffer);
-        EXPECT_EQ(ResolveFullPath(buffer, row.source.c_str()), row.result);
+        EXPECT_EQ((row.folder ? ResolveFolderPath : ResolveFullPath)(buffer, row.source.c_str()), row.result);
         if (row.result)
             EXPECT_EQ(std::string(buffer), row.expected);
         for (size_t i = row.result ? MAX_PATH : 0; i < sizeof buffer; i++)

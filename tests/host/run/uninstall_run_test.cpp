@@ -241,6 +241,63 @@ TEST_F(UninstallRunTest, AnEmptyLogStillRunsEveryCleanupStep)
     EXPECT_EQ(CallsOf({"SetDlgItemTextA"}).size(), 1u);  // the end report alone
 }
 
+struct SpellingRow {
+    const char* name;
+    std::string modulePath;  // how the run was started
+    void (*arrange)();       // short names, links, another log
+    bool vista;              // the system names a folder's real path (GetFinalPathNameByHandleA)
+    bool followed;           // the log is this folder's: the confirmation, not the fallback dialog
+};
+
+// The log's entries name the folder as the installer wrote it; the run may be started by another
+// spelling of it. Only one of the spellings the system gives of this very folder is compared with
+// them, and a log none of whose entries lies under it is not followed at all.
+TEST_F(UninstallRunTest, TheLogIsFollowedUnderTheSpellingOfTheFolderItsEntriesUse)
+{
+    const std::string elsewhere = "C:\\Elsewhere";
+    const SpellingRow rows[] = {
+        {"started by its 8.3 name", "C:\\PROGRA~1\\PLEXIT~1\\pxunins.exe",
+         [] { SetShortName("C:\\Program Files", "PROGRA~1"); SetShortName(kInstallFolder, "PLEXIT~1"); }, false, true},
+        {"started by its 8.3 name, no GetLongPathNameA", "C:\\PROGRA~1\\PLEXIT~1\\pxunins.exe",
+         [] { SetShortName("C:\\Program Files", "PROGRA~1"); SetShortName(kInstallFolder, "PLEXIT~1");
+              Machine().disk.kernelHasGetLongPathName = false; }, false, true},
+        {"Vista: started through a link to its folder", "C:\\Link\\pxunins.exe",
+         [] { AddLink("C:\\Link", kInstallFolder); }, true, true},
+        {"XP: started through a link to its folder", "C:\\Link\\pxunins.exe",
+         [] { AddLink("C:\\Link", kInstallFolder); }, false, false},
+        {"XP: a link above the folder the log names", kInstallFolder + std::string("\\pxunins.exe"),
+         [] { AddLink("C:\\Apps", "C:\\Program Files"); }, false, true},
+        {"a log of another folder", kInstallFolder + std::string("\\pxunins.exe"),
+         [] { AddFile(std::string(kInstallFolder) + "\\_pxunins.dat", LogBuilder().Header(1).File("C:\\Other\\x").Bytes()); },
+         true, false},
+    };
+    for (const SpellingRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Stage(VER_PLATFORM_WIN32_NT, 3);
+        // A folder of the log replaced by a link to another's files, of the same names.
+        DeleteFileA((kFolder + "\\Sounds\\Drums\\kick.wav").c_str());
+        RemoveDirectoryA((kFolder + "\\Sounds\\Drums").c_str());
+        AddFile(elsewhere + "\\kick.wav", "another's");
+        AddLink(kFolder + "\\Sounds\\Drums", elsewhere);
+        AddFile("C:\\Other\\x");
+        row.arrange();
+        Machine().process.modulePath = row.modulePath;
+        Machine().disk.kernelHasGetFinalPathNameByHandle = row.vista;
+        ScriptAnswers({row.followed ? IDYES : IDCANCEL, IDOK});
+        const std::vector<std::string> registryBefore = ListRegistry();
+
+        EXPECT_EQ(RunUninstaller(), 0);
+
+        EXPECT_EQ(UiRows(), (row.followed ? std::vector<std::string>{kConfirm + "6", kComplete}
+                                          : std::vector<std::string>{kFallback + "2"}));
+        EXPECT_EQ(PathExists(kFolder + "\\readme.txt"), !row.followed);
+        EXPECT_EQ(ListRegistry() == registryBefore, !row.followed);
+        // Never through the link below the folder, whichever spelling the run was started by.
+        EXPECT_EQ(FileData(elsewhere + "\\kick.wav"), "another's");
+        EXPECT_TRUE(PathExists("C:\\Other\\x"));
+    }
+}
+
 // What a system DLL may ask for by name during a run, planted beside the program and in the
 // working folder: comctl32, what comctl32 6 and uxtheme ask for, what shell32 asks for to find
 // the Programs folder (userenv), and what userenv of Windows 7 imports (profapi).
@@ -576,21 +633,60 @@ TEST_F(UninstallRunTest, TheEndOfTheMainRoadStartsACopyInANewRestrictedFolderWit
     }
 }
 
+// A running Plexitone holds px.exe against deletion: the run ends as ever, but its uninstaller
+// and log stay, with no record for a restart, so that a second run, once Plexitone has ended,
+// removes the rest and hands off.
+TEST_F(UninstallRunTest, AFileInUseKeepsTheUninstallerAndItsLogForASecondRun)
+{
+    for (DWORD line : {VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS}) {
+        SCOPED_TRACE(line == VER_PLATFORM_WIN32_NT ? "NT line" : "consumer line");
+        Stage(line, 3);
+        SetInUse(kFolder + "\\px.exe");
+        ScriptAnswers({IDYES, IDOK});
+
+        EXPECT_EQ(RunUninstaller(), 0);
+
+        EXPECT_EQ(UiRows(), (std::vector<std::string>{kConfirm + "6", kComplete}));
+        EXPECT_EQ(PathsUnder(kFolder), (std::vector<std::string>{kFolder, kFolder + "\\_pxunins.dat",
+                                                                 kFolder + "\\px.exe", kFolder + "\\pxunins.exe"}));
+        EXPECT_EQ(StartedCopy(), nullptr);
+        EXPECT_EQ(Machine().disk.pendingDeletes, std::vector<std::string>{});
+        EXPECT_EQ(IniFile("wininit.ini"), "");
+
+        SetInUse(kFolder + "\\px.exe", false);
+        Machine().ui.journal.clear();
+        ScriptAnswers({IDYES, IDOK});
+        EXPECT_EQ(RunUninstaller(), 0);
+        EXPECT_EQ(UiRows(), (std::vector<std::string>{kConfirm + "6", kComplete}));
+        EXPECT_EQ(PathsUnder(kFolder), (std::vector<std::string>{kFolder, kFolder + "\\_pxunins.dat",
+                                                                 kFolder + "\\pxunins.exe"}));
+        EXPECT_NE(StartedCopy(), nullptr);
+    }
+}
+
 struct NoCopyRow {
     const char* name;
     DWORD line;
     std::string failing;  // the call that fails, on its first use
     int unixMode;         // Wine's: a folder's DACL made from this mode; 0: the DACL given
     bool started;
+    int occurrence = 0;   // the call of it that fails; 0: every one
+    SimFaultKind kind = SimFaultError;
 };
 
-// Where no copy can be made, or where the folder is not the run's alone, the leftovers wait for the
-// restart instead, and nothing of the attempt stays in the temporary folder.
-TEST_F(UninstallRunTest, WhereNoCopyCanBeStartedTheLeftoversAreNamedForTheRestart)
+// Where no copy can be made, or where the folder is not the run's alone, the uninstaller and its log
+// stay where they are for a later run: no restart that may come after a reinstall names them. Nothing
+// of the attempt stays in the temporary folder.
+TEST_F(UninstallRunTest, WhereNoCopyCanBeStartedTheUninstallerAndItsLogStay)
 {
     const NoCopyRow rows[] = {
         {"no temporary folder", VER_PLATFORM_WIN32_NT, "GetTempPathA", 0, false},
         {"the folder cannot be made", VER_PLATFORM_WIN32_NT, "CreateDirectoryA", 0, false},
+        // A name someone else took is tried no further; any other refusal ends the tries.
+        {"the first name taken: the next is tried", VER_PLATFORM_WIN32_NT, "CreateDirectoryA", 0, true, 1,
+         SimFaultTaken},
+        {"the first name refused for another reason: no copy", VER_PLATFORM_WIN32_NT, "CreateDirectoryA", 0, false,
+         1},
         {"the folder's rights cannot be read", VER_PLATFORM_WIN32_NT, "GetKernelObjectSecurity", 0, false},
         {"Wine's folder that everyone may write to", VER_PLATFORM_WIN32_NT, "", 0777, false},
         {"Wine's folder of the running user alone", VER_PLATFORM_WIN32_NT, "", 0755, true},
@@ -605,7 +701,7 @@ TEST_F(UninstallRunTest, WhereNoCopyCanBeStartedTheLeftoversAreNamedForTheRestar
         Stage(row.line, 3);
         Machine().disk.unixMode = row.unixMode;
         if (!row.failing.empty())
-            FailCall(row.failing, 0);
+            FailCall(row.failing, row.occurrence, row.kind);
         ScriptAnswers({IDYES, IDOK});
 
         EXPECT_EQ(RunUninstaller(), 0);
@@ -613,14 +709,10 @@ TEST_F(UninstallRunTest, WhereNoCopyCanBeStartedTheLeftoversAreNamedForTheRestar
         EXPECT_EQ(UiRows(), (std::vector<std::string>{kConfirm + "6", kComplete}));
         EXPECT_EQ(RestartNeeded, 0);
         EXPECT_EQ(StartedCopy() != nullptr, row.started);
-        std::vector<std::string> records;
-        if (!row.started && row.line == VER_PLATFORM_WIN32_NT)
-            records = {kFolder + "\\pxunins.exe", kFolder + "\\_pxunins.dat", kFolder};
-        EXPECT_EQ(Machine().disk.pendingDeletes, records);
-        EXPECT_EQ(IniFile("wininit.ini"), row.started || row.line == VER_PLATFORM_WIN32_NT
-                                              ? ""
-                                              : "[rename]\r\nnul=" + kFolder + "\\pxunins.exe\r\nnul=" + kFolder +
-                                                    "\\_pxunins.dat\r\n");
+        EXPECT_EQ(Machine().disk.pendingDeletes, std::vector<std::string>{});
+        EXPECT_EQ(IniFile("wininit.ini"), "");
+        EXPECT_TRUE(PathExists(kFolder + "\\pxunins.exe"));
+        EXPECT_TRUE(PathExists(kFolder + "\\_pxunins.dat"));
         if (!row.started)
             EXPECT_EQ(PathsUnder(kTemp + "\\"), std::vector<std::string>{});
         EXPECT_EQ(OpenHandles(SimObjectFile), 0);
@@ -631,18 +723,29 @@ TEST_F(UninstallRunTest, WhereNoCopyCanBeStartedTheLeftoversAreNamedForTheRestar
 // and an incomplete one is none.
 TEST_F(UninstallRunTest, AnyOtherCommandLineIsIgnored)
 {
-    const std::string path = " \"" + kFolder + "\\pxunins.exe\"";
-    const char* const lines[] = {"/S", "/pxhandoff", "/pxhandoff 104 1 0 5 0 2 0 7",
-                                 "/pxhandoffs 104 1 0 5 0 2 0 7 0 \"C:\\x.exe\"",
-                                 "/pxhandoff 104 1 0 5 0 2 0 7 0 \"C:\\x.exe\" more"};
-    for (const char* line : lines) {
-        SCOPED_TRACE(line);
+    // The process handle, the run's file and its log (seven numbers each), the levels above.
+    const std::string numbers = " 104 1 0 5 0 2 0 7 1 0 6 0 3 0 8 ";
+    const struct {
+        std::string line;
+        bool handOff;  // the copy's: it shows nothing
+    } rows[] = {
+        {"/S", false},
+        {"/pxhandoff", false},
+        {"/pxhandoff 104 1 0 5 0 2 0 7", false},
+        {"/pxhandoffs" + numbers + "0 \"C:\\x.exe\"", false},
+        {"/pxhandoff" + numbers + "0 \"C:\\x.exe\" more", false},
+        // A path of 259 bytes has no more than 64 names above its folder.
+        {"/pxhandoff" + numbers + "40 \"C:\\x.exe\"", true},
+        {"/pxhandoff" + numbers + "41 \"C:\\x.exe\"", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
         Stage(VER_PLATFORM_WIN32_NT);
         ScriptAnswers({IDNO});
-        char commandLine[512];
-        snprintf(commandLine, sizeof commandLine, "%s", line);
-        EXPECT_EQ(WinMain(SimInstance(), NULL, commandLine, SW_SHOW), 0);
-        EXPECT_EQ(UiRows(), std::vector<std::string>{kConfirm + "7"});
+        std::vector<char> commandLine(row.line.begin(), row.line.end());
+        commandLine.push_back('\0');
+        EXPECT_EQ(WinMain(SimInstance(), NULL, commandLine.data(), SW_SHOW), 0);
+        EXPECT_EQ(UiRows(), row.handOff ? std::vector<std::string>{} : std::vector<std::string>{kConfirm + "7"});
     }
 }
 
@@ -652,10 +755,13 @@ struct CopyRow {
     std::string userFile;       // a file of the user's in the installation folder; empty: none
     int logHeld;                // how many times the log refuses deletion before it goes
     long long runEndsAtMs;      // the run ends this long after the copy starts waiting; 0: before
-    bool replaced;              // the run's file is replaced by another after the run
+    std::string replaced;       // a file of the folder replaced by another after the run: an installer's
     bool startedByHand;         // the copy's hand-off names a handle it never inherited
     std::vector<std::string> left;     // under C:\Program Files
     std::vector<std::string> records;  // the restart records, in order; "copy", "copy folder" stand in
+    bool folderHeld = false;    // after the run another program holds the folder without delete sharing
+    bool throughLink = false;   // Vista: the run was started through a link to its folder
+    bool logUntrusted = false;  // everyone may write in the folder, and so may have written the log
 };
 
 // The copy's own steps, on a machine where the run has ended and the copy has taken over.
@@ -666,21 +772,36 @@ TEST_F(UninstallRunTest, TheCopyRemovesWhatTheRunLeftOnceTheRunHasEnded)
     const std::string log = folder + "\\_pxunins.dat";
     const std::vector<std::string> untouched = {parent, folder, log, folder + "\\pxunins.exe"};
     const CopyRow rows[] = {
-        {"the folder and the parent the log made go", VER_PLATFORM_WIN32_NT, "", 0, 0, false, false, {},
+        {"the folder and the parent the log made go", VER_PLATFORM_WIN32_NT, "", 0, 0, "", false, {},
          {"copy", "copy folder"}},
-        {"consumer line", VER_PLATFORM_WIN32_WINDOWS, "", 0, 0, false, false, {}, {"copy"}},
-        {"the user's file keeps its folder", VER_PLATFORM_WIN32_NT, "notes.txt", 0, 0, false, false,
+        {"consumer line", VER_PLATFORM_WIN32_WINDOWS, "", 0, 0, "", false, {}, {"copy"}},
+        // The copy removes the folder the link leads to, holding it: never through the link.
+        {"started through a link to its folder", VER_PLATFORM_WIN32_NT, "", 0, 0, "", false, {},
+         {"copy", "copy folder"}, false, true},
+        {"the user's file keeps its folder", VER_PLATFORM_WIN32_NT, "notes.txt", 0, 0, "", false,
          {parent, folder, folder + "\\notes.txt"}, {"copy", "copy folder"}},
-        {"the log held nine times goes at the tenth try", VER_PLATFORM_WIN32_NT, "", 9, 0, false, false, {},
+        {"the log held nine times goes at the tenth try", VER_PLATFORM_WIN32_NT, "", 9, 0, "", false, {},
          {"copy", "copy folder"}},
-        {"the log held ten times waits for the restart with its folder", VER_PLATFORM_WIN32_NT, "", 10, 0, false,
-         false, {parent, folder, log}, {log, "copy", "copy folder"}},
-        {"the run ends after 29 s", VER_PLATFORM_WIN32_NT, "", 0, 29000, false, false, {}, {"copy", "copy folder"}},
-        {"the run still runs after 30 s: nothing goes", VER_PLATFORM_WIN32_NT, "", 0, 31000, false, false,
-         untouched, {}},
-        {"another file at the run's path: nothing goes", VER_PLATFORM_WIN32_NT, "", 0, 0, true, false,
-         untouched, {}},
-        {"started by hand: nothing goes", VER_PLATFORM_WIN32_NT, "", 0, 0, false, true, untouched, {}},
+        // A log named for some later restart would delete a reinstall's: it stays, and so does its folder.
+        {"the log held ten times stays with its folder", VER_PLATFORM_WIN32_NT, "", 10, 0, "", false,
+         {parent, folder, log}, {"copy", "copy folder"}},
+        // Emptied, the folder waits for the restart, which removes it only if it is still empty.
+        {"another program holds the folder", VER_PLATFORM_WIN32_NT, "", 0, 0, "", false, {parent, folder},
+         {"copy", "copy folder", folder}, true},
+        {"the run ends after 29 s", VER_PLATFORM_WIN32_NT, "", 0, 29000, "", false, {}, {"copy", "copy folder"}},
+        // Such a log may name any folder up to the root: those above the folder stay.
+        {"a log others could have written: the parent it lists stays", VER_PLATFORM_WIN32_NT, "", 0, 0, "", false,
+         {parent}, {"copy", "copy folder"}, false, false, true},
+        // The copy is named for the restart before it waits: whatever ends it, it goes then.
+        {"the run still runs after 30 s: nothing goes but the copy", VER_PLATFORM_WIN32_NT, "", 0, 31000, "",
+         false, untouched, {"copy", "copy folder"}},
+        {"another file at the run's path: nothing goes but the copy", VER_PLATFORM_WIN32_NT, "", 0, 0, "pxunins.exe",
+         false, untouched, {"copy", "copy folder"}},
+        {"another file at the log's path: it stays with its folder", VER_PLATFORM_WIN32_NT, "", 0, 0,
+         "_pxunins.dat", false, {parent, folder, log}, {"copy", "copy folder"}},
+        {"consumer line: another file at the run's path", VER_PLATFORM_WIN32_WINDOWS, "", 0, 0, "pxunins.exe",
+         false, untouched, {"copy"}},
+        {"started by hand: nothing goes", VER_PLATFORM_WIN32_NT, "", 0, 0, "", true, untouched, {}},
     };
     for (const CopyRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -690,8 +811,16 @@ TEST_F(UninstallRunTest, TheCopyRemovesWhatTheRunLeftOnceTheRunHasEnded)
         AddFile(folder + "\\readme.txt", "hello");
         AddFile(log, LogBuilder().Header(3).Folder(parent).Folder(folder).File(folder + "\\readme.txt").Bytes());
         Machine().process.modulePath = folder + "\\pxunins.exe";
+        if (row.throughLink) {
+            AddLink("C:\\Link", folder);
+            Machine().process.modulePath = "C:\\Link\\pxunins.exe";
+            Machine().disk.kernelHasGetFinalPathNameByHandle = true;
+            Machine().disk.kernelHasSetFileInformationByHandle = true;
+        }
         if (!row.userFile.empty())
             AddFile(folder + "\\" + row.userFile, "mine");
+        if (row.logUntrusted)
+            SetSecurity(folder, {"S-1-5-32-544", {{"S-1-1-0", FILE_ALL_ACCESS, 0, ACCESS_ALLOWED_ACE_TYPE}}});
         ScriptAnswers({IDYES, IDOK});
         RunUninstaller();
         ASSERT_NE(StartedCopy(), nullptr);
@@ -704,12 +833,15 @@ TEST_F(UninstallRunTest, TheCopyRemovesWhatTheRunLeftOnceTheRunHasEnded)
             run.ended = false;
             run.endsAtMs = Machine().objects.clockMs + row.runEndsAtMs;
         }
-        if (row.replaced)
-            AddFile(folder + "\\pxunins.exe", "MZ other");
+        if (!row.replaced.empty())
+            AddFile(folder + "\\" + row.replaced, "another installation's");
+        if (row.folderHeld)
+            CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                        FILE_FLAG_BACKUP_SEMANTICS, NULL);
         if (row.startedByHand)
             Machine().objects.handles.clear();
         for (int n = 1; n <= row.logHeld; n++)
-            FailCall("DeleteFileA", n, SimFaultError, log);
+            FailCall("CreateFileA", n, SimFaultError, log);
         std::string arguments = CopyArguments(copy);
         std::vector<char> commandLine(arguments.begin(), arguments.end());
         commandLine.push_back('\0');

@@ -14,6 +14,7 @@ void ResetProcess(DWORD platformId, SimWindowsWidth width)
     InstallDir[0] = '\0';
     ProgressDialog = NULL;
     RestartNeeded = 0;
+    LogTrusted = 0;
     LastProgressPos = 0;
     InternalErrorDepth = 0;
     ResetMachine(platformId, width);

@@ -8,6 +8,8 @@
 #include "foundation/process_state.h"
 #include "support/installation.h"
 #include "support/machine_fixture.h"
+#include "support/log_builder.h"
+#include "uninstall_log/log_loader.h"
 #include "uninstall_log/removal_list.h"
 
 namespace {
@@ -82,6 +84,9 @@ struct OrderRow {
     void (*arrange)() = nullptr;       // links, rights, volumes; after the files are staged
     const char* installDir = "C:\\App\\";
     DWORD line = VER_PLATFORM_WIN32_NT;
+    RemovalOutcome outcome = {0, 0};   // entries still there, entries not followed
+    const char* logAt = nullptr;       // where the log lies when a link leads there; its folder's
+    void (*afterLoad)() = nullptr;     // what changes between the log's reading and the pass
 };
 
 const std::vector<std::string> kAppStaged = {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\a",
@@ -144,14 +149,22 @@ TEST_F(RemovalPassTest, AFolderGoesOnlyWhenItIsEmptyAtItsTurn)
         {"a folder holding a file not logged", {{EntryKindDirectory, "C:\\App"}, {EntryKindDirectory, "C:\\App\\Sub"}, {EntryKindFile, "C:\\App\\Sub\\a"}, {EntryKindFile, "C:\\App\\Sub\\b"}},
          {"C:\\App", "C:\\App\\keep.txt"}},
         {"a file in use stays", {{EntryKindDirectory, "C:\\App\\Sub"}, {EntryKindFile, "C:\\App\\Sub\\a"}, {EntryKindFile, "C:\\App\\Sub\\inuse"}},
-         {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\b", "C:\\App\\Sub\\inuse", "C:\\App\\keep.txt"}},
+         {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\b", "C:\\App\\Sub\\inuse", "C:\\App\\keep.txt"}, {}, nullptr,
+         "C:\\App\\", VER_PLATFORM_WIN32_NT, {1, 0}},
+        // A second run finds what the first removed gone, folders on the way included: nothing stays.
+        {"entries already gone", {{EntryKindDirectory, "C:\\App\\Gone"}, {EntryKindFile, "C:\\App\\Gone\\x"}, {EntryKindFile, "C:\\App\\Sub\\gone"}},
+         kAppStaged},
         {"logged with other case", {{EntryKindFile, "c:\\app\\sub\\A"}, {EntryKindFile, "C:\\APP\\SUB\\B"}, {EntryKindDirectory, "c:\\App\\Sub"}},
          {"C:\\App", "C:\\App\\Sub", "C:\\App\\keep.txt"}},
         {"forward slashes make a full path", {{EntryKindDirectory, "C:/App/Sub"}, {EntryKindFile, "c:/app/sub/a"}, {EntryKindFile, "C:/App/Sub/b"}},
          {"C:\\App", "C:\\App\\keep.txt"}},
         // The working folder is C:\App\Sub: each of these would name a file there.
         {"paths that are not full stay", {{EntryKindFile, "a"}, {EntryKindFile, "\\App\\Sub\\b"}, {EntryKindFile, "C:a"}, {EntryKindFile, "./b"}},
-         {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\a", "C:\\App\\Sub\\b", "C:\\App\\keep.txt"}},
+         {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\a", "C:\\App\\Sub\\b", "C:\\App\\keep.txt"}, {},
+         [] { Machine().disk.currentFolder = "C:\\App\\Sub"; }},
+        // The installation folder, the working folder too, refuses removal while the run is in it.
+        {"the installation folder is the copy's to remove", {{EntryKindDirectory, "C:\\App"}, {EntryKindFile, "C:\\App\\keep.txt"}},
+         {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\a", "C:\\App\\Sub\\b"}},
         // Z: is Wine's drive of the whole file system, and often a network drive on Windows.
         {"full paths on the first and last drive letters in either case",
          {{EntryKindFile, "A:\\Edge\\a"}, {EntryKindFile, "a:\\Edge\\b"}, {EntryKindFile, "Z:\\Edge\\a"}, {EntryKindFile, "z:\\Edge\\b"}},
@@ -169,19 +182,31 @@ TEST_F(RemovalPassTest, AFolderGoesOnlyWhenItIsEmptyAtItsTurn)
          {{EntryKindDirectory, "C:\\App\\Linked"}, {EntryKindFile, "C:\\App\\Linked\\a"}, {EntryKindFile, "C:\\App\\Linked\\b"}},
          {"C:\\App", "C:\\App\\Linked", "C:\\App\\Sub", "C:\\App\\Sub\\a", "C:\\App\\Sub\\b", "C:\\App\\keep.txt",
           "C:\\Elsewhere\\a", "C:\\Elsewhere\\b"}, {"C:\\Elsewhere\\a", "C:\\Elsewhere\\b"},
-         [] { AddLink("C:\\App\\Linked", "C:\\Elsewhere"); }},
+         [] { AddLink("C:\\App\\Linked", "C:\\Elsewhere"); }, "C:\\App\\", VER_PLATFORM_WIN32_NT, {0, 3}},
         {"a folder entry that is a link to an empty folder",
          {{EntryKindDirectory, "C:\\App\\Linked"}},
          {"C:\\App", "C:\\App\\Linked", "C:\\App\\Sub", "C:\\App\\Sub\\Empty", "C:\\App\\Sub\\a", "C:\\App\\Sub\\b", "C:\\App\\keep.txt"},
-         {}, [] { AddFolder("C:\\App\\Sub\\Empty"); AddLink("C:\\App\\Linked", "C:\\App\\Sub\\Empty"); }},
+         {}, [] { AddFolder("C:\\App\\Sub\\Empty"); AddLink("C:\\App\\Linked", "C:\\App\\Sub\\Empty"); },
+         "C:\\App\\", VER_PLATFORM_WIN32_NT, {0, 1}},
+        // The walk holds C:\\App\\Sub for the file; a link of the same length is no held folder.
+        {"a folder entry that is a link, after a held folder of its length",
+         {{EntryKindDirectory, "C:\\App\\Suc"}, {EntryKindFile, "C:\\App\\Sub\\a"}},
+         {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\Empty", "C:\\App\\Sub\\b", "C:\\App\\Suc", "C:\\App\\keep.txt"},
+         {}, [] { AddFolder("C:\\App\\Sub\\Empty"); AddLink("C:\\App\\Suc", "C:\\App\\Sub\\Empty"); },
+         "C:\\App\\", VER_PLATFORM_WIN32_NT, {0, 1}},
+        {"a plain folder entry the walk held goes",
+         {{EntryKindDirectory, "C:\\App\\Sub\\Deep"}, {EntryKindFile, "C:\\App\\Sub\\Deep\\x"}},
+         kAppStaged, {}, [] { AddFile("C:\\App\\Sub\\Deep\\x"); }},
         {"a link two levels down is not passed",
          {{EntryKindFile, "C:\\App\\Sub\\Deep\\a"}, {EntryKindFile, "C:\\App\\Sub\\b"}},
          {"C:\\App", "C:\\App\\Sub", "C:\\App\\Sub\\Deep", "C:\\App\\Sub\\a", "C:\\App\\keep.txt", "C:\\Elsewhere\\a"},
-         {"C:\\Elsewhere\\a"}, [] { AddLink("C:\\App\\Sub\\Deep", "C:\\Elsewhere"); }},
+         {"C:\\Elsewhere\\a"}, [] { AddLink("C:\\App\\Sub\\Deep", "C:\\Elsewhere"); }, "C:\\App\\",
+         VER_PLATFORM_WIN32_NT, {0, 1}},
         {"a link reached by dot-dot is not passed",
          {{EntryKindFile, "C:\\App\\Sub\\..\\Linked\\.\\a"}},
          {"C:\\App", "C:\\App\\Linked", "C:\\App\\Sub", "C:\\App\\Sub\\a", "C:\\App\\Sub\\b", "C:\\App\\keep.txt", "C:\\Elsewhere\\a"},
-         {"C:\\Elsewhere\\a"}, [] { AddLink("C:\\App\\Linked", "C:\\Elsewhere"); }},
+         {"C:\\Elsewhere\\a"}, [] { AddLink("C:\\App\\Linked", "C:\\Elsewhere"); }, "C:\\App\\",
+         VER_PLATFORM_WIN32_NT, {0, 1}},
         // Another user's program puts the link in between the look and the deletion.
         {"a folder swapped for a link while its files go",
          {{EntryKindFile, "C:\\App\\Sub\\a"}, {EntryKindFile, "C:\\App\\Sub\\b"}},
@@ -190,64 +215,82 @@ TEST_F(RemovalPassTest, AFolderGoesOnlyWhenItIsEmptyAtItsTurn)
          [] { SwapFolderForLink("DeleteFileA", "C:\\App\\Sub\\b", "C:\\App\\Sub", "C:\\Elsewhere"); }},
         {"a link above the installation folder is the user's",
          {{EntryKindFile, "C:\\Apps\\Tool\\x"}}, kAppStaged, {"C:\\Real\\Tool\\x"},
-         [] { AddFile("C:\\Real\\Tool\\_pxunins.dat"); AddLink("C:\\Apps", "C:\\Real"); }, "C:\\Apps\\Tool\\"},
+         [] { AddFile("C:\\Real\\Tool\\_pxunins.dat"); AddLink("C:\\Apps", "C:\\Real"); }, "C:\\Apps\\Tool\\",
+         VER_PLATFORM_WIN32_NT, {0, 0}, "C:\\Real\\Tool\\_pxunins.dat"},
         {"the installation folder itself a link is the user's",
          {{EntryKindFile, "C:\\Linked\\a"}}, kAppStaged, {"C:\\Elsewhere\\a"},
-         [] { AddFile("C:\\Elsewhere\\_pxunins.dat"); AddLink("C:\\Linked", "C:\\Elsewhere"); }, "C:\\Linked\\"},
+         [] { AddFile("C:\\Elsewhere\\_pxunins.dat"); AddLink("C:\\Linked", "C:\\Elsewhere"); }, "C:\\Linked\\",
+         VER_PLATFORM_WIN32_NT, {0, 0}, "C:\\Elsewhere\\_pxunins.dat"},
         {"a link under the installation folder on the consumer line",
          {{EntryKindFile, "C:\\App\\Linked\\a"}},
          {"C:\\App", "C:\\App\\Linked", "C:\\App\\Sub", "C:\\App\\Sub\\a", "C:\\App\\Sub\\b", "C:\\App\\keep.txt", "C:\\Elsewhere\\a"},
          {"C:\\Elsewhere\\a"},
-         [] { AddLink("C:\\App\\Linked", "C:\\Elsewhere"); }, "C:\\App\\", VER_PLATFORM_WIN32_WINDOWS},
+         [] { AddLink("C:\\App\\Linked", "C:\\Elsewhere"); }, "C:\\App\\", VER_PLATFORM_WIN32_WINDOWS, {0, 1}},
 
         // The log's trust: beyond the installation folder only a log no one else could change.
         {"a trusted log goes as listed", kOutsideAndIn, kAppWithoutA, {"C:\\Elsewhere\\a"}},
         {"the folder writable by everyone", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
-         [] { SetSecurity("C:\\App", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, 0x001301BF, kEveryone)); }},
+         [] { SetSecurity("C:\\App", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, 0x001301BF, kEveryone)); }, "C:\\App\\", VER_PLATFORM_WIN32_NT, {0, 1}},
         {"the log writable by users", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
-         [] { SetSecurity("C:\\App\\_pxunins.dat", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, FILE_APPEND_DATA, kUsers)); }},
+         [] { SetSecurity("C:\\App\\_pxunins.dat", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, FILE_APPEND_DATA, kUsers)); }, "C:\\App\\", VER_PLATFORM_WIN32_NT, {0, 1}},
         {"users given generic write", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
-         [] { SetSecurity("C:\\App", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, GENERIC_WRITE, kUsers)); }},
+         [] { SetSecurity("C:\\App", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, GENERIC_WRITE, kUsers)); }, "C:\\App\\", VER_PLATFORM_WIN32_NT, {0, 1}},
         {"users who may change the rights", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
-         [] { SetSecurity("C:\\App\\_pxunins.dat", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, WRITE_DAC, kUsers)); }},
+         [] { SetSecurity("C:\\App\\_pxunins.dat", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, WRITE_DAC, kUsers)); }, "C:\\App\\", VER_PLATFORM_WIN32_NT, {0, 1}},
         {"write for everyone only passed on to what is made inside", kOutsideAndIn, kAppWithoutA, {"C:\\Elsewhere\\a"},
          [] { SetSecurity("C:\\App", WithAce(ACCESS_ALLOWED_ACE_TYPE, OBJECT_INHERIT_ACE | INHERIT_ONLY_ACE, GENERIC_ALL, kEveryone)); }},
         {"write denied to everyone", kOutsideAndIn, kAppWithoutA, {"C:\\Elsewhere\\a"},
          [] { SetSecurity("C:\\App", WithAce(ACCESS_DENIED_ACE_TYPE, 0, FILE_ALL_ACCESS, kEveryone)); }},
         {"an entry of a kind not understood", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
-         [] { SetSecurity("C:\\App", WithAce(5, 0, FILE_GENERIC_READ, kUsers)); }},  // ACCESS_ALLOWED_OBJECT_ACE_TYPE
+         [] { SetSecurity("C:\\App", WithAce(5, 0, FILE_GENERIC_READ, kUsers)); },  // ACCESS_ALLOWED_OBJECT_ACE_TYPE
+         "C:\\App\\", VER_PLATFORM_WIN32_NT, {0, 1}},
         {"no DACL", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
-         [] { SimSecurity none = ProgramFilesSecurity(); none.hasDacl = false; SetSecurity("C:\\App\\_pxunins.dat", none); }},
+         [] { SimSecurity none = ProgramFilesSecurity(); none.hasDacl = false; SetSecurity("C:\\App\\_pxunins.dat", none); }, "C:\\App\\", VER_PLATFORM_WIN32_NT, {0, 1}},
         {"owned by another administrator", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
-         [] { SetSecurity("C:\\App", OwnedBy("S-1-5-21-1004336348-1177238915-682003330-1005")); }},
+         [] { SetSecurity("C:\\App", OwnedBy("S-1-5-21-1004336348-1177238915-682003330-1005")); }, "C:\\App\\", VER_PLATFORM_WIN32_NT, {0, 1}},
         {"owned by the user uninstalling", kOutsideAndIn, kAppWithoutA, {"C:\\Elsewhere\\a"},
          [] { SetSecurity("C:\\App\\_pxunins.dat", OwnedBy(Machine().objects.userSid)); }},
         {"owned by SYSTEM", kOutsideAndIn, kAppWithoutA, {"C:\\Elsewhere\\a"},
          [] { SetSecurity("C:\\App", OwnedBy("S-1-5-18")); }},
         // XP's own Program Files lets Power Users change it: they count as administrators there.
         {"Power Users may change it on Vista", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
-         [] { Machine().process.majorVersion = 6; Machine().process.minorVersion = 0; }},
+         [] { Machine().process.majorVersion = 6; Machine().process.minorVersion = 0; }, "C:\\App\\", VER_PLATFORM_WIN32_NT, {0, 1}},
         {"Power Users may change it on Windows 2000", kOutsideAndIn, kAppWithoutA, {"C:\\Elsewhere\\a"},
          [] { Machine().process.majorVersion = 5; Machine().process.minorVersion = 0; }},
         {"on FAT", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
-         [] { Machine().disk.volumes["c:\\"] = {DRIVE_FIXED, FS_CASE_IS_PRESERVED, "FAT32"}; }},
+         [] { Machine().disk.volumes["c:\\"] = {DRIVE_FIXED, FS_CASE_IS_PRESERVED, "FAT32"}; }, "C:\\App\\", VER_PLATFORM_WIN32_NT, {0, 1}},
         {"on a network drive", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
-         [] { Machine().disk.volumes["c:\\"] = {DRIVE_REMOTE, FS_CASE_IS_PRESERVED | FS_PERSISTENT_ACLS, "NTFS"}; }},
+         [] { Machine().disk.volumes["c:\\"] = {DRIVE_REMOTE, FS_CASE_IS_PRESERVED | FS_PERSISTENT_ACLS, "NTFS"}; }, "C:\\App\\", VER_PLATFORM_WIN32_NT, {0, 1}},
         {"on a network share", {{EntryKindFile, "C:\\Elsewhere\\a"}, {EntryKindFile, "\\\\server\\share\\App\\x"}},
          Plus(kAppStaged, {"C:\\Elsewhere\\a"}), {"C:\\Elsewhere\\a"},
          [] { AddFile("\\\\server\\share\\App\\x"); AddFile("\\\\server\\share\\App\\_pxunins.dat"); },
-         "\\\\server\\share\\App\\"},
+         "\\\\server\\share\\App\\", VER_PLATFORM_WIN32_NT, {0, 1}},
         {"dot-dot out of an untrusted installation folder",
          {{EntryKindFile, "C:\\App\\Sub\\..\\..\\Elsewhere\\a"}, {EntryKindFile, "C:\\App\\Sub\\..\\Sub\\a"}},
          kOutsideLeft, {"C:\\Elsewhere\\a"},
-         [] { SetSecurity("C:\\App", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, FILE_WRITE_DATA, kEveryone)); }},
+         [] { SetSecurity("C:\\App", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, FILE_WRITE_DATA, kEveryone)); }, "C:\\App\\",
+         VER_PLATFORM_WIN32_NT, {0, 1}},
+        // Whoever may change the log's rights may have written it while they let him, then restored
+        // them: the rights judged are those of the file as it was read.
+        {"the log's rights restored after it was read", kOutsideAndIn, kOutsideLeft, {"C:\\Elsewhere\\a"},
+         [] { SetSecurity("C:\\App\\_pxunins.dat", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, FILE_WRITE_DATA, kUsers)); },
+         "C:\\App\\", VER_PLATFORM_WIN32_NT, {0, 1}, nullptr,
+         [] { SetSecurity("C:\\App\\_pxunins.dat", ProgramFilesSecurity()); }},
         // Code page 932: 83 41 and 83 61 are two folders; only the letters A-Z fold.
         {"another double-byte folder is outside an untrusted one",
          {{EntryKindFile, "C:\\Program Files\\\x83\x61\\a"}}, Plus(kAppStaged, {"C:\\Program Files\\\x83\x61\\a"}),
          {"C:\\Program Files\\\x83\x61\\a"},
          [] { Machine().process.doubleByteCodePage = true; AddFile("C:\\Program Files\\\x83\x41\\_pxunins.dat");
               SetSecurity("C:\\Program Files\\\x83\x41", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, FILE_WRITE_DATA, kEveryone)); },
-         "C:\\Program Files\\\x83\x41\\"},
+         "C:\\Program Files\\\x83\x41\\", VER_PLATFORM_WIN32_NT, {0, 1}},
+        // Code page 932: a folder ending in 95 5C (a kanji whose trail byte is the separator's) is no
+        // prefix of a sibling that starts with the same character.
+        {"a sibling of a folder ending in a trail byte of 0x5C is outside it",
+         {{EntryKindFile, "C:\\Program Files\\\x95\x5C\x8C\x76\\a"}},
+         Plus(kAppStaged, {"C:\\Program Files\\\x95\x5C\x8C\x76\\a"}), {"C:\\Program Files\\\x95\x5C\x8C\x76\\a"},
+         [] { Machine().process.doubleByteCodePage = true; AddFile("C:\\Program Files\\\x95\x5C\\_pxunins.dat");
+              SetSecurity("C:\\Program Files\\\x95\x5C", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, FILE_WRITE_DATA, kEveryone)); },
+         "C:\\Program Files\\\x95\x5C\\", VER_PLATFORM_WIN32_NT, {0, 1}},
         {"the consumer line trusts every log", kOutsideAndIn, kAppWithoutA, {"C:\\Elsewhere\\a"},
          [] { SetSecurity("C:\\App", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, FILE_ALL_ACCESS, kEveryone)); },
          "C:\\App\\", VER_PLATFORM_WIN32_WINDOWS},
@@ -269,13 +312,23 @@ TEST_F(RemovalPassTest, AFolderGoesOnlyWhenItIsEmptyAtItsTurn)
         }
         for (const std::string& path : row.outside)
             AddFile(path);
+        // Started from its folder, as the list of installed programs may start it.
+        Machine().disk.currentFolder = "C:\\App";
         if (row.arrange)
             row.arrange();
-        Machine().disk.currentFolder = "C:\\App\\Sub";
+        LogBuilder log;
+        log.Header((int32_t)row.log.size());
         for (const auto& entry : row.log)
-            Add(entry.first, entry.second);
+            log.Entry(entry.first, entry.second);
+        const std::string logPath = std::string(row.installDir) + "_pxunins.dat";
+        AddFile(row.logAt != nullptr ? row.logAt : logPath, log.Bytes());
+        ASSERT_EQ(LoadUninstallLog(&list, logPath.c_str()), 1);
+        if (row.afterLoad)
+            row.afterLoad();
         reports.clear();
-        RunRemovalPass(&list, RecordReport);
+        RemovalOutcome outcome = RunRemovalPass(&list, RecordReport);
+        EXPECT_EQ(outcome.stillThere, row.outcome.stillThere);
+        EXPECT_EQ(outcome.notFollowed, row.outcome.notFollowed);
         std::vector<std::string> left;
         for (const std::string& path : PathsUnder("C:\\App"))
             if (path != "C:\\App\\_pxunins.dat" && (path == "C:\\App" || path[6] == '\\'))
