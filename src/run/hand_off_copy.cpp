@@ -130,15 +130,14 @@ static int DeleteThroughHandle(HANDLE handle)
 }
 
 // Deletes the file at path if it is the one described: on the NT line through the handle it was
-// checked on, on the consumer line by its path just after. A fresh file may be held for a
-// moment, by an antivirus program for instance. 1 when it is gone.
+// checked on, which shares no deletion, so that no one renames it away and puts another in its
+// place meanwhile; on the consumer line, which has no users to keep apart, by its path just after.
+// A fresh file may be held for a moment, by an antivirus program for instance. 1 when it is gone.
 static int DeleteIdentified(const char* path, const FileIdentity* identity, int isNt)
 {
     for (int attempt = 1; attempt <= kHandOffDeleteTries; attempt++) {
-        DWORD access = isNt ? DELETE | FILE_READ_ATTRIBUTES : GENERIC_READ;
-        DWORD share = isNt ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
-                           : FILE_SHARE_READ | FILE_SHARE_WRITE;
-        HANDLE file = CreateFileA(path, access, share, NULL, OPEN_EXISTING,
+        HANDLE file = CreateFileA(path, isNt ? DELETE | FILE_READ_ATTRIBUTES : GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
                                   isNt ? FILE_FLAG_OPEN_REPARSE_POINT : 0, NULL);
         if (file == INVALID_HANDLE_VALUE && IsGoneError(GetLastError()))
             return 1;

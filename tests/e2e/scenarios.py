@@ -20,7 +20,7 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 
 from pxwine.driver import DriverRun, prompts_differ  # noqa: E402
-from pxwine.fixed_names import GROUP_NAME, UNINSTALLER_FILE_NAME as UNINSTALLER  # noqa: E402
+from pxwine.fixed_names import APP_FILE_NAME, GROUP_NAME, UNINSTALLER_FILE_NAME as UNINSTALLER  # noqa: E402
 from pxwine.hand_off import copy_records, temp_items, wait_for_hand_off  # noqa: E402
 from pxwine.installation import SHORTCUTS, Stage, write_file  # noqa: E402
 from pxwine.lanes import CONSUMER, NT32, NT64  # noqa: E402
@@ -302,9 +302,9 @@ def stage_hand_off(user_file):
 
 
 def stage_running_program(stage):
-    """An installation whose program px.exe the row holds open through the first run, as Plexitone holds
+    """An installation whose program the row holds open through the first run, as Plexitone holds
     its own file while it runs: the first run removes the rest of the payload alone."""
-    for relative in ("px.exe", "sub\\a.txt"):
+    for relative in (APP_FILE_NAME, "sub\\a.txt"):
         stage.file(relative)
     folder = stage.win("")[:-1]
     log = sound_log([
@@ -312,7 +312,7 @@ def stage_running_program(stage):
         (ENTRY_KIND_DIRECTORY, folder),
         (ENTRY_KIND_DIRECTORY, stage.win("sub")),
         (ENTRY_KIND_FILE, stage.win("sub\\a.txt")),
-        (ENTRY_KIND_FILE, stage.win("px.exe")),
+        (ENTRY_KIND_FILE, stage.win(APP_FILE_NAME)),
     ])
     return log, {"sub\\", "sub\\a.txt"}
 
@@ -470,7 +470,7 @@ SCENARIOS = [
     for kind in ("folder_gone", "user_file", "restart") for lane in (NT32, CONSUMER, NT64)
 ] + [
     main_road("program_running_then_second_run_%s" % lane.name, stage_running_program, lane=lane,
-              held="px.exe", hand_off="folder_gone")
+              held=APP_FILE_NAME, hand_off="folder_gone")
     for lane in (NT32, CONSUMER)
 ]
 

@@ -367,6 +367,11 @@ void AddLink(const std::string& path, const std::string& target);
 void SetSecurity(const std::string& path, const SimSecurity& security);
 void SwapFolderForLink(const std::string& operation, const std::string& argument,
                        const std::string& folder, const std::string& target, int occurrence = 1);
+// Likewise another program renames the file at path away (to path ".moved") and puts a new one with
+// data in its place,
+// unless a handle held without delete sharing (or a running image) keeps it.
+void ReplaceFileBefore(const std::string& operation, const std::string& argument, const std::string& path,
+                       const std::string& data, int occurrence = 1);
 
 // Process helpers for tests. A process the machine knows of, ended or still running (endsAtMs:
 // when it ends of itself; -1 never), and a handle of this process that names it.

@@ -50,6 +50,10 @@ struct SimLinkSwap {
     std::string target;
     int seen = 0;
     bool refused = false;  // the folder was held when the swap was tried
+    // A file put in the place of the file at folder instead (target empty): its bytes. Windows lets
+    // no one rename or delete a file held open without delete sharing.
+    std::string replacement;
+    bool replacesFile = false;
 };
 
 #endif

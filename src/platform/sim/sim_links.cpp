@@ -72,6 +72,15 @@ void SimRunLinkSwaps(const char* operation, const char* argument)
         if (++swap.seen != swap.occurrence)
             continue;
         std::string folder = PathKey(swap.folder);
+        if (swap.replacesFile) {
+            if (SimDeletionRefusal(folder) != 0) {
+                swap.refused = true;
+                continue;
+            }
+            MoveTree(folder, folder + ".moved");
+            AddFile(swap.folder, swap.replacement);
+            continue;
+        }
         if (HeldAgainstRename(folder)) {
             swap.refused = true;
             continue;
@@ -90,6 +99,19 @@ void SwapFolderForLink(const std::string& operation, const std::string& argument
     swap.folder = folder;
     swap.target = target;
     swap.occurrence = occurrence;
+    Machine().disk.linkSwaps.push_back(swap);
+}
+
+void ReplaceFileBefore(const std::string& operation, const std::string& argument, const std::string& path,
+                       const std::string& data, int occurrence)
+{
+    SimLinkSwap swap;
+    swap.operation = operation;
+    swap.argument = argument;
+    swap.folder = path;
+    swap.occurrence = occurrence;
+    swap.replacement = data;
+    swap.replacesFile = true;
     Machine().disk.linkSwaps.push_back(swap);
 }
 

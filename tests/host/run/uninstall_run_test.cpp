@@ -762,6 +762,8 @@ struct CopyRow {
     bool folderHeld = false;    // after the run another program holds the folder without delete sharing
     bool throughLink = false;   // Vista: the run was started through a link to its folder
     bool logUntrusted = false;  // everyone may write in the folder, and so may have written the log
+    // Just as the copy deletes the uninstaller, a reinstall renames it away and puts its own there.
+    bool swappedWhileDeleted = false;
 };
 
 // The copy's own steps, on a machine where the run has ended and the copy has taken over.
@@ -802,6 +804,9 @@ TEST_F(UninstallRunTest, TheCopyRemovesWhatTheRunLeftOnceTheRunHasEnded)
         {"consumer line: another file at the run's path", VER_PLATFORM_WIN32_WINDOWS, "", 0, 0, "pxunins.exe",
          false, untouched, {"copy"}},
         {"started by hand: nothing goes", VER_PLATFORM_WIN32_NT, "", 0, 0, "", true, untouched, {}},
+        // The file the copy checked is held, without delete sharing, until it is gone.
+        {"a file put in the uninstaller's place while it goes: refused", VER_PLATFORM_WIN32_NT, "", 0, 0, "",
+         false, {}, {"copy", "copy folder"}, false, false, false, true},
     };
     for (const CopyRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -840,6 +845,8 @@ TEST_F(UninstallRunTest, TheCopyRemovesWhatTheRunLeftOnceTheRunHasEnded)
                         FILE_FLAG_BACKUP_SEMANTICS, NULL);
         if (row.startedByHand)
             Machine().objects.handles.clear();
+        if (row.swappedWhileDeleted)
+            ReplaceFileBefore("NtSetInformationFile", "", folder + "\\pxunins.exe", "another installation's");
         for (int n = 1; n <= row.logHeld; n++)
             FailCall("CreateFileA", n, SimFaultError, log);
         std::string arguments = CopyArguments(copy);
