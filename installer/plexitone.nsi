@@ -30,6 +30,17 @@ ShowInstDetails show
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_LANGUAGE "English"
 
+; The version resource that the file's properties show, from the version's one home (fixed_names.h).
+!define PX_SETUP_DESCRIPTION "Plexitone Setup"
+VIProductVersion "${PX_VERSION_TEXT}"
+VIFileVersion "${PX_VERSION_TEXT}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductName" "Plexitone"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "CompanyName" "${PX_MAKER_NAME}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "${PX_SETUP_DESCRIPTION}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${PX_VERSION_TEXT}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${PX_VERSION_TEXT}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${PX_LEGAL_COPYRIGHT}"
+
 Function .onVerifyInstDir
   !insertmacro PxVerifyInstDir
 FunctionEnd
@@ -47,7 +58,7 @@ Section "Plexitone"
   !insertmacro PxAppPath
   !insertmacro PxUserSettings
   ; The sample application's settings, as it starts with them.
-  WriteRegStr HKCU "${PX_PRODUCT_KEY}" "Version" "2.1"
+  WriteRegStr HKCU "${PX_PRODUCT_KEY}" "Version" "${PX_VERSION_MAJOR}.${PX_VERSION_MINOR}"
   WriteRegStr HKCU "${PX_PRODUCT_KEY}" "Skin" "Classic"
   WriteRegStr HKCU "${PX_AUDIO_SETTINGS_KEY}" "Device" "Primary Sound Driver"
   WriteRegDWORD HKCU "${PX_AUDIO_SETTINGS_KEY}" "Latency" 40
