@@ -5,12 +5,16 @@
 ;   PX_DRIVER       the pipe driver file
 ;   PX_OUT          where the installer goes
 ;   PX_UNICODE      defined for the Unicode build (the NT line), absent for the ANSI one (both lines)
+;   PX_SIGN         tools/sign.sh where the release signs (a key in the environment), absent otherwise
 !ifdef PX_UNICODE
   Unicode true
 !else
   Unicode false
 !endif
 SetCompressor /SOLID lzma
+; No file dates in the installer: they would be the staging's and the build's, so that two builds of one commit
+; differed; the installed files get the time of the installation.
+SetDateSave off
 
 !include "${PX_PAYLOAD}"
 !include "pxunins.nsh"
@@ -40,6 +44,8 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "${PX_SETUP_DESCRIPTION}
 VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${PX_VERSION_TEXT}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${PX_VERSION_TEXT}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${PX_LEGAL_COPYRIGHT}"
+; Signed last, once makensis has written the installer, where the release names a key.
+!insertmacro PxSignInstaller "${PX_SETUP_DESCRIPTION}"
 
 Function .onVerifyInstDir
   !insertmacro PxVerifyInstDir
