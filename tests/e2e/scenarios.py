@@ -339,6 +339,9 @@ FIELDS = {
     # "folder_gone" (the folder and the parent the log made), "user_file" (only the user's file stays),
     # "restart" (the folder gone, and after wineboot -r nothing of the run in the temporary folders).
     "hand_off": None,
+    # The DPI the run is drawn at (LogPixels), every window measured: each control inside its window's
+    # client area, each text within its control. None: Wine's 96, unmeasured.
+    "dpi": None,
 }
 
 
@@ -409,6 +412,14 @@ SCENARIOS = [
     main_road("untrusted_log_outside_left_nt64", log_naming_outside(True), lane=NT64),
     main_road("trusted_log_outside_goes", log_naming_outside(False), outside_goes=True),
     main_road("trusted_log_outside_goes_nt64", log_naming_outside(False), lane=NT64, outside_goes=True),
+] + [
+    # Declared DPI-aware, the dialogs are laid out from their templates at the system's DPI and the message
+    # boxes in its message font: at 100 %, 150 % and 200 % every text fits its control, every control its
+    # window. The main road shows the confirmation, the progress dialog and the completion; the fallback
+    # dialog the two statics that wrap.
+    row("dpi_%d_%s" % (dpi, kind), stage, dpi=dpi)
+    for dpi in (96, 144, 192)
+    for kind, row, stage in (("main_road", main_road, stage_basic), ("fallback", refused, stage_missing_log))
 ] + [
     # The run's copy in the temporary folder removes the uninstaller, its log, their folder and the
     # parent the log made, once the run has ended; the user's file keeps its folder; the restart takes
@@ -532,6 +543,29 @@ def check_windows(run, failures):
             failures.append("box %r has owner %s, expected %s" % (prompt.text, window.owner, owner))
 
 
+def check_fit(run, dpi, failures):
+    """Every window measured at the row's DPI; each control inside its window's client area and each text
+    within its control. Prints the figures."""
+    measured = {event.seq: event for event in run.events if event.kind == "dpi"}
+    for window in run.windows():
+        event = measured.get(window.seq)
+        if event is None or int(event.logpixels) != dpi:
+            failures.append("window %s (%s) not measured at %d DPI: %s" % (window.seq, window.caption, dpi, event))
+            continue
+        fits = [fit for fit in run.events if fit.kind == "fit" and fit.seq == window.seq]
+        print("%d DPI: %s %s, client %s, %s: %s" % (dpi, window.window_kind, window.caption, event.client, event.font,
+              "; ".join("%s %s in %s" % (fit.id, fit.text, fit.box) for fit in fits)))
+        if not fits:
+            failures.append("window %s (%s): no control with a text measured" % (window.seq, window.caption))
+        for fit in fits:
+            (need_w, need_h), (have_w, have_h) = fit.rect("text"), fit.rect("box")
+            if fit.inside != "1":
+                failures.append("%d DPI, window %s: control %s lies outside the client area" % (dpi, window.seq, fit.id))
+            if need_w > have_w or need_h > have_h:
+                failures.append("%d DPI, window %s (%s): the text of control %s needs %dx%d, has %dx%d"
+                                % (dpi, window.seq, window.caption, fit.id, need_w, need_h, have_w, have_h))
+
+
 def check_run(run, failures):
     """A clean run to the end with exit code 0, and its windows as check_windows has them."""
     failures.extend(run.troubles())
@@ -586,10 +620,12 @@ def run_scenario(scenario, harness):
     print("folder %s (%d characters), %s lane" % (folder, len(folder), scenario.lane.name), flush=True)
     run = DriverRun(session, harness.driver, scenario.name, stage.win(UNINSTALLER), scenario.answers,
                     scenario.lane, timeout=DRIVER_TIMEOUT_SECONDS, cwd=scenario.working_folder,
-                    dll_overrides=dll_overrides)
+                    dll_overrides=dll_overrides, dpi=scenario.dpi)
     failures = []
     check_no_marker_loaded(markers, failures)
     check_run(run, failures)
+    if scenario.dpi:
+        check_fit(run, scenario.dpi, failures)
     difference = prompts_differ(scenario.prompts, run.prompts())
     if difference:
         failures.append(difference)
