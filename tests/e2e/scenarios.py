@@ -3,6 +3,7 @@
 
     scenarios.py list
     scenarios.py run NAME --state DIR --exe PXUNINS.EXE --driver PXDRIVER.EXE --marker PXMARKER.DLL
+                          --release RELEASE_TEST_DIR --trust PXTRUST.EXE
 
 Each scenario stages an install folder under the prefix's C:\\e2e, copies the uninstaller into it, writes
 its log, has the driver run it with the scripted answers, and then checks the driver's journal (every
@@ -14,16 +15,17 @@ directory is the one pxwine.session made; shots of every window land in its shot
 import os
 import shutil
 import struct
+import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 
 from pxwine.driver import DriverRun, prompts_differ  # noqa: E402
-from pxwine.fixed_names import GROUP_NAME, UNINSTALLER_FILE_NAME as UNINSTALLER  # noqa: E402
+from pxwine.fixed_names import GROUP_NAME, UNINSTALLER_FILE_NAME as UNINSTALLER, VERSION_TEXT  # noqa: E402
 from pxwine.hand_off import copy_records, temp_items, wait_for_hand_off  # noqa: E402
 from pxwine.installation import SHORTCUTS, Stage, write_file  # noqa: E402
 from pxwine.lanes import CONSUMER, NT32, NT64  # noqa: E402
-from pxwine.paths import programs_folder, unix_path  # noqa: E402
+from pxwine.paths import programs_folder, unix_path, windows_path  # noqa: E402
 from pxwine.scenario import Row, main  # noqa: E402
 from pxwine.texts import (CAPTION_DIALOG, COMPLETE, CONFIRM, FALLBACK, NO_ADMIN, REMOVING,  # noqa: E402
                           answered)
@@ -342,6 +344,11 @@ FIELDS = {
     # The DPI the run is drawn at (LogPixels), every window measured: each control inside its window's
     # client area, each text within its control. None: Wine's 96, unmeasured.
     "dpi": None,
+    # The uninstaller of the signed release (tests/exe/check_release.py's dist) instead of the build's: its
+    # copy in the temporary folder must be that file byte for byte, and WinVerifyTrust must verify it, with
+    # the release's throwaway authority among the machine's roots; on the NT line also the installers, and
+    # refuse the uninstaller with one byte changed.
+    "signed": False,
 }
 
 
@@ -425,7 +432,7 @@ SCENARIOS = [
     # parent the log made, once the run has ended; the user's file keeps its folder; the restart takes
     # the copy. On every lane: the consumer line's copy is a file of its own, named in wininit.ini.
     main_road("hand_off_%s_%s" % (kind, lane.name), stage_hand_off(kind == "user_file"), lane=lane,
-              hand_off=kind)
+              hand_off=kind, signed=kind == "folder_gone")
     for kind in ("folder_gone", "user_file", "restart") for lane in (NT32, CONSUMER, NT64)
 ]
 
@@ -596,6 +603,50 @@ def check_hand_off(scenario, harness, stage, temp_before, failures):
             failures.append("after the restart the temporary folders still hold %s" % left)
 
 
+# What WinVerifyTrust answers: 0 for a good signature; TRUST_E_BAD_DIGEST for a file changed after it was
+# signed.
+TRUST_VERIFIED = "0x00000000"
+TRUST_E_BAD_DIGEST = "0x80096010"
+
+
+def signed_release(harness):
+    """The signed release's uninstaller, its installers and the uninstaller with one byte changed."""
+    dist = os.path.join(harness.release, "dist")
+    setups = sorted(os.path.join(dist, name) for name in os.listdir(dist) if name.startswith("plexitone-setup"))
+    return (os.path.join(dist, "pxunins-%s.exe" % VERSION_TEXT), setups,
+            os.path.join(harness.release, "changed.exe"))
+
+
+def check_signed_copy(scenario, harness, temp_before, failures):
+    """The hand-off's copy is the signed file byte for byte, and WinVerifyTrust verifies it."""
+    session = harness.session
+    signed, setups, changed = signed_release(harness)
+    with open(signed, "rb") as stream:
+        wanted = stream.read()
+    drive = os.path.join(session.prefix, "drive_c")
+    copies = [os.path.join(drive, item) for item in sorted(temp_items(session.prefix) - temp_before)
+              if os.path.isfile(os.path.join(drive, item))]
+    same = [copy for copy in copies if open(copy, "rb").read() == wanted]
+    if len(same) != 1:
+        failures.append("the copy in the temporary folder is not the signed uninstaller byte for byte: %s" % copies)
+        return
+    expected = [(same[0], TRUST_VERIFIED)]
+    if not scenario.lane.wow64 and scenario.lane.nt:
+        expected += [(setup, TRUST_VERIFIED) for setup in setups] + [(changed, TRUST_E_BAD_DIGEST)]
+    output = os.path.join(session.journals, scenario.name + ".trust.txt")
+    with open(output, "wb") as stream:
+        subprocess.run(["wine", harness.trust, "--root", windows_path(os.path.join(harness.release, "ca", "ca.der"))]
+                       + [windows_path(path) for path, _ in expected], env=session.environment,
+                       stdin=subprocess.DEVNULL, stdout=stream, stderr=subprocess.STDOUT, timeout=120, check=False)
+    with open(output, encoding="latin-1") as stream:
+        answers = dict(line.rstrip("\n").rsplit("\t", 1) for line in stream if "\t" in line)
+    for path, result in expected:
+        seen = answers.get(windows_path(path))
+        print("WinVerifyTrust %s: %s" % (os.path.basename(path), seen))
+        if seen != result:
+            failures.append("WinVerifyTrust answers %s for %s, expected %s (see %s)" % (seen, path, result, output))
+
+
 def run_scenario(scenario, harness):
     session = harness.session
     folder = (long_folder(scenario.name, scenario.folder_length) if scenario.folder_length
@@ -606,7 +657,7 @@ def run_scenario(scenario, harness):
     markers, dll_overrides = ([], None)
     if scenario.planted_dlls:
         markers, dll_overrides = plant_marker_dlls(stage, harness.marker, scenario.planted_dlls)
-    stage.copy(harness.exe, UNINSTALLER)
+    stage.copy(signed_release(harness)[0] if scenario.signed else harness.exe, UNINSTALLER)
     log_paths = []
     if log is not None:
         stage.file(LOG_NAME, log)
@@ -641,6 +692,8 @@ def run_scenario(scenario, harness):
         else:
             print("hand-off: the uninstaller and its log gone %.2f s after the run ended" % seconds)
         removed = removed | {UNINSTALLER, LOG_NAME}
+        if scenario.signed:
+            check_signed_copy(scenario, harness, temp_before, failures)
         check_hand_off(scenario, harness, stage, temp_before, failures)
     after = stage.snapshot()
     expected_after = before - removed if scenario.removes else before
@@ -666,4 +719,4 @@ def run_scenario(scenario, harness):
 
 
 if __name__ == "__main__":
-    sys.exit(main(SCENARIOS, run_scenario, options=("marker",)))
+    sys.exit(main(SCENARIOS, run_scenario, options=("marker", "release", "trust")))
