@@ -24,12 +24,13 @@
 //   dpi       seq  logpixels  client w,h  font             (with --dpi: each window, the font measured in)
 //   fit       seq  id  text w,h  box w,h  inside           (with --dpi: each control with a text)
 //
-// --dpi N sets the DPI Wine draws at (LogPixels of HKCU\Control Panel\Desktop) before the program starts
-// and takes it away when it ends, and measures every window: "fit" gives the extent the control's text
-// needs in the control's own font (DrawText with DT_CALCRECT | DT_WORDBREAK in the control's width for a
-// wrapping static, GetTextExtentPoint32 for a button or a static that does not wrap), the control's client
-// size, and inside 1 when the control lies within its window's client area. The driver is DPI-aware
-// itself then, so that it sees the program's windows in the screen's pixels.
+// --dpi N sets the DPI Wine draws at (LogPixels of HKCU\Control Panel\Desktop), runs the driver anew so
+// that it starts at that DPI as the program does, takes the setting away when the run has ended, and
+// measures every window: "fit" gives the extent the control's text needs in the control's font (DrawText
+// with DT_CALCRECT | DT_WORDBREAK in the control's width for a wrapping static, GetTextExtentPoint32 for a
+// button or a static that does not wrap), the control's client size, and inside 1 when the control lies
+// within its window's client area. The driver is DPI-aware itself then, so that it sees the program's
+// windows in the screen's pixels.
 //
 // --start wide starts the program with CreateProcessW and the wide form of PROGRAM, as the shell does: a
 // path with characters outside the ANSI code page then names the program exactly.
