@@ -79,7 +79,7 @@ def driver_list_name(number):
 APPLICATION_FILES = (
     (names.APP_FILE_NAME, b"MZ plexitone\r\n"),
     ("license.txt", b"Plexitone license\r\n"),
-    ("Plexitone.url", b"[InternetShortcut]\r\nURL=http://plexitone.example/\r\n"),
+    ("Plexitone.url", b"[InternetShortcut]\r\nURL=" + names.HOME_PAGE_URL.encode("ascii") + b"\r\n"),
     ("Help\\px.chm", b"ITSF help\r\n"),
     ("Help\\images\\logo.bmp", b"BM logo\r\n"),
     ("Samples\\Drums\\kick.wav", b"RIFF kick\r\n"),
@@ -110,7 +110,7 @@ SHORTCUT_TARGETS = (
 
 # The sample application's settings, as its installer writes them.
 USER_SETTINGS = (
-    (USER_PRODUCT_KEY, {"Version": sz("2.1"), "Skin": sz("Classic")}),
+    (USER_PRODUCT_KEY, {"Version": sz("%d.%d" % (names.VERSION_MAJOR, names.VERSION_MINOR)), "Skin": sz("Classic")}),
     (USER_PRODUCT_KEY + "\\Audio", {"Device": sz("Primary Sound Driver"), "Latency": dword(40)}),
     (USER_PRODUCT_KEY + "\\MIDI", {"Input": sz("Plexitone Pipe"), "Thru": dword(1)}),
     (USER_PRODUCT_KEY + "\\Recent Files", {"File1": sz("C:\\My Music\\song.pxs"),
