@@ -6,7 +6,9 @@
 
 #include "foundation/process_state.h"
 #include "run/hand_off.h"
+#include "run/install_folder.h"
 #include "run/uninstall_run.h"
+#include "uninstall_log/log_loader.h"
 #include "support/installation.h"
 #include "support/log_builder.h"
 #include "support/machine_fixture.h"
@@ -630,6 +632,42 @@ TEST_F(UninstallRunTest, TheEndOfTheMainRoadStartsACopyInANewRestrictedFolderWit
                       Describe({{kAdministratorsSid, GENERIC_ALL, kInherited, ACCESS_ALLOWED_ACE_TYPE},
                                 {kSystem, GENERIC_ALL, kInherited, ACCESS_ALLOWED_ACE_TYPE}}));
         }
+    }
+}
+
+struct RespellRow {
+    const char* name;
+    std::string installDir;  // as the run was started
+    std::string entry;       // the log's one entry
+    int result;
+    std::string spelt;       // InstallDir afterwards
+};
+
+// The spelling the log's entries are compared with, on XP, which cannot name a folder's real path:
+// names are read whole in a double-byte code page, and a network folder's root is its share.
+TEST_F(UninstallRunTest, TheFolderIsSpeltWithTheDoubleByteRulesOnEveryRoot)
+{
+    const std::string kanji = "C:\\Program Files\\\x95\x5C\\";  // 95 5C: a trail byte of 0x5C
+    const RespellRow rows[] = {
+        {"a folder whose last byte is a trail byte of 0x5C", kanji, kanji + "a.txt", 1, kanji},
+        {"a log of its sibling that starts with the same character", kanji, "C:\\Program Files\\\x95\x5C\x8C\x76\\a.txt",
+         0, kanji},
+        {"a network folder", "\\\\server\\share\\Plexitone\\", "\\\\server\\share\\Plexitone\\a.txt", 1,
+         "\\\\server\\share\\Plexitone\\"},
+        {"a network server with a double-byte name", "\\\\\x95\x5C\\share\\Plexitone\\",
+         "\\\\\x95\x5C\\share\\Plexitone\\a.txt", 1, "\\\\\x95\x5C\\share\\Plexitone\\"},
+    };
+    for (const RespellRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        ResetProcess(VER_PLATFORM_WIN32_NT);
+        Machine().process.doubleByteCodePage = true;
+        AddFolder(row.installDir.substr(0, row.installDir.size() - 1));
+        snprintf(InstallDir, sizeof InstallDir, "%s", row.installDir.c_str());
+        AddFile(row.installDir + "_pxunins.dat", LogBuilder().Header(1).File(row.entry).Bytes());
+        ASSERT_EQ(LoadUninstallLog(&ProcessRemovalList, (row.installDir + "_pxunins.dat").c_str()), 1);
+
+        EXPECT_EQ(RespellInstallDirForLog(&ProcessRemovalList), row.result);
+        EXPECT_EQ(std::string(InstallDir), row.spelt);
     }
 }
 
