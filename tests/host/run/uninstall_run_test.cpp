@@ -205,18 +205,6 @@ TEST_F(UninstallRunTest, EndsWithTheCompletionOrTheRestartQuestion)
     }
 }
 
-TEST_F(UninstallRunTest, NoToTheConfirmationChangesNothing)
-{
-    Stage(VER_PLATFORM_WIN32_NT);
-    const std::vector<std::string> pathsBefore = ListPaths();
-    const std::vector<std::string> registryBefore = ListRegistry();
-    ScriptAnswers({IDNO});
-    EXPECT_EQ(RunUninstaller(), 0);
-    EXPECT_EQ(ListPaths(), pathsBefore);
-    EXPECT_EQ(ListRegistry(), registryBefore);
-    EXPECT_TRUE(CallsOf({"CreateDialogParamA"}).empty());
-}
-
 TEST_F(UninstallRunTest, AProgressDialogThatCannotBeCreatedIsReportedAndNothingIsRemoved)
 {
     Stage(VER_PLATFORM_WIN32_NT);
