@@ -48,6 +48,8 @@ add_custom_command(
         ${PX_RESOURCE_SCRIPT}
         ${CMAKE_SOURCE_DIR}/src/dialogs/dialog_ids.h
         ${CMAKE_SOURCE_DIR}/src/dialogs/pxunins.ico
+        ${CMAKE_SOURCE_DIR}/src/dialogs/pxunins.manifest
+        ${CMAKE_SOURCE_DIR}/src/foundation/fixed_names_rc.h
     COMMENT "Compiling the resource script for the simulated Windows"
     VERBATIM)
 

@@ -7,6 +7,12 @@ set(PX_WIN32_COMPILE -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tabl
     -ffunction-sections -fdata-sections -D__USE_MINGW_ANSI_STDIO=0)
 target_compile_options(pxcore PRIVATE ${PX_WIN32_COMPILE})
 
+# windres reads these beside the script; the Ninja build does not learn of them by itself. The contract
+# compiles the same script and sets the same.
+set(PX_RESOURCE_DEPENDS ${CMAKE_SOURCE_DIR}/src/dialogs/dialog_ids.h ${CMAKE_SOURCE_DIR}/src/dialogs/pxunins.ico
+    ${CMAKE_SOURCE_DIR}/src/dialogs/pxunins.manifest ${CMAKE_SOURCE_DIR}/src/foundation/fixed_names_rc.h)
+set_source_files_properties(src/dialogs/pxunins.rc PROPERTIES OBJECT_DEPENDS "${PX_RESOURCE_DEPENDS}")
+
 add_executable(pxunins WIN32
     src/platform/win32/check_values.cpp
     src/dialogs/pxunins.rc)

@@ -5,12 +5,16 @@
 ;   PX_DRIVER       the pipe driver file
 ;   PX_OUT          where the installer goes
 ;   PX_UNICODE      defined for the Unicode build (the NT line), absent for the ANSI one (both lines)
+;   PX_SIGN         tools/sign.sh where the release signs (a key in the environment), absent otherwise
 !ifdef PX_UNICODE
   Unicode true
 !else
   Unicode false
 !endif
 SetCompressor /SOLID lzma
+; No file dates in the installer: they would be the staging's and the build's, so that two builds of one commit
+; differed; the installed files get the time of the installation.
+SetDateSave off
 
 !include "${PX_PAYLOAD}"
 !include "pxunins.nsh"
@@ -29,6 +33,19 @@ ShowInstDetails show
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_LANGUAGE "English"
+
+; The version resource that the file's properties show, from the version's one home (fixed_names.h).
+!define PX_SETUP_DESCRIPTION "Plexitone Setup"
+VIProductVersion "${PX_VERSION_TEXT}"
+VIFileVersion "${PX_VERSION_TEXT}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductName" "Plexitone"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "CompanyName" "${PX_MAKER_NAME}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "${PX_SETUP_DESCRIPTION}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${PX_VERSION_TEXT}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${PX_VERSION_TEXT}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${PX_LEGAL_COPYRIGHT}"
+; Signed last, once makensis has written the installer, where the release names a key.
+!insertmacro PxSignInstaller "${PX_SETUP_DESCRIPTION}"
 
 LangString PxMsgQuotedFolder 1033 "The folder was given in a form the installer cannot take: /D=FOLDER goes \
 last and without quotation marks, also when the folder has spaces."
@@ -66,7 +83,7 @@ Section "Plexitone"
   !insertmacro PxAppPath
   !insertmacro PxUserSettings
   ; The sample application's settings, as it starts with them.
-  WriteRegStr HKCU "${PX_PRODUCT_KEY}" "Version" "2.1"
+  WriteRegStr HKCU "${PX_PRODUCT_KEY}" "Version" "${PX_VERSION_MAJOR}.${PX_VERSION_MINOR}"
   WriteRegStr HKCU "${PX_PRODUCT_KEY}" "Skin" "Classic"
   WriteRegStr HKCU "${PX_AUDIO_SETTINGS_KEY}" "Device" "Primary Sound Driver"
   WriteRegDWORD HKCU "${PX_AUDIO_SETTINGS_KEY}" "Latency" 40

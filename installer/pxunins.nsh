@@ -23,6 +23,13 @@
 ;
 ; Each internal function is defined where its macro is first used: a macro a script leaves out costs
 ; nothing and warns nothing, also under makensis -WX.
+;
+; Signing: !insertmacro PxSignInstaller DESCRIPTION, outside any section or function, has makensis run
+; the program PX_SIGN (makensis -DPX_SIGN=...) on the installer once it is written, as its last step
+; (!finalize), and stop with an error when that fails: PX_SIGN DESCRIPTION URL INSTALLER, URL the maker's
+; address PX_HOME_PAGE_URL; tools/sign.sh is such a program. Without PX_SIGN it does nothing, so that one
+; script builds signed and unsigned. The uninstaller the installer packs is signed before, by whoever
+; builds it, since the installer's signature covers it only as packed bytes.
 
 !verbose push 3
 !ifndef PXUNINS_NSH
@@ -58,6 +65,12 @@ LangString PxMsgLogClosed 1033 "The uninstall log is not open: PxLogOpen comes b
 LangString PxMsgNoUninstaller 1033 "Cannot write the uninstaller."
 LangString PxMsgNoProtection 1033 "Cannot give the installation folder the rights of Program Files \
 (administrators may change it, users may read it)."
+
+!macro PxSignInstaller DESCRIPTION
+  !ifdef PX_SIGN
+    !finalize '"${PX_SIGN}" "${DESCRIPTION}" "${PX_HOME_PAGE_URL}" "%1"' = 0
+  !endif
+!macroend
 
 ; The variables, declared at their first use so that an unused one does not warn.
 !macro _PxDeclareVars

@@ -15,7 +15,10 @@
 !define PX_VERSION_MINOR 1
 !define PX_VERSION_PATCH 0
 !define PX_VERSION_BUILD 0
+!define PX_VERSION_TEXT "2.1.0.0"
 !define PX_MAKER_NAME "Morvaine"
+!define PX_LEGAL_COPYRIGHT "Copyright (C) Morvaine"
+!define PX_HOME_PAGE_URL "http://plexitone.example/"
 !define PX_GROUP_NAME "Plexitone"
 !define PX_APP_SHORTCUT "Plexitone.lnk"
 !define PX_HELP_SHORTCUT "Plexitone Help.lnk"

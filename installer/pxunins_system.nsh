@@ -107,8 +107,7 @@ pipe driver cannot be registered."
   WriteRegStr ${ROOT} "${PX_UNINSTALL_KEY}" "UninstallString" "$\"$INSTDIR\${PX_UNINSTALLER_FILE_NAME}$\""
   WriteRegStr ${ROOT} "${PX_UNINSTALL_KEY}" "QuietUninstallString" \
       "$\"$INSTDIR\${PX_UNINSTALLER_FILE_NAME}$\" /S"
-  WriteRegStr ${ROOT} "${PX_UNINSTALL_KEY}" "DisplayVersion" \
-      "${PX_VERSION_MAJOR}.${PX_VERSION_MINOR}.${PX_VERSION_PATCH}.${PX_VERSION_BUILD}"
+  WriteRegStr ${ROOT} "${PX_UNINSTALL_KEY}" "DisplayVersion" "${PX_VERSION_TEXT}"
   WriteRegDWORD ${ROOT} "${PX_UNINSTALL_KEY}" "VersionMajor" ${PX_VERSION_MAJOR}
   WriteRegDWORD ${ROOT} "${PX_UNINSTALL_KEY}" "VersionMinor" ${PX_VERSION_MINOR}
   WriteRegStr ${ROOT} "${PX_UNINSTALL_KEY}" "Publisher" "${PX_MAKER_NAME}"

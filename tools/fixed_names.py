@@ -2,14 +2,19 @@
 """Turns src/foundation/fixed_names.h, the one home of the names the uninstaller finds an installation by
 and of the log format's constants, into the NSIS kit's defines and the Wine harness's names.
 
-    fixed_names.py write     -> installer/pxunins_names.nsh and tools/pxwine/fixed_names.py
-    fixed_names.py check     -> exit code 1, and what differs, while either file is not what write gives
+    fixed_names.py write     -> installer/pxunins_names.nsh, tools/pxwine/fixed_names.py and
+                                src/foundation/fixed_names_rc.h
+    fixed_names.py check     -> exit code 1, and what differs, while any of them is not what write gives
 
 kGroupName and UninstallLogMagic become PX_GROUP_NAME and PX_UNINSTALL_LOG_MAGIC in NSIS, GROUP_NAME and
 UNINSTALL_LOG_MAGIC in Python. The header is read line by line in its three forms:
     #define FIXED_PIECE PIECES                 a piece other lines join; no name of its own
     static const char kName[] = PIECES;        PIECES: "text" and FIXED_ pieces defined above, side by side
     enum { Name = number };  or  enum : uint32_t { Name = number };
+The four numbers kVersionMajor ... kVersionBuild also give the version's text, "2.1.0.0" for 2, 1, 0, 0:
+PX_VERSION_TEXT in NSIS and VERSION_TEXT in Python, written once here so that no file joins the numbers
+itself. windres runs the C preprocessor on a resource script but reads no C declaration, so the version
+and the maker reach the resource scripts as the #defines of fixed_names_rc.h.
 """
 
 import os
@@ -20,6 +25,11 @@ ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)),
 HEADER = os.path.join(ROOT, "src", "foundation", "fixed_names.h")
 NSIS_OUT = os.path.join(ROOT, "installer", "pxunins_names.nsh")
 PYTHON_OUT = os.path.join(ROOT, "tools", "pxwine", "fixed_names.py")
+RC_OUT = os.path.join(ROOT, "src", "foundation", "fixed_names_rc.h")
+
+VERSION_PARTS = ("kVersionMajor", "kVersionMinor", "kVersionPatch", "kVersionBuild")
+# What a version resource shows: the version in numbers and as text, the maker and the copyright line.
+RC_NAMES = VERSION_PARTS + ("kVersionText", "kMakerName", "kLegalCopyright")
 
 TEXT = re.compile(r'^static const char (k[A-Za-z0-9]+)\[\] = (.+);$')
 PIECE = re.compile(r'^#define (FIXED_[A-Z0-9_]+) (.+)$')
@@ -65,6 +75,10 @@ def read_header(path=HEADER):
                 names.append((value.group(1), int(value.group(2), 0)))
             elif re.match(r"^(static|enum|#define FIXED_)", line):
                 raise ValueError("%s:%d: a constant in none of the forms: %s" % (path, number, line.strip()))
+    values = dict(names)
+    if all(part in values for part in VERSION_PARTS):
+        at = [c_name for c_name, _value in names].index(VERSION_PARTS[-1]) + 1
+        names.insert(at, ("kVersionText", ".".join(str(values[part]) for part in VERSION_PARTS)))
     return names
 
 
@@ -100,9 +114,24 @@ def python_text(names):
     return "\n".join(lines) + "\n"
 
 
+def rc_text(names):
+    lines = ["// The product's version and maker for the resource scripts. Written by tools/fixed_names.py from",
+             "// src/foundation/fixed_names.h: change them there.",
+             "#ifndef FOUNDATION_FIXED_NAMES_RC_H", "#define FOUNDATION_FIXED_NAMES_RC_H"]
+    values = dict(names)
+    for c_name in RC_NAMES:
+        value = values[c_name]
+        if isinstance(value, str) and ("\\" in value or '"' in value):
+            raise ValueError("%s: a text the resource compiler would read otherwise: %s" % (c_name, value))
+        shown = str(value) if isinstance(value, int) else '"%s"' % value
+        lines.append("#define PX_%s %s" % (upper_name(c_name), shown))
+    lines.append("#endif")
+    return "\n".join(lines) + "\n"
+
+
 def outputs():
     names = read_header()
-    return [(NSIS_OUT, nsis_text(names)), (PYTHON_OUT, python_text(names))]
+    return [(NSIS_OUT, nsis_text(names)), (PYTHON_OUT, python_text(names)), (RC_OUT, rc_text(names))]
 
 
 def main(argv):

@@ -25,7 +25,8 @@ import fixed_names  # noqa: E402
 # The homes; the unit tests, which spell the names on purpose so that a changed header shows; the resource
 # scripts, whose version strings describe the file and which windres reads without the header. The
 # end-to-end harness under tests/e2e is a tool like the others and is checked.
-HOMES = ("src/foundation/fixed_names.h", "installer/pxunins_names.nsh", "tools/pxwine/fixed_names.py")
+HOMES = ("src/foundation/fixed_names.h", "installer/pxunins_names.nsh", "tools/pxwine/fixed_names.py",
+         "src/foundation/fixed_names_rc.h")
 SKIPPED = re.compile(r"^(tests/(?!e2e/)|build/)|\.rc$")
 
 MAGIC = re.compile(r"\b0x0*5749AAE0u?\b|\b1464445664\b|\\xe0\\xaa(\\x49|I)(\\x57|W)", re.IGNORECASE)

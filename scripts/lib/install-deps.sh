@@ -9,13 +9,16 @@
 # turn the driver's screenshots into PNGs).
 # clang's runtime brings libFuzzer; valgrind checks the host scenarios for leaks. nsis's makensis builds
 # the reference installer; locales has what localedef needs for the Japanese round trip's code page 932.
-# time (/usr/bin/time) gives scripts/test the CPU seconds of each stage.
+# time (/usr/bin/time) gives scripts/test the CPU seconds of each stage. osslsigncode signs and checks the
+# release's Authenticode signatures (scripts/release, tools/sign.sh); openssl makes the tests' throwaway
+# certificate authority.
 PX_PACKAGES=(
     cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libbenchmark-dev valgrind python3
     g++-mingw-w64-i686 binutils-mingw-w64-i686
     wine wine32 wine64
     xvfb xauth x11-utils imagemagick
     nsis locales time
+    osslsigncode openssl
 )
 
 px_package_installed() {

@@ -1,8 +1,9 @@
 // The names the uninstaller finds the installation by, and the constants of the uninstall log's
 // format: the one home of both. tools/fixed_names.py turns this file into the NSIS kit's defines
-// (installer/pxunins_names.nsh) and the Wine harness's names (tools/pxwine/fixed_names.py); the test
-// fixed_names_generated fails while either differs from what this file gives, and fixed_names_spelled_once
-// while a source file outside these three spells one of the names itself. One constant a line, in the
+// (installer/pxunins_names.nsh), the Wine harness's names (tools/pxwine/fixed_names.py) and the resource
+// scripts' version (fixed_names_rc.h); the test fixed_names_generated fails while one differs from what
+// this file gives, and fixed_names_spelled_once while a source file outside these spells one of the names
+// itself. One constant a line, in the
 // forms below; a text may join string literals and the FIXED_ pieces defined above it, so that a name
 // built on another (the product key on the maker key) is written once. The generator reads nothing else.
 #ifndef FOUNDATION_FIXED_NAMES_H
@@ -36,12 +37,16 @@ enum { kLongestLoggedPath = 259 };
 #define FIXED_PRODUCT_KEY FIXED_MAKER_KEY "\\" FIXED_PRODUCT
 
 // The product's version and maker, one home for the exe's and the installer's version resources, the
-// Uninstall entry's values and the release's file names: major.minor.patch.build.
+// Uninstall entry's values and the release's file names: major.minor.patch.build. The generator joins
+// them into the text "2.1.0.0" (PX_VERSION_TEXT) for the others.
 enum { kVersionMajor = 2 };
 enum { kVersionMinor = 1 };
 enum { kVersionPatch = 0 };
 enum { kVersionBuild = 0 };
 static const char kMakerName[] = FIXED_MAKER;
+static const char kLegalCopyright[] = "Copyright (C) " FIXED_MAKER;
+// The product's home page: the installed Plexitone.url, and the address a signature names its maker by.
+static const char kHomePageUrl[] = "http://plexitone.example/";
 
 // The group in the current user's start-menu Programs folder and its five shortcuts.
 static const char kGroupName[] = FIXED_PRODUCT;

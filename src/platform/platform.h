@@ -420,6 +420,8 @@ BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect);
 int WINAPI GetSystemMetrics(int nIndex);
 BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy,
                          UINT uFlags);
+// Vista on. Not called by the program, whose manifest declares it DPI-aware; the contract asks.
+BOOL WINAPI IsProcessDPIAware(void);
 
 // comctl32: loaded at run time by the program; its tests and the contract table call these.
 void WINAPI InitCommonControls(void);

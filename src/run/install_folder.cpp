@@ -103,14 +103,13 @@ static int FinalFormOf(const char* folder, char* finalForm)
     CloseHandle(handle);
     if (named == 0 || named >= sizeof path)
         return 0;
-    // "\\?\C:\..." for a drive, "\\?\UNC\server\share\..." for a network path.
+    // "\\?\C:\..." for a drive, "\\?\UNC\server\share\..." for a network path; anything that
+    // is no full path then is refused by ResolveFolderPath.
     char plain[MAX_PATH + 8];
     if (strncmp(path, "\\\\?\\UNC\\", 8) == 0)
         snprintf(plain, sizeof plain, "\\\\%s", path + 8);
-    else if (strncmp(path, "\\\\?\\", 4) == 0)
-        snprintf(plain, sizeof plain, "%s", path + 4);
     else
-        return 0;
+        snprintf(plain, sizeof plain, "%s", strncmp(path, "\\\\?\\", 4) == 0 ? path + 4 : path);
     return ResolveFolderPath(finalForm, plain);
 }
 

@@ -42,32 +42,49 @@ static int GetOwnModulePath(HINSTANCE instance, char* modulePath, DWORD size)
     return GetModuleHandleA(modulePath) == (HMODULE)instance;
 }
 
+// A question no one saw: MessageBoxA fails with 0, Wine's with -1 (its box is a dialog), and
+// DialogBoxParamA with -1 (0 for an owner that is no window). Under Wine every window fails so
+// while the program cannot reach its X display. An answer is a button's id, above 0.
+static int QuestionShown(INT_PTR result)
+{
+    return result > 0;
+}
+
 // The dialog "AfterRun" and, on "&Go on", what may be left of the start-menu group and the
 // pipe driver. No registry clean-up, no final message, no restart offer on this road.
-static void RunFallbackRoad(HINSTANCE instance)
+static int RunFallbackRoad(HINSTANCE instance)
 {
     INT_PTR choice = DialogBoxParamA(instance, "AfterRun", NULL, FallbackDialogProc, 0);
+    if (!QuestionShown(choice)) {
+        ReportLine("fallback dialog: it could not be shown; nothing changed");
+        return kExitQuestionNotShown;
+    }
     ReportLine("fallback dialog: %s", choice == IDOK ? "Go on" : "Cancel");
     if (choice != IDOK)
-        return;
+        return 0;
     // The results of the reduced clean-up are not looked at: each step runs regardless.
     RemoveStartMenuGroup();
     RemovePipeDriver();
+    return 0;
 }
 
 // The removal under the progress dialog, the clean-up steps, and the final message.
-static void RunMainRoad(HINSTANCE instance, const char* modulePath)
+static int RunMainRoad(HINSTANCE instance, const char* modulePath)
 {
     int answer = MessageBoxA(NULL, kConfirmMessage, kMessageCaption, MB_YESNO | MB_DEFBUTTON2);
+    if (!QuestionShown(answer)) {
+        ReportLine("confirmation: it could not be shown; nothing changed");
+        return kExitQuestionNotShown;
+    }
     ReportLine("confirmation: %s", answer == IDYES ? "Yes" : "No");
     if (answer != IDYES)
-        return;
+        return 0;
 
     ProgressDialog = CreateDialogParamA(instance, "Uninstalling", NULL, ProgressDialogProc, 0);
     if (ProgressDialog == NULL) {
         ReportMessage(kCorruptMessage);
         MessageBoxA(NULL, kCorruptMessage, kMessageCaption, MB_OK);
-        return;
+        return 0;
     }
     ShowWindow(ProgressDialog, SW_SHOW);
 
@@ -94,6 +111,7 @@ static void RunMainRoad(HINSTANCE instance, const char* modulePath)
     } else {
         RestartSystem();  // hands off too, before it requests the restart
     }
+    return 0;
 }
 
 // The program's own path, InstallDir in its one spelling, and the log read into the removal list,
@@ -139,7 +157,7 @@ static LogHold LoadOwnLog(HINSTANCE instance, char* modulePath, int held)
     return hold;
 }
 
-// The run as a person starts it, as it always was: every road ends with exit code 0.
+// The run as a person starts it, as it always was: 0, or 2 for a question no one saw.
 static DWORD RunInteractively(HINSTANCE instance, int administrator)
 {
     // Before the confirmation and the fallback dialog, so that such a run changes nothing. The
@@ -151,10 +169,8 @@ static DWORD RunInteractively(HINSTANCE instance, int administrator)
     }
     char modulePath[MAX_PATH];
     if (LoadOwnLog(instance, modulePath, 0) == LogUnusable)
-        RunFallbackRoad(instance);
-    else
-        RunMainRoad(instance, modulePath);
-    return 0;
+        return (DWORD)RunFallbackRoad(instance);
+    return (DWORD)RunMainRoad(instance, modulePath);
 }
 
 // The run a deployment tool starts: no window at all, /S or the window station standing for the

@@ -303,6 +303,13 @@ static void RunMessageBox(Observation* seen, const ContractRow& row)
     Note(seen, "result=%d", MessageBoxA(NULL, "Proceed?", "Plexitone Uninstall", (UINT)row.number));
 }
 
+// The manifest's <dpiAware>: the process is DPI-aware from its start, before it makes any window,
+// so that its dialogs are laid out at the system's DPI, not drawn at 96 and stretched.
+static void AskDpiAwareness(Observation* seen, const ContractRow&)
+{
+    Note(seen, "aware=%d", IsProcessDPIAware() ? 1 : 0);
+}
+
 // ---- the table ------------------------------------------------------------------------------
 
 // Box types: 0 OK, 1 OK/Cancel, 2 Abort/Retry/Ignore, 3 Yes/No/Cancel, 4 Yes/No, 5 Retry/Cancel;
@@ -399,6 +406,7 @@ static const ContractRow kRows[] = {
 
     {"system brushes", NULL, AskSystemBrushes, "", "", 0,
      "face=brush again=same window_text=other 31=null minus_1=null", NULL},
+    {"the manifest makes the process DPI-aware", NULL, AskDpiAwareness, "", "", 0, "aware=1", NULL},
 
     // Message boxes: a click gives the button's id, Enter the default button's, and IDOK when
     // the default named is past the last button. Wine ends every box with IDCANCEL on Esc, and on

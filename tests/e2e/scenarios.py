@@ -3,6 +3,7 @@
 
     scenarios.py list
     scenarios.py run NAME --state DIR --exe PXUNINS.EXE --driver PXDRIVER.EXE --marker PXMARKER.DLL
+                          --holder PXHOLD.EXE --release RELEASE_TEST_DIR --trust PXTRUST.EXE
 
 Each scenario stages an install folder under the prefix's C:\\e2e, copies the uninstaller into it, writes
 its log, has the driver run it with the scripted answers, and then checks the driver's journal (every
@@ -20,11 +21,11 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 
 from pxwine.driver import DriverRun, prompts_differ  # noqa: E402
-from pxwine.fixed_names import APP_FILE_NAME, GROUP_NAME, UNINSTALLER_FILE_NAME as UNINSTALLER  # noqa: E402
+from pxwine.fixed_names import APP_FILE_NAME, GROUP_NAME, UNINSTALLER_FILE_NAME as UNINSTALLER, VERSION_TEXT  # noqa: E402
 from pxwine.hand_off import copy_records, temp_items, wait_for_hand_off  # noqa: E402
 from pxwine.installation import SHORTCUTS, Stage, write_file  # noqa: E402
 from pxwine.lanes import CONSUMER, NT32, NT64  # noqa: E402
-from pxwine.paths import programs_folder, unix_path  # noqa: E402
+from pxwine.paths import programs_folder, unix_path, windows_path  # noqa: E402
 from pxwine.scenario import Row, main  # noqa: E402
 from pxwine.texts import (CAPTION_DIALOG, COMPLETE, CONFIRM, FALLBACK, NO_ADMIN, REMOVING,  # noqa: E402
                           answered)
@@ -283,11 +284,11 @@ PLANTED_DLLS = ("uxtheme", "msimg32", "comctl32")
 WORKING_FOLDER = "work"
 
 
-def stage_hand_off(user_file):
-    """An installation folder the log made together with its parent, a file and a folder in it, and with
+def stage_hand_off(user_file, second_file="b.txt"):
+    """An installation folder the log made together with its parent, a folder and two files in it, and with
     user_file a file of the user's that the log does not name."""
     def stager(stage):
-        for relative in ("sub\\a.txt", "b.txt") + (("user.txt",) if user_file else ()):
+        for relative in ("sub\\a.txt", second_file) + (("user.txt",) if user_file else ()):
             stage.file(relative)
         folder = stage.win("")[:-1]
         log = sound_log([
@@ -295,26 +296,10 @@ def stage_hand_off(user_file):
             (ENTRY_KIND_DIRECTORY, folder),
             (ENTRY_KIND_DIRECTORY, stage.win("sub")),
             (ENTRY_KIND_FILE, stage.win("sub\\a.txt")),
-            (ENTRY_KIND_FILE, stage.win("b.txt")),
+            (ENTRY_KIND_FILE, stage.win(second_file)),
         ])
-        return log, {"sub\\", "sub\\a.txt", "b.txt"}
+        return log, {"sub\\", "sub\\a.txt", second_file}
     return stager
-
-
-def stage_running_program(stage):
-    """An installation whose program the row holds open through the first run, as Plexitone holds
-    its own file while it runs: the first run removes the rest of the payload alone."""
-    for relative in (APP_FILE_NAME, "sub\\a.txt"):
-        stage.file(relative)
-    folder = stage.win("")[:-1]
-    log = sound_log([
-        (ENTRY_KIND_DIRECTORY, folder.rsplit("\\", 1)[0]),
-        (ENTRY_KIND_DIRECTORY, folder),
-        (ENTRY_KIND_DIRECTORY, stage.win("sub")),
-        (ENTRY_KIND_FILE, stage.win("sub\\a.txt")),
-        (ENTRY_KIND_FILE, stage.win(APP_FILE_NAME)),
-    ])
-    return log, {"sub\\", "sub\\a.txt"}
 
 
 class HeldFile:
@@ -369,6 +354,8 @@ FIELDS = {
     "working_folder": None,      # None: the program's own folder
     "planted_dlls": (),          # names of marker DLLs beside the program and in the working folder
     "outside_goes": False,       # the files staged outside the folder are listed and must go, not stay
+    "no_display": False,         # the run's X display names a screen the slot's X server lacks
+    "exit_code": 0,
     # The copy the run hands its leftovers to: None, or what the row looks at once the copy has ended:
     # "folder_gone" (the folder and the parent the log made), "user_file" (only the user's file stays),
     # "restart" (the folder gone, and after wineboot -r nothing of the run in the temporary folders).
@@ -381,6 +368,14 @@ FIELDS = {
     "held": None,
     # The run is started through a link beside the folder that leads to it (C:\\e2e\\NAME-via).
     "started_through_link": False,
+    # The DPI the run is drawn at (LogPixels), every window measured: each control inside its window's
+    # client area, each text within its control. None: Wine's 96, unmeasured.
+    "dpi": None,
+    # The uninstaller of the signed release (tests/exe/check_release.py's dist) instead of the build's: its
+    # copy in the temporary folder must be that file byte for byte, and WinVerifyTrust must verify it, with
+    # the release's throwaway authority among the machine's roots; on the NT line also the installers, and
+    # refuse the uninstaller with one byte changed.
+    "signed": False,
 }
 
 
@@ -404,6 +399,9 @@ SCENARIOS = [
     Scenario("confirm_no", stage_basic, ["No"], [answered(CONFIRM, "No")], "kept"),
     # Enter takes the default button, which must be No.
     Scenario("confirm_enter_is_no", stage_basic, ["{ENTER}"], [answered(CONFIRM, "{ENTER}")], "kept"),
+    # Wine makes no window for a program that cannot reach its X display: the confirmation fails
+    # (MessageBoxA gives -1) unseen. No one said No, and the exit code says so.
+    Scenario("confirm_cannot_show", stage_basic, [], [], "kept", no_display=True, exit_code=2),
     main_road("removal_order", stage_removal_order),
     main_road("empty_log", stage_empty_log),
     main_road("negative_count", stage_negative_count),
@@ -457,15 +455,24 @@ SCENARIOS = [
     main_road("trusted_log_outside_goes", log_naming_outside(False), outside_goes=True),
     main_road("trusted_log_outside_goes_nt64", log_naming_outside(False), lane=NT64, outside_goes=True),
 ] + [
+    # Declared DPI-aware, the dialogs are laid out from their templates at the system's DPI and the message
+    # boxes in its message font: at 100 %, 150 % and 200 % every text fits its control, every control its
+    # window. The main road shows the confirmation, the progress dialog and the completion; the fallback
+    # dialog the two statics that wrap.
+    row("dpi_%d_%s" % (dpi, kind), stage, dpi=dpi)
+    for dpi in (96, 144, 192)
+    for kind, row, stage in (("main_road", main_road, stage_basic), ("fallback", refused, stage_missing_log))
+] + [
     # The run's copy in the temporary folder removes the uninstaller, its log, their folder and the
     # parent the log made, once the run has ended; the user's file keeps its folder; the restart takes
     # the copy. On every lane: the consumer line's copy is a file of its own, named in wininit.ini.
     main_road("hand_off_%s_%s" % (kind, lane.name), stage_hand_off(kind == "user_file"), lane=lane,
-              hand_off=kind)
+              hand_off=kind, signed=kind == "folder_gone")
     for kind in ("folder_gone", "user_file", "restart") for lane in (NT32, CONSUMER, NT64)
 ] + [
-    main_road("program_running_then_second_run_%s" % lane.name, stage_running_program, lane=lane,
-              held=APP_FILE_NAME, hand_off="folder_gone")
+    # Plexitone still running holds its own file: the first run removes the rest of the payload alone.
+    main_road("program_running_then_second_run_%s" % lane.name, stage_hand_off(False, APP_FILE_NAME),
+              lane=lane, held=APP_FILE_NAME, hand_off="folder_gone")
     for lane in (NT32, CONSUMER)
 ]
 
@@ -583,11 +590,34 @@ def check_windows(run, failures):
             failures.append("box %r has owner %s, expected %s" % (prompt.text, window.owner, owner))
 
 
-def check_run(run, failures):
-    """A clean run to the end with exit code 0, and its windows as check_windows has them."""
+def check_fit(run, dpi, failures):
+    """Every window measured at the row's DPI; each control inside its window's client area and each text
+    within its control. Prints the figures."""
+    measured = {event.seq: event for event in run.events if event.kind == "dpi"}
+    for window in run.windows():
+        event = measured.get(window.seq)
+        if event is None or int(event.logpixels) != dpi:
+            failures.append("window %s (%s) not measured at %d DPI: %s" % (window.seq, window.caption, dpi, event))
+            continue
+        fits = [fit for fit in run.events if fit.kind == "fit" and fit.seq == window.seq]
+        print("%d DPI: %s %s, client %s, %s: %s" % (dpi, window.window_kind, window.caption, event.client, event.font,
+              "; ".join("%s %s in %s" % (fit.id, fit.text, fit.box) for fit in fits)))
+        if not fits:
+            failures.append("window %s (%s): no control with a text measured" % (window.seq, window.caption))
+        for fit in fits:
+            (need_w, need_h), (have_w, have_h) = fit.rect("text"), fit.rect("box")
+            if fit.inside != "1":
+                failures.append("%d DPI, window %s: control %s lies outside the client area" % (dpi, window.seq, fit.id))
+            if need_w > have_w or need_h > have_h:
+                failures.append("%d DPI, window %s (%s): the text of control %s needs %dx%d, has %dx%d"
+                                % (dpi, window.seq, window.caption, fit.id, need_w, need_h, have_w, have_h))
+
+
+def check_run(run, failures, exit_code=0):
+    """A clean run to the end with that exit code, and its windows as check_windows has them."""
     failures.extend(run.troubles())
-    if run.exit_code() != 0:
-        failures.append("exit: %s, expected exit code 0" % [e for e in run.events if e.kind == "exit"])
+    if run.exit_code() != exit_code:
+        failures.append("exit: %s, expected exit code %d" % ([e for e in run.events if e.kind == "exit"], exit_code))
     check_windows(run, failures)
 
 
@@ -613,6 +643,50 @@ def check_hand_off(scenario, harness, stage, temp_before, failures):
             failures.append("after the restart the temporary folders still hold %s" % left)
 
 
+# What WinVerifyTrust answers: 0 for a good signature; TRUST_E_BAD_DIGEST for a file changed after it was
+# signed.
+TRUST_VERIFIED = "0x00000000"
+TRUST_E_BAD_DIGEST = "0x80096010"
+
+
+def signed_release(harness):
+    """The signed release's uninstaller, its installers and the uninstaller with one byte changed."""
+    dist = os.path.join(harness.release, "dist")
+    setups = sorted(os.path.join(dist, name) for name in os.listdir(dist) if name.startswith("plexitone-setup"))
+    return (os.path.join(dist, "pxunins-%s.exe" % VERSION_TEXT), setups,
+            os.path.join(harness.release, "changed.exe"))
+
+
+def check_signed_copy(scenario, harness, temp_before, failures):
+    """The hand-off's copy is the signed file byte for byte, and WinVerifyTrust verifies it."""
+    session = harness.session
+    signed, setups, changed = signed_release(harness)
+    with open(signed, "rb") as stream:
+        wanted = stream.read()
+    drive = os.path.join(session.prefix, "drive_c")
+    copies = [os.path.join(drive, item) for item in sorted(temp_items(session.prefix) - temp_before)
+              if os.path.isfile(os.path.join(drive, item))]
+    same = [copy for copy in copies if open(copy, "rb").read() == wanted]
+    if len(same) != 1:
+        failures.append("the copy in the temporary folder is not the signed uninstaller byte for byte: %s" % copies)
+        return
+    expected = [(same[0], TRUST_VERIFIED)]
+    if not scenario.lane.wow64 and scenario.lane.nt:
+        expected += [(setup, TRUST_VERIFIED) for setup in setups] + [(changed, TRUST_E_BAD_DIGEST)]
+    output = os.path.join(session.journals, scenario.name + ".trust.txt")
+    with open(output, "wb") as stream:
+        subprocess.run(["wine", harness.trust, "--root", windows_path(os.path.join(harness.release, "ca", "ca.der"))]
+                       + [windows_path(path) for path, _ in expected], env=session.environment,
+                       stdin=subprocess.DEVNULL, stdout=stream, stderr=subprocess.STDOUT, timeout=120, check=False)
+    with open(output, encoding="latin-1") as stream:
+        answers = dict(line.rstrip("\n").rsplit("\t", 1) for line in stream if "\t" in line)
+    for path, result in expected:
+        seen = answers.get(windows_path(path))
+        print("WinVerifyTrust %s: %s" % (os.path.basename(path), seen))
+        if seen != result:
+            failures.append("WinVerifyTrust answers %s for %s, expected %s (see %s)" % (seen, path, result, output))
+
+
 def run_scenario(scenario, harness):
     session = harness.session
     folder = (long_folder(scenario.name, scenario.folder_length) if scenario.folder_length
@@ -623,7 +697,7 @@ def run_scenario(scenario, harness):
     markers, dll_overrides = ([], None)
     if scenario.planted_dlls:
         markers, dll_overrides = plant_marker_dlls(stage, harness.marker, scenario.planted_dlls)
-    stage.copy(harness.exe, UNINSTALLER)
+    stage.copy(signed_release(harness)[0] if scenario.signed else harness.exe, UNINSTALLER)
     log_paths = []
     if log is not None:
         stage.file(LOG_NAME, log)
@@ -645,13 +719,16 @@ def run_scenario(scenario, harness):
     try:
         run = DriverRun(session, harness.driver, scenario.name, program, scenario.answers,
                         scenario.lane, timeout=DRIVER_TIMEOUT_SECONDS, cwd=scenario.working_folder,
-                        dll_overrides=dll_overrides)
+                        dll_overrides=dll_overrides, dpi=scenario.dpi,
+                        display=session.values["DISPLAY"] + ".7" if scenario.no_display else None)
     finally:
         if held is not None:
             held.end()
     failures = []
     check_no_marker_loaded(markers, failures)
-    check_run(run, failures)
+    check_run(run, failures, scenario.exit_code)
+    if scenario.dpi:
+        check_fit(run, scenario.dpi, failures)
     difference = prompts_differ(scenario.prompts, run.prompts())
     if difference:
         failures.append(difference)
@@ -668,17 +745,17 @@ def run_scenario(scenario, harness):
             failures.append("the uninstaller and its log should stay for a later run: %s" % sorted(stage.snapshot()))
     if scenario.held:
         after_first = stage.snapshot()
-        if after_first != before - removed:
+        expected_first = before - (removed - {scenario.held})
+        if after_first != expected_first:
             failures.append("the first run, with %s held: still there but should be gone: %s; gone but should "
-                            "be there: %s" % (scenario.held, sorted(after_first - (before - removed)),
-                                              sorted((before - removed) - after_first)))
+                            "be there: %s" % (scenario.held, sorted(after_first - expected_first),
+                                              sorted(expected_first - after_first)))
         run = DriverRun(session, harness.driver, scenario.name + "-second", program, scenario.answers,
                         scenario.lane, timeout=DRIVER_TIMEOUT_SECONDS)
         check_run(run, failures)
         difference = prompts_differ(scenario.prompts, run.prompts())
         if difference:
             failures.append("the second run: " + difference)
-        removed = removed | {scenario.held}
     if scenario.removes and not scenario.keeps_uninstaller:
         # The end of the main road hands the uninstaller, its log and their folder to the copy.
         seconds = wait_for_hand_off(session, stage.unix_dir, records_before)
@@ -688,6 +765,8 @@ def run_scenario(scenario, harness):
         else:
             print("hand-off: the uninstaller and its log gone %.2f s after the run ended" % seconds)
         removed = removed | {UNINSTALLER, LOG_NAME}
+        if scenario.signed:
+            check_signed_copy(scenario, harness, temp_before, failures)
         check_hand_off(scenario, harness, stage, temp_before, failures)
     after = stage.snapshot()
     expected_after = before - removed if scenario.removes else before
@@ -715,4 +794,4 @@ def run_scenario(scenario, harness):
 
 
 if __name__ == "__main__":
-    sys.exit(main(SCENARIOS, run_scenario, options=("marker", "holder")))
+    sys.exit(main(SCENARIOS, run_scenario, options=("marker", "holder", "release", "trust")))

@@ -6,59 +6,26 @@ it is never loaded in their place before the program can narrow the search (the 
 are loaded at run time); and the version resource that the file's properties show.
 
     check_exe.py PXUNINS.EXE [OBJDUMP]      every check
-    check_exe.py --version-only EXE         the version resource alone (pxlog.exe)"""
+    check_exe.py --version-only EXE         the version resource alone (pxlog.exe, the installers)"""
+import os
 import re
-import struct
 import subprocess
 import sys
 
+TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
+sys.path.insert(0, TOOLS)
+import version_info  # noqa: E402
+from pxwine import fixed_names as names  # noqa: E402
+
 KNOWN_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "msvcrt.dll"}
-MAX_SIZE = 56 * 1024  # the hand-off and the walk that passes no link took it past 40 KiB, the silent run and its report past 48
-VERSION_KEY = "VS_VERSION_INFO".encode("utf-16-le")
+MAX_SIZE = 60 * 1024  # the hand-off and the link-proof walk took it past 40 KiB, the silent run and its report past 48, the version resource past 56
 FIXED_SIGNATURE = 0xFEEF04BD
 VOS__WINDOWS32 = 4
 VFT_APP = 1
 
 
-def version_node(data, offset):
-    """One node of the version tree: (key, value bytes, children); every node starts on a 32-bit
-    boundary of the resource and holds wLength, wValueLength, wType, the key in UTF-16 with its NUL."""
-    length, value_length, value_type = struct.unpack_from("<HHH", data, offset)
-    end = offset + length
-    key_end = offset + 6
-    while data[key_end:key_end + 2] != b"\0\0":
-        key_end += 2
-    key = data[offset + 6:key_end].decode("utf-16-le")
-    position = (key_end + 2 + 3) & ~3
-    size = value_length * 2 if value_type == 1 else value_length  # text values count characters
-    value = data[position:position + size]
-    position = (position + size + 3) & ~3
-    children = []
-    while position + 6 <= end:
-        child = version_node(data, position)
-        children.append(child)
-        position = (position + struct.unpack_from("<H", data, position)[0] + 3) & ~3
-    return key, value, children
-
-
-def version_resource(data):
-    """(VS_FIXEDFILEINFO fields, {string name: text}) of the exe's version resource, or None."""
-    found = data.find(VERSION_KEY)
-    if found < 6:
-        return None
-    _key, fixed, children = version_node(data, found - 6)
-    strings = {}
-    for key, _value, tables in children:
-        if key == "StringFileInfo":
-            for _table, _empty, values in tables:
-                for name, text, _none in values:
-                    strings[name] = text.decode("utf-16-le").rstrip("\0")
-    fields = struct.unpack_from("<13I", fixed) if len(fixed) >= 52 else None
-    return fields, strings
-
-
 def check_version(data, check):
-    resource = version_resource(data)
+    resource = version_info.read(data)
     check("version resource present", resource is not None and resource[0] is not None, "none found")
     if resource is None or resource[0] is None:
         return
@@ -68,9 +35,13 @@ def check_version(data, check):
     check("version: VS_FIXEDFILEINFO signature", signature == FIXED_SIGNATURE, hex(signature))
     check("version: an application for Win32 of both lines", file_os == VOS__WINDOWS32 and file_type == VFT_APP,
           "FILEOS 0x%x, FILETYPE %d" % (file_os, file_type))
-    check("version: company Morvaine", strings.get("CompanyName") == "Morvaine", repr(strings.get("CompanyName")))
+    check("version: the maker", strings.get("CompanyName") == names.MAKER_NAME, repr(strings.get("CompanyName")))
     check("version: product Plexitone", strings.get("ProductName") == "Plexitone", repr(strings.get("ProductName")))
     check("version: a file description", bool(strings.get("FileDescription")), repr(strings))
+    check("version: the product's, " + names.VERSION_TEXT, strings.get("ProductVersion") == names.VERSION_TEXT
+          and strings.get("FileVersion") == names.VERSION_TEXT, repr(strings))
+    check("version: the copyright line", strings.get("LegalCopyright") == names.LEGAL_COPYRIGHT,
+          repr(strings.get("LegalCopyright")))
 
     def dotted(ms, ls):
         return "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
@@ -123,7 +94,7 @@ def main(exe, objdump):
     check("manifest: requireAdministrator", b'level="requireAdministrator"' in data, "missing")
     check("manifest: common controls 6", b'Microsoft.Windows.Common-Controls" version="6.0.0.0"' in data, "missing")
     check("manifest: supported OS list", data.count(b"<supportedOS Id=") >= 5, "missing")
-    check("at most 56 KiB", len(data) <= MAX_SIZE, "%d bytes" % len(data))
+    check("at most 60 KiB", len(data) <= MAX_SIZE, "%d bytes" % len(data))
     check_version(data, check)
     print("size %d bytes; imports %s; DllCharacteristics 0x%04x" % (len(data), ", ".join(sorted(dlls)), characteristics))
     print("%d failed" % len(failures))

@@ -1,17 +1,12 @@
 #!/usr/bin/env bash
-# Builds the uninstaller a second time from scratch and compares it byte for byte with the
-# first: no timestamp, path or order of the build may leak into the exe.
-# Usage: check_reproducible.sh SOURCE_DIR FIRST_EXE
+# Compares the uninstaller with a second build of it from scratch, byte for byte: no timestamp, path or
+# order of the build may leak into the exe. The second build is the release's (scripts/release builds it in
+# build/release/win32, a folder of its own, with the preset's settings; release_signed runs it first).
+# Usage: check_reproducible.sh FIRST_EXE SECOND_EXE
 set -euo pipefail
-source_dir="$1"
-first="$2"
-second_dir="$(mktemp -d /tmp/pxunins-repro.XXXXXX)"
-trap 'rm -rf "$second_dir"' EXIT
-cmake -S "$source_dir" -B "$second_dir" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/toolchain-mingw32.cmake" \
-    -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-cmake --build "$second_dir" --target pxunins >/dev/null
-if cmp "$first" "$second_dir/pxunins.exe"; then
+first="$1"
+second="$2"
+if cmp "$first" "$second"; then
     echo "1 passed, 0 failed"
 else
     echo "the second build differs from the first"

@@ -50,6 +50,8 @@ EVENT_FIELDS = {
     "exit": ("code",),
     "killed": ("code",),
     "launchfailed": ("error",),
+    "dpi": ("seq", "logpixels", "client", "font"),
+    "fit": ("seq", "id", "text", "box", "inside"),
 }
 
 
@@ -100,10 +102,12 @@ class DriverRun:
     it, and with shots a PNG of every window SESSION/shots/NAME-N.png. cwd: the working folder (a
     Windows path; None: the program's folder). wide: started with CreateProcessW, as the shell starts a
     program, so that a path outside the ANSI code page names it exactly. echo prints the command first.
-    dll_overrides: WINEDLLOVERRIDES entries for this run alone, after the session's ("uxtheme=n,b")."""
+    dll_overrides: WINEDLLOVERRIDES entries for this run alone, after the session's ("uxtheme=n,b"). dpi: the
+    DPI the run is drawn at, every window measured ("dpi" and "fit" events); None for Wine's 96 unmeasured.
+    display: the X display for this run alone, instead of the session's."""
 
     def __init__(self, session, driver, name, program, answers, lane, timeout=20, shots=True, cwd=None,
-                 wide=False, echo=True, dll_overrides=None):
+                 wide=False, echo=True, dll_overrides=None, dpi=None, display=None):
         if session.arch != lane.arch:
             raise RuntimeError("the %s lane needs a %s prefix; %s is %s"
                                % (lane.name, lane.arch, session.prefix, session.arch))
@@ -116,10 +120,14 @@ class DriverRun:
         command += ["--timeout", str(timeout), "--version", lane.version, "--start", "wide" if wide else "ansi"]
         if cwd is not None:
             command += ["--cwd", cwd]
+        if dpi is not None:
+            command += ["--dpi", str(dpi)]
         command += [program] + list(answers)
         if echo:
             print("running: " + " ".join(command), flush=True)
         environment = dict(session.environment)
+        if display is not None:
+            environment["DISPLAY"] = display
         if dll_overrides:
             environment["WINEDLLOVERRIDES"] = ";".join(
                 part for part in (environment.get("WINEDLLOVERRIDES"), dll_overrides) if part)
@@ -146,6 +154,10 @@ class DriverRun:
     def troubles(self):
         """What went wrong between the script and the program, one line each; empty for a clean run."""
         lines = ["journal: " + " ".join(event) for event in self.events if event.kind in TROUBLE]
+        if not self.windows() and self.exit_code() is not None and any(e.kind == "unused" for e in self.events):
+            lines.insert(0, "the program ended with %d without a single window: under Wine every window of a "
+                         "program fails while it cannot reach its X display, or while its desktop has none "
+                         "(started before the X server answered)" % self.exit_code())
         if self.result != 0:
             lines.insert(0, "the driver ended with %d (%s); its journal is %s"
                          % (self.result, DRIVER_RESULTS, self.journal))

@@ -135,11 +135,13 @@ def prepare(state_dir, folder, holder, arch):
         copy_prefix(os.path.join(state_dir, "pristine", "prefix"), prefix)
         log("%s: the prefix copied from the pristine one in %.1f s" % (os.path.basename(folder),
                                                                      time.time() - started))
+    # Marked first: a session that fails to start (a desktop that cannot make a window) is started
+    # afresh by the next row, not taken for a live one because its Xvfb runs.
+    open(dirty, "w").close()
     if not session_alive(folder):
         sessions.start(folder, holder, fresh=False, arch=arch,
                        shared={"JOURNALS": os.path.join(state_dir, "journals"),
                                "SHOTS": os.path.join(state_dir, "shots")})
-    open(dirty, "w").close()
 
 
 def acquire(state_dir, holder):

@@ -82,7 +82,7 @@ def driver_list_name(number):
 APPLICATION_FILES = (
     (names.APP_FILE_NAME, b"MZ plexitone\r\n"),
     ("license.txt", b"Plexitone license\r\n"),
-    ("Plexitone.url", b"[InternetShortcut]\r\nURL=http://plexitone.example/\r\n"),
+    ("Plexitone.url", b"[InternetShortcut]\r\nURL=" + names.HOME_PAGE_URL.encode("ascii") + b"\r\n"),
     ("Help\\px.chm", b"ITSF help\r\n"),
     ("Help\\images\\logo.bmp", b"BM logo\r\n"),
     ("Samples\\Drums\\kick.wav", b"RIFF kick\r\n"),
@@ -113,7 +113,7 @@ SHORTCUT_TARGETS = (
 
 # The sample application's settings, as its installer writes them.
 USER_SETTINGS = (
-    (USER_PRODUCT_KEY, {"Version": sz("2.1"), "Skin": sz("Classic")}),
+    (USER_PRODUCT_KEY, {"Version": sz("%d.%d" % (names.VERSION_MAJOR, names.VERSION_MINOR)), "Skin": sz("Classic")}),
     (USER_PRODUCT_KEY + "\\Audio", {"Device": sz("Primary Sound Driver"), "Latency": dword(40)}),
     (USER_PRODUCT_KEY + "\\MIDI", {"Input": sz("Plexitone Pipe"), "Thru": dword(1)}),
     (USER_PRODUCT_KEY + "\\Recent Files", {"File1": sz("C:\\My Music\\song.pxs"),
@@ -125,7 +125,7 @@ USER_SETTINGS = (
 OUR_DRIVER_LIST_NAME = driver_list_name(1)
 
 
-VERSION = "%d.%d.%d.%d" % (names.VERSION_MAJOR, names.VERSION_MINOR, names.VERSION_PATCH, names.VERSION_BUILD)
+VERSION = names.VERSION_TEXT
 
 
 def uninstall_entry(install_dir, payload):

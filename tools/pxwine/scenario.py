@@ -9,8 +9,10 @@ the pool --state names, held for this row alone, or the one session --state name
 (pxunins.exe), .driver (pxdriver.exe) and one attribute for each extra option ("cc" for --cc). The command
 line it reads:
 
-    TABLE.py list [--arch win32|win64]                              -> the rows' names, one a line: all,
-                                                                       or those whose lane needs that prefix
+    TABLE.py list [--arch win32|win64] [--with FIELD]               -> the rows' names, one a line: all,
+                                                                       or those whose lane needs that prefix,
+                                                                       or whose FIELD is set (a row that
+                                                                       needs another fixture)
     TABLE.py run NAME --state DIR --exe PXUNINS.EXE --driver PXDRIVER.EXE [--OPTION VALUE ...]
 """
 
@@ -47,6 +49,7 @@ def main(table, run, options=(), argv=None):
     parser.add_argument("action", choices=("list", "run"))
     parser.add_argument("name", nargs="?")
     parser.add_argument("--arch", choices=ARCHES)
+    parser.add_argument("--with", dest="with_field")
     required = ("state", "exe", "driver") + tuple(options)
     for option in required:
         parser.add_argument("--" + option)
@@ -54,7 +57,8 @@ def main(table, run, options=(), argv=None):
     names = [row.name for row in table]
     assert len(set(names)) == len(names), "scenario names must be unique"
     if arguments.action == "list":
-        print("\n".join(row.name for row in table if arguments.arch in (None, row.lane.arch)))
+        print("\n".join(row.name for row in table if arguments.arch in (None, row.lane.arch)
+                        and (arguments.with_field is None or getattr(row, arguments.with_field, None))))
         return 0
     by_name = {row.name: row for row in table}
     if arguments.name not in by_name or not all(getattr(arguments, option) for option in required):

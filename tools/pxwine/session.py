@@ -208,9 +208,14 @@ def hold_desktop(state_dir, values, holder):
     values["HOLDER_NAME"] = os.path.splitext(os.path.basename(holder))[0]
     write_env(state_dir, values)
     started = time.time()
-    if run_logged(["wine", holder, "--desktop", "probe"], environment,
-                  os.path.join(state_dir, "wine.log"), 120) != 0:
-        raise RuntimeError("the holder cannot reach the desktop; see wine.log")
+    probe = run_logged(["wine", holder, "--desktop", "probe"], environment,
+                       os.path.join(state_dir, "wine.log"), 120)
+    # Both end with 4 on a desktop that cannot make a window: one started while the X server could
+    # not be reached has no display driver, and every run's first box would fail on it unseen.
+    if probe != 0 or process.poll() is not None:
+        raise RuntimeError("the desktop of %s cannot be held or cannot make a window (was the X server %s "
+                           "unreachable when it started?); see wine.log and holder.log"
+                           % (values["WINEPREFIX"], values["DISPLAY"]))
     log("desktop settled in %.1f s" % (time.time() - started))
 
 

@@ -90,29 +90,30 @@ void SimRunLinkSwaps(const char* operation, const char* argument)
     }
 }
 
-void SwapFolderForLink(const std::string& operation, const std::string& argument,
-                       const std::string& folder, const std::string& target, int occurrence)
-{
-    SimLinkSwap swap;
-    swap.operation = operation;
-    swap.argument = argument;
-    swap.folder = folder;
-    swap.target = target;
-    swap.occurrence = occurrence;
-    Machine().disk.linkSwaps.push_back(swap);
-}
-
-void ReplaceFileBefore(const std::string& operation, const std::string& argument, const std::string& path,
-                       const std::string& data, int occurrence)
+static SimLinkSwap& ArmSwap(const std::string& operation, const std::string& argument,
+                            const std::string& path, int occurrence)
 {
     SimLinkSwap swap;
     swap.operation = operation;
     swap.argument = argument;
     swap.folder = path;
     swap.occurrence = occurrence;
+    Machine().disk.linkSwaps.push_back(swap);
+    return Machine().disk.linkSwaps.back();
+}
+
+void SwapFolderForLink(const std::string& operation, const std::string& argument,
+                       const std::string& folder, const std::string& target, int occurrence)
+{
+    ArmSwap(operation, argument, folder, occurrence).target = target;
+}
+
+void ReplaceFileBefore(const std::string& operation, const std::string& argument, const std::string& path,
+                       const std::string& data, int occurrence)
+{
+    SimLinkSwap& swap = ArmSwap(operation, argument, path, occurrence);
     swap.replacement = data;
     swap.replacesFile = true;
-    Machine().disk.linkSwaps.push_back(swap);
 }
 
 void AddLink(const std::string& path, const std::string& target)

@@ -235,3 +235,26 @@ bool SimParseIconGroup(const BYTE* bytes, size_t size, SimIconGroup* group)
     }
     return !reader.failed;
 }
+
+// A process is DPI-aware from its start when its manifest (resource 1 of type 24, RT_MANIFEST)
+// says <dpiAware>true</dpiAware>, "true/pm" or "per monitor" (Vista on; the consumer line and XP
+// have no such call). Anything else, or no manifest, leaves it unaware.
+BOOL WINAPI IsProcessDPIAware(void)
+{
+    const SimResourceEntry* manifest = SimFindResource(24, MAKEINTRESOURCEA(1));
+    if (manifest == NULL)
+        return FALSE;
+    std::string text(manifest->data.begin(), manifest->data.end());
+    size_t open = text.find("<dpiAware");
+    size_t start = open == std::string::npos ? open : text.find('>', open);
+    size_t end = start == std::string::npos ? start : text.find("</dpiAware>", start);
+    if (end == std::string::npos)
+        return FALSE;
+    std::string value = text.substr(start + 1, end - start - 1);
+    size_t first = value.find_first_not_of(" \t\r\n");
+    size_t last = value.find_last_not_of(" \t\r\n");
+    value = first == std::string::npos ? "" : value.substr(first, last - first + 1);
+    for (char& c : value)
+        c = (char)((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
+    return value == "true" || value == "true/pm" || value == "per monitor";
+}

@@ -1,7 +1,7 @@
 // Runs a program under Wine, answers its prompts from a script and writes every window it shows to a journal.
 //
 // Usage: pxdriver --journal FILE [--shots PREFIX] [--cwd DIR] [--timeout SECONDS] [--version NAME]
-//                 [--start ansi|wide] PROGRAM [ANSWER...]
+//                 [--start ansi|wide] [--dpi N] PROGRAM [ANSWER...]
 //        pxdriver --desktop hold|probe
 //
 // An answer is a button's text ("Yes", "&Go on"; the '&' may be left out) or a key: {ENTER}, {ESC},
@@ -21,6 +21,16 @@
 //   progress  text  pos  fill                                  (each change while the dialog lives)
 //   unscripted seq  caption  |  unmatched seq  answer  |  timeout seconds  |  unused answer
 //   exit      code                                         (or: killed code, launchfailed error)
+//   dpi       seq  logpixels  client w,h  font             (with --dpi: each window, the font measured in)
+//   fit       seq  id  text w,h  box w,h  inside           (with --dpi: each control with a text)
+//
+// --dpi N sets the DPI Wine draws at (LogPixels of HKCU\Control Panel\Desktop), runs the driver anew so
+// that it starts at that DPI as the program does, takes the setting away when the run has ended, and
+// measures every window: "fit" gives the extent the control's text needs in the control's font (DrawText
+// with DT_CALCRECT | DT_WORDBREAK in the control's width for a wrapping static, GetTextExtentPoint32 for a
+// button or a static that does not wrap), the control's client size, and inside 1 when the control lies
+// within its window's client area. The driver is DPI-aware itself then, so that it sees the program's
+// windows in the screen's pixels.
 //
 // --start wide starts the program with CreateProcessW and the wide form of PROGRAM, as the shell does: a
 // path with characters outside the ANSI code page then names the program exactly.
@@ -77,6 +87,7 @@ static int SeenCount;
 static HWND ProgressWindow;  // the live progress dialog, to name it as the owner of later prompts
 static const char *ShotPrefix;  // NULL: no screenshots
 static int WindowSeq;
+static int MeasureFit;  // --dpi given: journal what each window's texts need
 
 // Fields may hold any text the program shows; escaping keeps one event on one line.
 static void WriteField(const char *text, int last)
@@ -401,6 +412,154 @@ static void WaitUntilPumping(HWND hwnd)
             return;
 }
 
+// The font a window's controls are drawn in. Wine answers no WM_GETFONT from another process (error 1400),
+// so the driver makes the same font itself, as the program got it at the same DPI: a dialog's from the
+// font its template names (read from the program's own resources, matched by caption), as the dialog
+// manager makes it (CreateFont with the point size at the screen's LOGPIXELSY, DEFAULT_CHARSET); a message
+// box's, and a window without such a template, from the message font of SPI_GETNONCLIENTMETRICS, as
+// user32's MessageBox takes it.
+static const char *ProgramPath;
+
+struct TemplateSearch {
+    const char *caption;
+    LOGFONTW font;
+    int found;
+};
+
+static const WORD *SkipNameOrOrdinal(const WORD *p)
+{
+    if (*p == 0xFFFF)
+        return p + 2;
+    while (*p != 0)
+        ++p;
+    return p + 1;
+}
+
+static BOOL CALLBACK MatchTemplate(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR param)
+{
+    TemplateSearch *search = (TemplateSearch *)param;
+    HRSRC resource = FindResourceA(module, name, type);
+    const WORD *words = resource != NULL ? (const WORD *)LockResource(LoadResource(module, resource)) : NULL;
+    // DLGTEMPLATEEX only: dlgVer 1, signature 0xFFFF; style at byte 12; the menu after 26 bytes.
+    if (words == NULL || words[0] != 1 || words[1] != 0xFFFF)
+        return TRUE;
+    DWORD style = words[6] | (DWORD)words[7] << 16;
+    const WORD *p = SkipNameOrOrdinal(SkipNameOrOrdinal(words + 13));  // menu, window class
+    char caption[TextCapacity];
+    WideCharToMultiByte(CP_ACP, 0, (LPCWSTR)p, -1, caption, sizeof caption, NULL, NULL);
+    while (*p != 0)
+        ++p;
+    ++p;
+    if (!(style & DS_SETFONT) || strcmp(caption, search->caption) != 0)
+        return TRUE;
+    HDC screen = GetDC(NULL);
+    search->font.lfHeight = -MulDiv(p[0], GetDeviceCaps(screen, LOGPIXELSY), 72);  // pointsize
+    ReleaseDC(NULL, screen);
+    search->font.lfWeight = p[1];
+    search->font.lfItalic = (BYTE)(p[2] & 0xFF);
+    search->font.lfCharSet = DEFAULT_CHARSET;
+    search->font.lfQuality = PROOF_QUALITY;
+    lstrcpynW(search->font.lfFaceName, (LPCWSTR)(p + 3), LF_FACESIZE);
+    search->found = 1;
+    return FALSE;
+}
+
+static HFONT MakeWindowFont(const char *caption, int kind, char *named, int capacity)
+{
+    TemplateSearch search;
+    memset(&search, 0, sizeof search);
+    search.caption = caption;
+    if (kind != KindBox) {
+        HMODULE module = LoadLibraryExA(ProgramPath, NULL, LOAD_LIBRARY_AS_DATAFILE);
+        if (module != NULL) {
+            EnumResourceNamesA(module, RT_DIALOG, MatchTemplate, (LONG_PTR)&search);
+            FreeLibrary(module);
+        }
+    }
+    if (!search.found) {
+        NONCLIENTMETRICSW metrics;
+        memset(&metrics, 0, sizeof metrics);
+        metrics.cbSize = sizeof metrics;
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+        search.font = metrics.lfMessageFont;
+    }
+    char face[LF_FACESIZE * 2];
+    WideCharToMultiByte(CP_ACP, 0, search.font.lfFaceName, -1, face, sizeof face, NULL, NULL);
+    snprintf(named, capacity, "%s %s,%ld", search.found ? "template" : "message", face, (long)search.font.lfHeight);
+    return CreateFontIndirectW(&search.font);
+}
+
+static void MeasureControl(HWND window, const char *seqText, const ChildInfo *child, HFONT font)
+{
+    LONG type = child->style & SS_TYPEMASK;
+    int isStatic = IsStaticClass(child);
+    int isButton = IsButtonClass(child);
+    if (child->text[0] == '\0' || !(isStatic || isButton) || (isStatic && type > SS_RIGHT && type != SS_SIMPLE
+                                                                && type != SS_LEFTNOWORDWRAP))
+        return;
+    RECT client;
+    GetClientRect(child->hwnd, &client);
+    RECT box;
+    GetWindowRect(child->hwnd, &box);
+    MapWindowPoints(NULL, window, (POINT *)&box, 2);
+    RECT windowClient;
+    GetClientRect(window, &windowClient);
+    int inside = box.left >= 0 && box.top >= 0 && box.right <= windowClient.right && box.bottom <= windowClient.bottom;
+
+    HDC dc = GetDC(child->hwnd);
+    HGDIOBJ previous = font != NULL ? SelectObject(dc, font) : NULL;
+    RECT need = { 0, 0, client.right, 0 };
+    if (isStatic && type <= SS_RIGHT) {
+        // How the static control lays out its text: wrapped at its width, tabs expanded, & a prefix.
+        UINT format = DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | (child->style & SS_NOPREFIX ? DT_NOPREFIX : 0);
+        DrawTextA(dc, child->text, -1, &need, format);
+    } else {
+        char shown[TextCapacity];
+        if (isButton)
+            StripAmpersands(child->text, shown, sizeof shown);
+        else
+            lstrcpynA(shown, child->text, sizeof shown);
+        SIZE extent = { 0, 0 };
+        GetTextExtentPoint32A(dc, shown, lstrlenA(shown), &extent);
+        need.right = extent.cx;
+        need.bottom = extent.cy;
+    }
+    if (previous != NULL)
+        SelectObject(dc, previous);
+    ReleaseDC(child->hwnd, dc);
+
+    char idText[16];
+    char needText[32];
+    char haveText[32];
+    FormatInt(idText, sizeof idText, child->id);
+    snprintf(needText, sizeof needText, "%ld,%ld", (long)need.right, (long)need.bottom);
+    snprintf(haveText, sizeof haveText, "%ld,%ld", (long)client.right, (long)client.bottom);
+    const char *fields[] = { "fit", seqText, idText, needText, haveText, inside ? "1" : "0" };
+    WriteEvent(fields, 6);
+}
+
+static void MeasureWindow(HWND window, int kind, const char *caption, const char *seqText,
+                          const ChildList *children)
+{
+    HDC screen = GetDC(NULL);
+    int logPixels = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(NULL, screen);
+    char named[LF_FACESIZE * 2 + 32];
+    HFONT font = MakeWindowFont(caption, kind, named, sizeof named);
+    RECT client;
+    GetClientRect(window, &client);
+    char dpiText[16];
+    char clientText[32];
+    FormatInt(dpiText, sizeof dpiText, logPixels);
+    snprintf(clientText, sizeof clientText, "%ld,%ld", (long)client.right, (long)client.bottom);
+    const char *fields[] = { "dpi", seqText, dpiText, clientText, named };
+    WriteEvent(fields, 5);
+    for (int i = 0; i < children->count; ++i)
+        if (children->items[i].style & WS_VISIBLE)
+            MeasureControl(window, seqText, &children->items[i], font);
+    DeleteObject(font);
+}
+
 struct Script {
     char **answers;
     int count;
@@ -494,6 +653,9 @@ static int HandleNewWindow(HWND hwnd, Script *script)
         }
     }
 
+    if (MeasureFit)
+        MeasureWindow(hwnd, kind, caption, seqText, children);
+
     int result = 0;
     if (kind == KindProgress) {
         PollProgress(seen);
@@ -572,6 +734,56 @@ static int SetWindowsVersion(const char *program, const char *version)
     return status == ERROR_SUCCESS;
 }
 
+// Wine reads the DPI when a process starts: set before the program, taken away when it has ended, so that
+// the prefix draws at 96 again. 0 takes the value away.
+static int SetLogPixels(int dpi)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) !=
+        ERROR_SUCCESS)
+        return 0;
+    DWORD value = (DWORD)dpi;
+    LONG status = dpi != 0 ? RegSetValueExA(key, "LogPixels", 0, REG_DWORD, (const BYTE *)&value, sizeof value)
+                           : RegDeleteValueA(key, "LogPixels");
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS || (dpi == 0 && status == ERROR_FILE_NOT_FOUND);
+}
+
+// A process keeps the DPI it started with: the driver starts itself again once the DPI is set, so that it
+// measures at the program's DPI, and takes the setting away when that run has ended.
+static int RunAtDpi(int dpi)
+{
+    if (!SetLogPixels(dpi)) {
+        fputs("pxdriver: cannot set the DPI\n", stderr);
+        return 4;
+    }
+    char self[MAX_PATH];
+    GetModuleFileNameA(NULL, self, sizeof self);
+    STARTUPINFOA startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    DWORD exitCode = 4;
+    if (CreateProcessA(self, GetCommandLineA(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    return SetLogPixels(0) ? (int)exitCode : 4;
+}
+
+// What the manifest of a program declares for itself, the driver asks for at run time (user32 of the
+// consumer line has no such call).
+static void BecomeDpiAware(void)
+{
+    typedef BOOL(WINAPI * SetAwareFunction)(void);
+    SetAwareFunction setAware = (SetAwareFunction)(void *)GetProcAddress(GetModuleHandleA("user32.dll"),
+                                                                          "SetProcessDPIAware");
+    if (setAware != NULL)
+        setAware();
+}
+
 // The ANSI road, or the wide one with the program's path as the wide command line holds it: argv has
 // already lost what the ANSI code page cannot hold.
 static int StartProgram(const char *program, int programArg, int wide, const char *folder,
@@ -610,7 +822,7 @@ static int StartProgram(const char *program, int programArg, int wide, const cha
 static void Usage(void)
 {
     fputs("usage: pxdriver --journal FILE [--shots PREFIX] [--cwd DIR] [--timeout SECONDS] [--version NAME]"
-          " [--start ansi|wide] PROGRAM [ANSWER...]\n       pxdriver --desktop hold|probe\n", stderr);
+          " [--start ansi|wide] [--dpi N] PROGRAM [ANSWER...]\n       pxdriver --desktop hold|probe\n", stderr);
 }
 
 int main(int argc, char **argv)
@@ -619,6 +831,7 @@ int main(int argc, char **argv)
     const char *folder = NULL;
     const char *version = NULL;
     int wideStart = 0;
+    int dpi = 0;
     int timeoutSeconds = 20;
     if (argc == 3 && strcmp(argv[1], "--desktop") == 0)
         return UseDesktop(argv[2]);
@@ -636,6 +849,8 @@ int main(int argc, char **argv)
             version = argv[arg + 1];
         else if (strcmp(argv[arg], "--start") == 0)
             wideStart = strcmp(argv[arg + 1], "wide") == 0;
+        else if (strcmp(argv[arg], "--dpi") == 0)
+            dpi = atoi(argv[arg + 1]);
         else {
             Usage();
             return 4;
@@ -647,6 +862,13 @@ int main(int argc, char **argv)
     }
     const char *program = argv[arg];
     Script script = { argv + arg + 1, argc - arg - 1, 0 };
+    if (dpi != 0) {
+        HDC screen = GetDC(NULL);
+        int current = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(NULL, screen);
+        if (current != dpi)
+            return RunAtDpi(dpi);
+    }
 
     Journal = fopen(journalPath, "w");
     if (Journal == NULL) {
@@ -670,6 +892,11 @@ int main(int argc, char **argv)
     if (version != NULL && !SetWindowsVersion(program, version)) {
         fputs("pxdriver: cannot set the Windows version\n", stderr);
         return 4;
+    }
+    if (dpi != 0) {
+        BecomeDpiAware();
+        MeasureFit = 1;
+        ProgramPath = program;
     }
 
     PROCESS_INFORMATION process;

@@ -1,7 +1,7 @@
 // Every operation of a whole run, failed in turn, in each way Windows can fail it: the run
-// never crashes, ends with exit code 0 (1 only when the version query fails; a silent run with one
-// of its own codes), shows only its own texts (a silent run none), and removes nothing that the
-// log and the clean-up do not name.
+// never crashes, ends with exit code 0 (1 only when the version query fails, 2 only when the
+// question that opens its road cannot be shown; a silent run with one of its own codes), shows only
+// its own texts (a silent run none), and removes nothing that the log and the clean-up do not name.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "run/uninstall_run.h"
 #include "support/end_state.h"
 #include "support/installation.h"
 #include "support/machine_fixture.h"
@@ -26,15 +27,6 @@ struct SweepScenario {
     const char* commandLine = "";  // "/S ...": the silent road, with its report
 };
 
-// The exit codes a run may end with, the internal error's aside.
-bool ExpectedResult(const SweepScenario& scenario, int result)
-{
-    if (*scenario.commandLine == '\0')
-        return result == 0;
-    // A refused step leaves the machine as it is, or its part of it; the report never decides.
-    return result == 3010 || result == 0 || result == (int)ERROR_INSTALL_FAILURE ||
-           result == (int)ERROR_ELEVATION_REQUIRED;
-}
 
 void PrintTo(const SweepScenario& scenario, std::ostream* out)
 {
@@ -63,8 +55,25 @@ struct FaultCase {
     SimFaultKind kind;
 };
 
+// The confirmation on the main road, the fallback dialog on the other: the first of its kind.
+bool OpensTheRoad(const SweepScenario& scenario, const FaultCase& fault)
+{
+    return fault.occurrence == 1 && fault.operation == (scenario.withLog ? "MessageBoxA" : "DialogBoxParamA");
+}
+
+// The exit codes a run may end with, the internal error's aside; fault NULL for the run without one.
+bool ExpectedResult(const SweepScenario& scenario, const FaultCase* fault, int result)
+{
+    if (*scenario.commandLine == '\0')
+        return result == (fault != NULL && OpensTheRoad(scenario, *fault) ? kExitQuestionNotShown : 0);
+    // A refused step leaves the machine as it is, or its part of it; the report never decides.
+    return result == 3010 || result == 0 || result == (int)ERROR_INSTALL_FAILURE ||
+           result == (int)ERROR_ELEVATION_REQUIRED;
+}
+
 // Runs the scenario in a child process, with the fault armed; the child's exit code: 0 the run
-// returned and its end state is sound, 1 the process ended through ExitProcess(1), 2 a violation.
+// returned what it should and its end state is sound, 1 the process ended through
+// ExitProcess(1), 2 a violation.
 int RunWithFault(const SweepScenario& scenario, const FaultCase& fault)
 {
     fflush(NULL);
@@ -78,7 +87,7 @@ int RunWithFault(const SweepScenario& scenario, const FaultCase& fault)
         FailCall(fault.operation, fault.occurrence, fault.kind);
         int result = RunUninstaller(scenario.commandLine);
         std::vector<std::string> violations = Violations(before, scenario.line, StagedLogPaths());
-        if (!ExpectedResult(scenario, result))
+        if (!ExpectedResult(scenario, &fault, result))
             violations.push_back("WinMain returned " + std::to_string(result));
         if (*scenario.commandLine != '\0' && !Machine().ui.windows.empty())
             violations.push_back("a silent run made a window");
@@ -112,7 +121,7 @@ TEST_P(FaultSweepTest, EveryOperationFailedInTurnLeavesASoundEnd)
     // The recording run: which operations a sound run makes, in order.
     StageScenario(scenario);
     MachineImage before = Image();
-    ASSERT_TRUE(ExpectedResult(scenario, RunUninstaller(scenario.commandLine)));
+    ASSERT_TRUE(ExpectedResult(scenario, NULL, RunUninstaller(scenario.commandLine)));
     ASSERT_EQ(Violations(before, scenario.line, StagedLogPaths()), std::vector<std::string>{});
     std::vector<FaultCase> cases;
     std::map<std::string, int> seen;

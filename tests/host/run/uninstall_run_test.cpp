@@ -6,7 +6,9 @@
 
 #include "foundation/process_state.h"
 #include "run/hand_off.h"
+#include "run/install_folder.h"
 #include "run/uninstall_run.h"
+#include "uninstall_log/log_loader.h"
 #include "support/installation.h"
 #include "support/log_builder.h"
 #include "support/machine_fixture.h"
@@ -151,6 +153,7 @@ struct MainRoadRow {
     DWORD administratorsGroup = kAdministrators;  // in the run's token
     bool nt4 = false;  // an advapi32 without CheckTokenMembership: the token's groups decide
     DWORD line = VER_PLATFORM_WIN32_NT;
+    int exitCode = 0;
 };
 
 TEST_F(UninstallRunTest, EndsWithTheCompletionOrTheRestartQuestion)
@@ -163,7 +166,9 @@ TEST_F(UninstallRunTest, EndsWithTheCompletionOrTheRestartQuestion)
         {"restart question fails: no restart", 1, {IDYES, 0}, true, {kConfirm + "6", kRestartQuestion + "0"}, false,
          true},
         {"No to the confirmation", 1, {IDNO}, true, {kConfirm + "7"}, false, false},
-        {"a failed confirmation", 1, {0}, true, {kConfirm + "0"}, false, false},
+        // The box never appeared: no one said No, and the exit code must not say so either.
+        {"a failed confirmation", 1, {0}, true, {kConfirm + "0"}, false, false, kAdministrators, false,
+         VER_PLATFORM_WIN32_NT, kExitQuestionNotShown},
         // Such a run would remove the start-menu group and the HKCU entry alone and leave a
         // program that the list of installed programs no longer offers to remove.
         {"a standard user", 3, {IDOK}, true, {kNoAdminRun}, false, false, kNoAdministrators},
@@ -185,7 +190,7 @@ TEST_F(UninstallRunTest, EndsWithTheCompletionOrTheRestartQuestion)
         const std::vector<std::string> pathsBefore = ListPaths();
         const std::vector<std::string> registryBefore = ListRegistry();
 
-        EXPECT_EQ(RunUninstaller(), 0);
+        EXPECT_EQ(RunUninstaller(), row.exitCode);
 
         EXPECT_EQ(UiRows(), row.ui);
         EXPECT_EQ(Machine().process.restartRequested, row.restartRequested);
@@ -198,18 +203,6 @@ TEST_F(UninstallRunTest, EndsWithTheCompletionOrTheRestartQuestion)
         EXPECT_EQ(Machine().token.sidsLive, 0);
         EXPECT_EQ(Machine().process.openTokens, 0);
     }
-}
-
-TEST_F(UninstallRunTest, NoToTheConfirmationChangesNothing)
-{
-    Stage(VER_PLATFORM_WIN32_NT);
-    const std::vector<std::string> pathsBefore = ListPaths();
-    const std::vector<std::string> registryBefore = ListRegistry();
-    ScriptAnswers({IDNO});
-    EXPECT_EQ(RunUninstaller(), 0);
-    EXPECT_EQ(ListPaths(), pathsBefore);
-    EXPECT_EQ(ListRegistry(), registryBefore);
-    EXPECT_TRUE(CallsOf({"CreateDialogParamA"}).empty());
 }
 
 TEST_F(UninstallRunTest, AProgressDialogThatCannotBeCreatedIsReportedAndNothingIsRemoved)
@@ -408,6 +401,7 @@ struct FallbackRow {
     std::string loadedModulePath;  // where the program really runs from, when the ANSI path differs
     bool logInWorkingFolder;       // a sound log naming a file lies in the working folder too
     DWORD administratorsGroup = kAdministrators;  // in the run's token
+    bool dialogFails = false;      // DialogBoxParamA cannot make the dialog: no one is asked
 };
 
 TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
@@ -434,6 +428,8 @@ TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
         {"no log, a standard user", kFolder + "\\pxunins.exe", "", SimFaultError, false, "", false, kNoAdministrators},
         {"module path unknown, not elevated", kFolder + "\\pxunins.exe", good, SimFaultError, true, "", false,
          kNotElevated},
+        {"no log, the dialog cannot be made", kFolder + "\\pxunins.exe", "", SimFaultError, false, "", false,
+         kAdministrators, true},
     };
     for (const FallbackRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -454,14 +450,16 @@ TEST_F(UninstallRunTest, AnUnusableLogLeadsToTheFallbackDialog)
         if (row.failModulePath)
             FailCall("GetModuleFileNameA", 0);  // every call: the system cannot give it
         SetAdministratorsGroup(row.administratorsGroup);
+        if (row.dialogFails)
+            FailCall("DialogBoxParamA");
         ScriptAnswers({row.administratorsGroup == kAdministrators ? IDCANCEL : IDOK});
         const std::vector<std::string> pathsBefore = ListPaths();
         const std::vector<std::string> registryBefore = ListRegistry();
 
-        EXPECT_EQ(RunUninstaller(), 0);
+        EXPECT_EQ(RunUninstaller(), row.dialogFails ? kExitQuestionNotShown : 0);
 
-        EXPECT_EQ(UiRows(), std::vector<std::string>{row.administratorsGroup == kAdministrators ? kFallback + "2"
-                                                                                                 : kNoAdminRun});
+        std::vector<std::string> ui{row.administratorsGroup == kAdministrators ? kFallback + "2" : kNoAdminRun};
+        EXPECT_EQ(UiRows(), row.dialogFails ? std::vector<std::string>{} : ui);
         EXPECT_EQ(ListPaths(), pathsBefore);
         EXPECT_EQ(ListRegistry(), registryBefore);
     }
@@ -622,6 +620,42 @@ TEST_F(UninstallRunTest, TheEndOfTheMainRoadStartsACopyInANewRestrictedFolderWit
                       Describe({{kAdministratorsSid, GENERIC_ALL, kInherited, ACCESS_ALLOWED_ACE_TYPE},
                                 {kSystem, GENERIC_ALL, kInherited, ACCESS_ALLOWED_ACE_TYPE}}));
         }
+    }
+}
+
+struct RespellRow {
+    const char* name;
+    std::string installDir;  // as the run was started
+    std::string entry;       // the log's one entry
+    int result;
+    std::string spelt;       // InstallDir afterwards
+};
+
+// The spelling the log's entries are compared with, on XP, which cannot name a folder's real path:
+// names are read whole in a double-byte code page, and a network folder's root is its share.
+TEST_F(UninstallRunTest, TheFolderIsSpeltWithTheDoubleByteRulesOnEveryRoot)
+{
+    const std::string kanji = "C:\\Program Files\\\x95\x5C\\";  // 95 5C: a trail byte of 0x5C
+    const RespellRow rows[] = {
+        {"a folder whose last byte is a trail byte of 0x5C", kanji, kanji + "a.txt", 1, kanji},
+        {"a log of its sibling that starts with the same character", kanji, "C:\\Program Files\\\x95\x5C\x8C\x76\\a.txt",
+         0, kanji},
+        {"a network folder", "\\\\server\\share\\Plexitone\\", "\\\\server\\share\\Plexitone\\a.txt", 1,
+         "\\\\server\\share\\Plexitone\\"},
+        {"a network server with a double-byte name", "\\\\\x95\x5C\\share\\Plexitone\\",
+         "\\\\\x95\x5C\\share\\Plexitone\\a.txt", 1, "\\\\\x95\x5C\\share\\Plexitone\\"},
+    };
+    for (const RespellRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        ResetProcess(VER_PLATFORM_WIN32_NT);
+        Machine().process.doubleByteCodePage = true;
+        AddFolder(row.installDir.substr(0, row.installDir.size() - 1));
+        snprintf(InstallDir, sizeof InstallDir, "%s", row.installDir.c_str());
+        AddFile(row.installDir + "_pxunins.dat", LogBuilder().Header(1).File(row.entry).Bytes());
+        ASSERT_EQ(LoadUninstallLog(&ProcessRemovalList, (row.installDir + "_pxunins.dat").c_str()), 1);
+
+        EXPECT_EQ(RespellInstallDirForLog(&ProcessRemovalList), row.result);
+        EXPECT_EQ(std::string(InstallDir), row.spelt);
     }
 }
 

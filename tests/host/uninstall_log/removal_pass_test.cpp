@@ -283,6 +283,10 @@ TEST_F(RemovalPassTest, AFolderGoesOnlyWhenItIsEmptyAtItsTurn)
          [] { Machine().process.doubleByteCodePage = true; AddFile("C:\\Program Files\\\x83\x41\\_pxunins.dat");
               SetSecurity("C:\\Program Files\\\x83\x41", WithAce(ACCESS_ALLOWED_ACE_TYPE, 0, FILE_WRITE_DATA, kEveryone)); },
          "C:\\Program Files\\\x83\x41\\", VER_PLATFORM_WIN32_NT, {0, 1}},
+        // Code page 932: 95 5C is one character, and the folder below named by it is walked whole.
+        {"a double-byte folder below whose trail byte is 0x5C",
+         {{EntryKindDirectory, "C:\\App\\\x95\x5C"}, {EntryKindFile, "C:\\App\\\x95\x5C\\a"}}, kAppStaged, {},
+         [] { Machine().process.doubleByteCodePage = true; AddFile("C:\\App\\\x95\x5C\\a"); }},
         // Code page 932: a folder ending in 95 5C (a kanji whose trail byte is the separator's) is no
         // prefix of a sibling that starts with the same character.
         {"a sibling of a folder ending in a trail byte of 0x5C is outside it",

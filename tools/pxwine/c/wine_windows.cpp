@@ -8,12 +8,20 @@
 // them at its exit. One process that holds the desktop for the whole session ("hold", ended by
 // pxwine.session) and one that waits for it to settle ("probe") keep every timed or scripted run free of
 // that wait.
+//
+// A desktop started while the X server could not be reached has no display driver for as long as it lives:
+// the screen's DC still comes, but every window of every program on it fails to be made, so a program's
+// first message box fails at once and shows nothing. Both modes make a window to know.
 int UseDesktop(const char *mode)
 {
     HDC screen = GetDC(NULL);
     if (screen == NULL)
         return 4;
     ReleaseDC(NULL, screen);
+    HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, NULL, NULL, NULL, NULL);
+    if (window == NULL)
+        return 4;
+    DestroyWindow(window);
     if (strcmp(mode, "hold") == 0)
         for (;;)
             Sleep(60000);

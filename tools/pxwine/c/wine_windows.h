@@ -6,7 +6,7 @@
 #include <windows.h>
 
 // "hold": keeps the desktop up until the process is ended; "probe": returns 0 once the desktop answers.
-// 4 for any other mode or when the screen cannot be reached.
+// 4 for any other mode, or when the screen cannot be reached or no window can be made on it.
 int UseDesktop(const char *mode);
 
 // The visible top-level windows of process `processId` (of every process when 0), in EnumWindows' order
