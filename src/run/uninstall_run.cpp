@@ -210,6 +210,7 @@ static DWORD RunSilently(HINSTANCE instance, const RunArguments* arguments, int 
     CleanRegistry();
     // A driver that stays registered while no other program holds it is one the run was refused.
     int driverLeft = !RemovePipeDriver() && PipeDriverRegistered();
+    ReleaseHeldUninstallLog();
     HandOffLeftovers(0);
     if (entriesLeft || driverLeft)
         return ERROR_INSTALL_FAILURE;

@@ -24,6 +24,11 @@ enum LogHold {
 // run started meanwhile finds it held.
 LogHold LoadUninstallLogHeld(RemovalList* list, const char* logPath);
 
+// Closes the log LoadUninstallLogHeld holds, just before the run hands off to its copy: the
+// stream's handle is inheritable, as msvcrt opens it, and a copy started before Vista (or on the
+// consumer line) would inherit it and, holding it without delete sharing, fail to delete the log.
+void ReleaseHeldUninstallLog(void);
+
 // Reads a log from a binary stream standing at its start, and leaves the stream open. 1 as
 // above; 0 when refused, and the caller discards what the list holds.
 int ParseUninstallLog(RemovalList* list, FILE* stream);

@@ -34,14 +34,18 @@ int LoadUninstallLog(RemovalList* list, const char* logPath)
     return result;
 }
 
+// The log a silent run holds, until ReleaseHeldUninstallLog.
+static FILE* HeldLog = NULL;
+
 LogHold LoadUninstallLogHeld(RemovalList* list, const char* logPath)
 {
     ClearRemovalList(list);
     LogTrusted = 0;
+    HeldLog = NULL;
 
     // Open for writing as well, which only administrators may, and without write sharing: a second
     // run that asks the same is refused while this one holds it, and so is a run that only reads
-    // it. The stream is never closed here: the process's end closes it.
+    // it. The stream stays open until ReleaseHeldUninstallLog, or the process's end.
     FILE* stream = _fsopen(logPath, "r+b", _SH_DENYWR);
     if (stream == NULL) {
         // msvcrt leaves the system's error as CreateFileA gave it. A holder that only reads and
@@ -52,7 +56,16 @@ LogHold LoadUninstallLogHeld(RemovalList* list, const char* logPath)
         stream = _fsopen(logPath, "rb", _SH_DENYWR);
         if (stream == NULL)
             return GetLastError() == ERROR_SHARING_VIOLATION ? LogHeldByAnother : LogUnusable;
+        HeldLog = stream;
         return ReadOpenLog(list, logPath, stream) ? LogReadBesideAReader : LogUnusable;
     }
+    HeldLog = stream;
     return ReadOpenLog(list, logPath, stream) ? LogRead : LogUnusable;
+}
+
+void ReleaseHeldUninstallLog(void)
+{
+    if (HeldLog != NULL)
+        fclose(HeldLog);
+    HeldLog = NULL;
 }

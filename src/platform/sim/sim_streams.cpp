@@ -113,7 +113,9 @@ FILE* _fsopen(const char* filename, const char* mode, int shflag)
         return nullptr;
     }
     static int nextDescriptor = 3;  // 0 to 2 are the standard streams'
+    // msvcrt opens a stream's handle inheritable unless the mode says "N".
     stream->handle = SimOpenFileHandle(key, access, share);
+    Machine().objects.handles[(ULONG_PTR)stream->handle].inheritable = true;
     stream->descriptor = nextDescriptor++;
     g_streams.push_back(stream);
     ++Machine().disk.openStreams;

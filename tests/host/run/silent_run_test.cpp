@@ -203,6 +203,9 @@ TEST(SilentRunTest, EveryOutcomeHasItsExitCodeAndNoWindowIsMade)
         // The copy is under way before the run returns; the tool waiting sees the final state. What the
         // pass left keeps the uninstaller and its log for a later run.
         EXPECT_EQ(Machine().objects.processes.size(), row.end == EntryStays ? 1u : 2u);
+        // The held log's handle is closed before: a copy that inherited it could not delete the log.
+        if (row.end != EntryStays)
+            EXPECT_EQ(Machine().objects.processes[1].inheritedHandles.size(), 1u);
     }
 }
 
