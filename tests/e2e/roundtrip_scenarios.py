@@ -34,13 +34,14 @@ from pxwine import scenario  # noqa: E402
 from pxwine.driver import DriverRun  # noqa: E402
 from pxwine.lanes import CONSUMER, NT32, NT64  # noqa: E402
 from pxwine.paths import windows_path  # noqa: E402
-from pxwine.product import driver_list_name  # noqa: E402
+from pxwine.product import driver_list_name, uninstall_key  # noqa: E402
 from pxwine.registry import REG_BINARY, RegFile, Value, dword, export_registry, normal_key, sz  # noqa: E402
 from pxwine.session import run_logged  # noqa: E402
 from pxwine.shell_link import link_target  # noqa: E402
 from pxwine.texts import COMPLETE, CONFIRM, RESTART  # noqa: E402
 from pxwine.hand_off import copy_records, wait_for_hand_off, without_copy_records  # noqa: E402
 from pxwine.uninstall_log import LOG_NAME, read_entries  # noqa: E402
+import version_info  # noqa: E402
 
 USER_FILE = "My notes.txt"
 # "ソフト表": 表 is 95 5C in Shift-JIS, its trail byte a backslash.
@@ -366,6 +367,20 @@ def check_logged_what_was_made(before, installed, row, entries, failures):
                         % (sorted(made - logged)[:5], sorted(logged - made)[:5]))
 
 
+def check_one_version(installed, setup, prefix, row, failures):
+    """The version the list of installed programs shows is the one the placed uninstaller's and the
+    installer's properties show: winget matches a package by the first and a person reads the others."""
+    entry = installed.get(("value", normal_key(uninstall_key(row.lane)), "displayversion"))
+    shown = {"the Uninstall entry's DisplayVersion": entry.text() if entry is not None else None}
+    for what, path in (("the placed uninstaller's", inst.unix_path(prefix, uninstaller_of(row))),
+                       ("the installer's", setup)):
+        with open(path, "rb") as stream:
+            strings = version_info.read(stream.read())[1]
+        shown[what + " ProductVersion"] = strings.get("ProductVersion")
+    if set(shown.values()) != {names.VERSION_TEXT}:
+        failures.append("more than one version, or not %s: %s" % (names.VERSION_TEXT, shown))
+
+
 def uninstall(session, driver, row, failures):
     # Under code page 932 Wine labels the buttons in Japanese, "はい(&Y)": the keys answer on every row.
     answers = ["{ALT+y}", "{ALT+n}"] if row.expect == "installed" else ["{ALT+y}", "{ENTER}"]
@@ -517,6 +532,7 @@ def run_row(row, harness):
             entries = check_log(prefix, environment, harness.pxlog, row, work, failures)
             print("log: %d entries, the first %s" % (len(entries), entries[:1]), flush=True)
             check_logged_what_was_made(before, installed, row, entries, failures)
+            check_one_version(installed, setup, prefix, row, failures)
             if row.expect == "staged":
                 check_staging(installed, harness, row, environment, work, failures)
                 return failures
