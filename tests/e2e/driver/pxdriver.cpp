@@ -43,6 +43,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "wine_version.h"
 #include "wine_windows.h"
 
 enum WindowKind { KindBox, KindDialog, KindProgress };
@@ -699,39 +700,6 @@ static void ForgetClosedWindows(void)
         }
     }
     SeenCount = kept;
-}
-
-// Wine's Windows for every program that names none of its own: the programs the uninstaller starts,
-// such as its copy in the temporary folder under a name no one knows before, see the same Windows.
-static int SetDefaultWindowsVersion(const char *version)
-{
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) !=
-        ERROR_SUCCESS)
-        return 0;
-    LONG status = RegSetValueExA(key, "Version", 0, REG_SZ, (const BYTE *)version, (DWORD)strlen(version) + 1);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
-}
-
-// The program finds its Windows version under AppDefaults by its file name (NT line "winxp", consumer line
-// "win98"); Wine reads the value when the process starts.
-static int SetWindowsVersion(const char *program, const char *version)
-{
-    if (!SetDefaultWindowsVersion(version))
-        return 0;
-    const char *name = program;
-    for (const char *p = program; *p; ++p)
-        if (*p == '\\' || *p == '/' || *p == ':')
-            name = p + 1;
-    char keyPath[MAX_PATH + 64];
-    snprintf(keyPath, sizeof keyPath, "Software\\Wine\\AppDefaults\\%s", name);
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, keyPath, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
-        return 0;
-    LONG status = RegSetValueExA(key, "Version", 0, REG_SZ, (const BYTE *)version, (DWORD)strlen(version) + 1);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
 }
 
 // Wine reads the DPI when a process starts: set before the program, taken away when it has ended, so that

@@ -18,31 +18,7 @@
 #include <stdio.h>
 #include <string.h>
 
-// Under AppDefaults for PROGRAM's file name, and as the prefix's default: the copy PROGRAM starts
-// under another name must see the same Windows.
-static int SetWindowsVersion(const char *program, const char *version)
-{
-    HKEY wine;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &wine, NULL) !=
-        ERROR_SUCCESS)
-        return 0;
-    LONG set = RegSetValueExA(wine, "Version", 0, REG_SZ, (const BYTE *)version, (DWORD)strlen(version) + 1);
-    RegCloseKey(wine);
-    if (set != ERROR_SUCCESS)
-        return 0;
-    const char *name = program;
-    for (const char *p = program; *p; ++p)
-        if (*p == '\\' || *p == '/' || *p == ':')
-            name = p + 1;
-    char keyPath[MAX_PATH + 64];
-    snprintf(keyPath, sizeof keyPath, "Software\\Wine\\AppDefaults\\%s", name);
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, keyPath, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
-        return 0;
-    LONG status = RegSetValueExA(key, "Version", 0, REG_SZ, (const BYTE *)version, (DWORD)strlen(version) + 1);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
-}
+#include "wine_version.h"
 
 // A window station without WSF_VISIBLE, and a desktop in it for the program to start on. Made while this
 // process is on it, as a desktop is made in the process's own window station.
